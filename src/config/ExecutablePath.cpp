@@ -1,0 +1,16 @@
+#include "config/ExecutablePath.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+std::string ExecutableDirectory()
+{
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) {
+        return "./";
+    }
+    std::string path(buf, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/') + 1);
+}

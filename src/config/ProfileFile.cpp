@@ -1,0 +1,262 @@
+#include "config/ProfileFile.h"
+
+#include "config/StrToInt.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+constexpr size_t kMaxValueBytes = 2047;
+constexpr size_t npos = std::string::npos;
+
+std::string_view Trim(std::string_view s)
+{
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!s.empty() && isBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && isBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The section name of a head line "[Name]", or false for any other line.
+bool SectionName(std::string_view line, std::string_view& name)
+{
+    const std::string_view t = Trim(line);
+    if (!t.starts_with('[')) {
+        return false;
+    }
+    const size_t close = t.find(']');
+    name = Trim(t.substr(1, close == npos ? npos : close - 1));
+    return true;
+}
+
+bool KeyValue(std::string_view line, std::string_view& key, std::string_view& value)
+{
+    const size_t eq = line.find('=');
+    if (eq == npos) {
+        return false;
+    }
+    key = Trim(line.substr(0, eq));
+    value = Trim(line.substr(eq + 1));
+    return true;
+}
+
+// Closes (and with it releases) a descriptor; owns a temporary file's name
+// until Commit so a failed save leaves nothing behind.
+class TTempFile {
+public:
+    explicit TTempFile(const std::string& target)
+        : m_name(target + ".XXXXXX")
+        , m_fd(mkstemp(m_name.data()))
+    {
+    }
+    ~TTempFile()
+    {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+        if (!m_committed && m_fd >= 0) {
+            unlink(m_name.c_str());
+        }
+    }
+    TTempFile(const TTempFile&) = delete;
+    TTempFile& operator=(const TTempFile&) = delete;
+
+    bool Valid() const { return m_fd >= 0; }
+
+    bool Write(const std::string& bytes)
+    {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t n = write(m_fd, bytes.data() + done, bytes.size() - done);
+            if (n < 0) {
+                return false;
+            }
+            done += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    bool CommitAs(const std::string& target, mode_t mode)
+    {
+        if (fchmod(m_fd, mode) != 0 || fsync(m_fd) != 0 || close(m_fd) != 0) {
+            m_fd = -1;
+            unlink(m_name.c_str());
+            return false;
+        }
+        m_fd = -1;
+        if (rename(m_name.c_str(), target.c_str()) != 0) {
+            unlink(m_name.c_str());
+            return false;
+        }
+        m_committed = true;
+        return true;
+    }
+
+private:
+    std::string m_name;
+    int m_fd;
+    bool m_committed = false;
+};
+
+} // namespace
+
+EWriteError::EWriteError(const std::string& fileName)
+    : std::runtime_error("Unable to write to " + fileName)
+{
+}
+
+TProfileFile::TProfileFile(std::string fileName)
+    : m_fileName(std::move(fileName))
+{
+    std::ifstream in(m_fileName, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        m_lines.push_back(std::move(line));
+    }
+}
+
+size_t TProfileFile::FindSection(std::string_view section) const
+{
+    for (size_t i = 0; i < m_lines.size(); ++i) {
+        std::string_view name;
+        if (SectionName(m_lines[i], name) && SameName(name, section)) {
+            return i;
+        }
+    }
+    return npos;
+}
+
+size_t TProfileFile::SectionEnd(size_t head) const
+{
+    size_t i = head + 1;
+    std::string_view name;
+    while (i < m_lines.size() && !SectionName(m_lines[i], name)) {
+        ++i;
+    }
+    return i;
+}
+
+bool TProfileFile::FindKey(std::string_view section, std::string_view key, TKeyLine& found) const
+{
+    const size_t head = FindSection(section);
+    if (head == npos) {
+        return false;
+    }
+    const size_t end = SectionEnd(head);
+    for (size_t i = head + 1; i < end; ++i) {
+        std::string_view k;
+        std::string_view v;
+        if (KeyValue(m_lines[i], k, v) && SameName(k, key)) {
+            found = {i, k, v};
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string TProfileFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const
+{
+    TKeyLine found {};
+    if (!FindKey(section, key, found)) {
+        return std::string(def);
+    }
+    std::string_view value = found.value;
+    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
+        value = value.substr(1, value.size() - 2);
+    }
+    return std::string(value.substr(0, kMaxValueBytes));
+}
+
+int32_t TProfileFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) const
+{
+    int32_t value = 0;
+    return TryStrToInt(ReadString(section, key, ""), value) ? value : def;
+}
+
+bool TProfileFile::ReadBool(std::string_view section, std::string_view key, bool def) const
+{
+    return ReadInteger(section, key, def ? 1 : 0) != 0;
+}
+
+void TProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
+{
+    std::string line = std::string(key) + "=" + std::string(value);
+    TKeyLine found {};
+    if (FindKey(section, key, found)) {
+        m_lines[found.index] = std::move(line);
+        return;
+    }
+    const size_t head = FindSection(section);
+    if (head == npos) {
+        m_lines.push_back("[" + std::string(section) + "]");
+        m_lines.push_back(std::move(line));
+        return;
+    }
+    // After the section's last non-blank line, so blank lines that separate
+    // it from the next section stay where they are.
+    size_t at = SectionEnd(head);
+    while (at > head + 1 && Trim(m_lines[at - 1]).empty()) {
+        --at;
+    }
+    m_lines.insert(m_lines.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
+}
+
+void TProfileFile::WriteInteger(std::string_view section, std::string_view key, int32_t value)
+{
+    WriteString(section, key, std::to_string(value));
+}
+
+void TProfileFile::WriteBool(std::string_view section, std::string_view key, bool value)
+{
+    WriteString(section, key, value ? "1" : "0");
+}
+
+void TProfileFile::UpdateFile() const
+{
+    mode_t mode = 0644;
+    struct stat st {};
+    if (stat(m_fileName.c_str(), &st) == 0) {
+        // The rename below would replace even a write-protected file; honour
+        // the protection the way an in-place write would.
+        if (access(m_fileName.c_str(), W_OK) != 0 || !S_ISREG(st.st_mode)) {
+            throw EWriteError(m_fileName);
+        }
+        mode = st.st_mode & 07777;
+    }
+    std::string bytes;
+    for (const std::string& line : m_lines) {
+        bytes += line;
+        bytes += "\r\n";
+    }
+    TTempFile temp(m_fileName);
+    if (!temp.Valid() || !temp.Write(bytes) || !temp.CommitAs(m_fileName, mode)) {
+        throw EWriteError(m_fileName);
+    }
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+
+class TListenerConnection;
+
+// The live connections of a listener. A connection joins when it is accepted
+// and leaves when it has been closed; the stop closes them all and waits for
+// the set to empty.
+class TConnectionSet {
+public:
+    void Add(const std::shared_ptr<TListenerConnection>& connection);
+    void Remove(const TListenerConnection* connection);
+    void AbortAll();
+    // True when the set emptied within the time given.
+    bool WaitUntilEmpty(std::chrono::milliseconds timeout);
+    size_t Count() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_emptied;
+    std::unordered_map<const TListenerConnection*, std::shared_ptr<TListenerConnection>> m_connections;
+};

@@ -1,0 +1,93 @@
+#include "shell/LogFileUnit.h"
+
+#include "config/ExecutablePath.h"
+#include "config/SysOptionUnit.h"
+#include "shell/FormatSettings.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <ctime>
+
+std::unique_ptr<TLogFile> LogFile;
+
+namespace {
+
+std::tm LocalNow()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm local {};
+    localtime_r(&now, &local);
+    return local;
+}
+
+class TFileDescriptor {
+public:
+    explicit TFileDescriptor(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~TFileDescriptor()
+    {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+    TFileDescriptor(const TFileDescriptor&) = delete;
+    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+std::string TodayLogFileName()
+{
+    const std::tm local = LocalNow();
+    char date[64];
+    std::snprintf(date, sizeof date, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    return ExecutableDirectory() + date + ".LOG";
+}
+
+TLogFile::TLogFile(std::string FileName)
+    : FileName(std::move(FileName))
+{
+}
+
+void TLogFile::WriteLine(std::string_view text)
+{
+    if (SysOption && !SysOption->WriteLog) {
+        return;
+    }
+    // The stamp is taken under the lock so entries stay in time order.
+    std::scoped_lock lock(m_mutex);
+    const std::tm t = LocalNow();
+    const char sep = FormatSettings::TimeSeparator();
+    char stamp[96];
+    std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d%c%02d%c%02d ", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
+        t.tm_hour, sep, t.tm_min, sep, t.tm_sec);
+    std::string entry;
+    entry.reserve(text.size() + 22);
+    entry += stamp;
+    entry += text;
+    entry += "\r\n";
+
+    const TFileDescriptor fd(open(FileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    if (fd.get() < 0) {
+        return;
+    }
+    // One write call per entry: with O_APPEND even a second process writing
+    // the same file cannot split an entry.
+    size_t done = 0;
+    while (done < entry.size()) {
+        const ssize_t n = write(fd.get(), entry.data() + done, entry.size() - done);
+        if (n <= 0) {
+            return;
+        }
+        done += static_cast<size_t>(n);
+    }
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+class TClientConnection;
+class TInfoSink;
+
+// The per-connection procedure of the member port: decodes the request line
+// from UTF-8 and lets a new member request handler answer it. Errors leave
+// it; the listener drops them.
+void TCPServerExecute(TInfoSink* InfoMemo, TClientConnection& connection, const std::string& requestLine);

@@ -1,0 +1,204 @@
+#include "shell/TextCodec.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+// iconv descriptors carry conversion state and are not thread-safe, so each
+// thread keeps its own pair.
+class TIconv {
+public:
+    TIconv(const char* to, const char* from)
+        : m_cd(iconv_open(to, from))
+    {
+        if (m_cd == reinterpret_cast<iconv_t>(-1)) {
+            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
+        }
+    }
+    ~TIconv() { iconv_close(m_cd); }
+    TIconv(const TIconv&) = delete;
+    TIconv& operator=(const TIconv&) = delete;
+
+    iconv_t get() const
+    {
+        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
+        return m_cd;
+    }
+
+private:
+    iconv_t m_cd;
+};
+
+iconv_t ToGbkConverter()
+{
+    // UTF-32LE with an explicit byte order: a U+FEFF in the text is a
+    // character to convert, never a byte-order mark to swallow.
+    thread_local TIconv cd("CP936", "UTF-32LE");
+    return cd.get();
+}
+
+iconv_t FromGbkConverter()
+{
+    thread_local TIconv cd("UTF-16LE", "CP936");
+    return cd.get();
+}
+
+void AppendGbkOf(char32_t cp, std::string& out)
+{
+    if (cp < 0x80) {
+        out.push_back(static_cast<char>(cp));
+        return;
+    }
+    char in[4];
+    for (int i = 0; i < 4; ++i) {
+        in[i] = static_cast<char>((cp >> (8 * i)) & 0xFF);
+    }
+    char buf[8];
+    char* inPtr = in;
+    char* outPtr = buf;
+    size_t inLeft = sizeof in;
+    size_t outLeft = sizeof buf;
+    const size_t rc = iconv(ToGbkConverter(), &inPtr, &inLeft, &outPtr, &outLeft);
+    if (rc == static_cast<size_t>(-1) || outPtr == buf) {
+        out.push_back('?');
+    } else {
+        out.append(buf, outPtr);
+    }
+}
+
+bool IsContinuation(unsigned char b)
+{
+    return b >= 0x80 && b <= 0xBF;
+}
+
+// Decodes exactly the bytes given as one GBK character, or reports failure.
+bool DecodeGbkCharacter(std::string_view bytes, QString& text)
+{
+    char16_t buf[2];
+    char* inPtr = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* outPtr = reinterpret_cast<char*>(buf);
+    size_t outLeft = sizeof buf;
+    const size_t rc = iconv(FromGbkConverter(), &inPtr, &inLeft, &outPtr, &outLeft);
+    const auto produced = static_cast<qsizetype>((sizeof buf - outLeft) / 2);
+    if (rc == static_cast<size_t>(-1) || inLeft != 0 || produced == 0) {
+        return false;
+    }
+    text.append(QStringView(buf, produced));
+    return true;
+}
+
+} // namespace
+
+namespace TextCodec {
+
+QString DecodeRequestUtf8(std::string_view bytes)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(bytes.size()));
+    const size_t n = bytes.size();
+    size_t i = 0;
+    while (i < n) {
+        const auto b0 = static_cast<unsigned char>(bytes[i]);
+        if (b0 < 0x80) {
+            text.append(QChar(b0));
+            ++i;
+            continue;
+        }
+        const bool fourByte = (b0 & 0xF8) == 0xF0;
+        const size_t len = fourByte ? 4 : ((b0 & 0x20) ? 3 : 2);
+        if (i + len > n) {
+            return {};
+        }
+        for (size_t k = 1; k < len; ++k) {
+            if (!IsContinuation(static_cast<unsigned char>(bytes[i + k]))) {
+                return {};
+            }
+        }
+        const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+        if (len == 2) {
+            text.append(QChar(static_cast<char16_t>(((b0 & 0x1F) << 6) | (b1 & 0x3F))));
+        } else if (len == 3) {
+            const auto b2 = static_cast<unsigned char>(bytes[i + 2]);
+            const unsigned v = ((b0 & 0x3Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
+            text.append(QChar(static_cast<char16_t>(v & 0xFFFF)));
+        } else {
+            const auto b2 = static_cast<unsigned char>(bytes[i + 2]);
+            const auto b3 = static_cast<unsigned char>(bytes[i + 3]);
+            const char32_t v = ((b0 & 0x07u) << 18) | ((b1 & 0x3Fu) << 12) | ((b2 & 0x3Fu) << 6) | (b3 & 0x3Fu);
+            if (v > 0x10FFFF) {
+                return {};
+            }
+            if (v >= 0x10000) {
+                const char32_t u = v - 0x10000;
+                text.append(QChar(static_cast<char16_t>(0xD800 + (u >> 10))));
+                text.append(QChar(static_cast<char16_t>(0xDC00 + (u & 0x3FF))));
+            } else {
+                text.append(QChar(static_cast<char16_t>(v)));
+            }
+        }
+        i += len;
+    }
+    return text;
+}
+
+std::string ToGbk(const QString& text)
+{
+    std::string out;
+    out.reserve(static_cast<size_t>(text.size()));
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        if (QChar::isHighSurrogate(u) && i + 1 < n && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i; // a character beyond U+FFFF: GBK has none of them
+            out.push_back('?');
+        } else if (QChar::isSurrogate(u)) {
+            out.push_back('?');
+        } else {
+            AppendGbkOf(u, out);
+        }
+    }
+    return out;
+}
+
+QString FromGbk(std::string_view gbk)
+{
+    QString text;
+    text.reserve(static_cast<qsizetype>(gbk.size()));
+    size_t i = 0;
+    while (i < gbk.size()) {
+        const auto b0 = static_cast<unsigned char>(gbk[i]);
+        if (b0 < 0x80) {
+            text.append(QChar(b0));
+            ++i;
+        } else if (DecodeGbkCharacter(gbk.substr(i, 1), text)) {
+            ++i;
+        } else if (i + 1 < gbk.size() && DecodeGbkCharacter(gbk.substr(i, 2), text)) {
+            i += 2;
+        } else {
+            // A bad byte costs exactly one "?"; decoding picks up right after it.
+            text.append(QChar(u'?'));
+            ++i;
+        }
+    }
+    return text;
+}
+
+std::string GbkToUtf8(std::string_view gbk)
+{
+    // GBK only reaches the Basic Multilingual Plane, so Qt's UTF-8 encoder
+    // gives one to three bytes per UTF-16 unit, as the protocol expects.
+    const QByteArray utf8 = FromGbk(gbk).toUtf8();
+    return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
+}
+
+std::string Utf8ToGbk(std::string_view utf8)
+{
+    return ToGbk(QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+}
+
+} // namespace TextCodec
