@@ -1,0 +1,81 @@
+#include "support/LoopbackClient.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+class TSocket {
+public:
+    TSocket()
+        : m_fd(socket(AF_INET, SOCK_STREAM, 0))
+    {
+    }
+    ~TSocket()
+    {
+        if (m_fd >= 0) {
+            close(m_fd);
+        }
+    }
+    TSocket(const TSocket&) = delete;
+    TSocket& operator=(const TSocket&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+} // namespace
+
+TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs)
+{
+    TLoopbackReply reply;
+    TSocket s;
+    sockaddr_in addr {};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (s.get() < 0 || connect(s.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        return reply;
+    }
+    reply.Connected = true;
+    const size_t step = chunkSize == 0 ? bytes.size() : chunkSize;
+    for (size_t at = 0; at < bytes.size(); at += step) {
+        const size_t n = std::min(step, bytes.size() - at);
+        if (send(s.get(), bytes.data() + at, n, MSG_NOSIGNAL) < 0) {
+            break;
+        }
+        if (chunkSize != 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    char buf[4096];
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd pfd {s.get(), POLLIN, 0};
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (poll(&pfd, 1, static_cast<int>(std::max<int64_t>(1, left.count()))) <= 0) {
+            continue;
+        }
+        const ssize_t n = recv(s.get(), buf, sizeof buf, 0);
+        if (n <= 0) {
+            reply.ClosedByServer = true;
+            break;
+        }
+        reply.Bytes.append(buf, static_cast<size_t>(n));
+    }
+    return reply;
+}
+
+std::string Framed(const std::string& utf8Request)
+{
+    std::string framed = utf8Request;
+    framed.push_back('\0');
+    return framed;
+}
