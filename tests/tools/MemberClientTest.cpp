@@ -1,0 +1,185 @@
+#include "ClientMain.h"
+#include "RecordingDevice.h"
+
+#include "config/ExecutablePath.h"
+#include "shell/RequestListener.h"
+#include "shell/ServerExecute.h"
+#include "shell/TextCodec.h"
+#include "support/TestEnvironment.h"
+
+#include <QProcess>
+
+#include <asio.hpp>
+
+#include <sstream>
+
+namespace {
+
+// member-client against the real listener and handler on a free port.
+class MemberClientTest : public TProcessObjectsTest {
+protected:
+    void SetUp() override
+    {
+        TProcessObjectsTest::SetUp();
+        CurrentMemberDevice = &m_device;
+        m_listener.Start(0);
+    }
+
+    void TearDown() override
+    {
+        m_listener.Stop();
+        TProcessObjectsTest::TearDown();
+    }
+
+    int Run(std::vector<std::string> args, const std::string& input = "")
+    {
+        args.push_back("--port=" + std::to_string(m_listener.LocalPort()));
+        std::istringstream in(input);
+        std::ostringstream out;
+        std::ostringstream err;
+        const int code = RunMemberClient(args, in, out, err);
+        Out = out.str();
+        Err = err.str();
+        return code;
+    }
+
+    TRecordingDevice m_device;
+    TRequestListener m_listener {
+        nullptr, [](TClientConnection& connection, const std::string& line) { TCPServerExecute(nullptr, connection, line); }};
+    std::string Out;
+    std::string Err;
+};
+
+TEST_F(MemberClientTest, SuccessShowsTheFieldsAndExitsZero)
+{
+    EXPECT_EQ(Run({"write", "--card-no", "00012345", "--guest-name", "张三"}), kExitSuccess);
+    EXPECT_EQ(m_device.GuestName, Gbk("张三"));
+    EXPECT_NE(Out.find("ResultCode:    200\n"), std::string::npos) << Out;
+    EXPECT_NE(Out.find("ResultMessage: 写卡成功\n"), std::string::npos) << Out;
+    EXPECT_NE(Out.find("CardNo:        00012345\n"), std::string::npos) << Out;
+    EXPECT_EQ(Err, "");
+
+    EXPECT_EQ(Run({"read"}), kExitSuccess);
+    EXPECT_NE(Out.find("CardNo:        00012345\n"), std::string::npos) << Out;
+}
+
+TEST_F(MemberClientTest, FailureExitsOneWithTheServersMessage)
+{
+    m_device.Succeed = false;
+    EXPECT_EQ(Run({"print", "--card-no", "1", "--content", "x"}), kExitFailure);
+    EXPECT_NE(Out.find("ResultCode:    500\n"), std::string::npos) << Out;
+    EXPECT_EQ(Err, "member-client: the server reports failure: 打印卡失败\n");
+}
+
+TEST_F(MemberClientTest, XmlShowsTheResponseTextAsReceived)
+{
+    EXPECT_EQ(Run({"write", "--xml", "--card-no", "00012345"}), kExitSuccess);
+    EXPECT_EQ(Out,
+        "<DoorResponse><RequestID></RequestID><ResultCode>200</ResultCode><ResultMessage>写卡成功</ResultMessage>"
+        "<CardNo>00012345</CardNo><ExpireDate></ExpireDate><GuestName></GuestName><Score></Score>"
+        "<Password></Password></DoorResponse>\n");
+}
+
+TEST_F(MemberClientTest, RawSendsStandardInputAndReportsAnUnansweredRequest)
+{
+    EXPECT_EQ(Run({"raw", "-"}, R"(<r type="ReadMemberCard"><InputPassword>1</InputPassword></r>)"), kExitSuccess);
+    EXPECT_TRUE(m_device.InputPassword);
+
+    EXPECT_EQ(Run({"raw", "-"}, R"(<r type="readmembercard"/>)"), kExitNoAnswer);
+    EXPECT_EQ(Err, "member-client: the server closed the connection without answering\n");
+
+    // Longer than the server takes: it closes while the client is sending.
+    EXPECT_EQ(Run({"raw", "-"}, std::string(200000, 'x')), kExitNoAnswer);
+}
+
+TEST_F(MemberClientTest, RawFileThatCannotBeReadIsNoInput)
+{
+    EXPECT_EQ(Run({"raw", Dir() + "missing.xml"}), kExitNoInput);
+    EXPECT_EQ(Err, "member-client: cannot open '" + Dir() + "missing.xml'\n");
+
+    WriteFileBytes(Dir() + "read.xml", R"(<r type="ReadMemberCard"><InputPassword>0</InputPassword></r>)");
+    EXPECT_EQ(Run({"raw", Dir() + "read.xml"}), kExitSuccess);
+}
+
+TEST_F(MemberClientTest, UsageErrorsSayWhereToLook)
+{
+    EXPECT_EQ(Run({"write"}), kExitUsage);
+    EXPECT_EQ(Err, "member-client: 'write' needs --card-no\nTry 'member-client --help' for more information.\n");
+    EXPECT_EQ(Run({"--help"}), kExitSuccess);
+    EXPECT_TRUE(Out.starts_with("Usage: member-client COMMAND [OPTION]...\n"));
+}
+
+TEST(MemberClientConnectionTest, NoServerIsAConnectionError)
+{
+    // A port that was just free: bound, then released.
+    asio::io_context io;
+    asio::ip::tcp::acceptor probe(io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+    const auto port = std::to_string(probe.local_endpoint().port());
+    probe.close();
+
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunMemberClient({"read", "--port", port}, in, out, err), kExitNoConnection);
+    EXPECT_TRUE(err.str().starts_with("member-client: cannot connect to 127.0.0.1 port " + port)) << err.str();
+}
+
+TEST(MemberClientConnectionTest, ASilentServerIsATimeOut)
+{
+    // Accepts (the kernel does, through the backlog) but never answers.
+    asio::io_context io;
+    asio::ip::tcp::acceptor silent(io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+    const auto port = std::to_string(silent.local_endpoint().port());
+
+    std::istringstream in;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(RunMemberClient({"read", "--port", port, "--timeout", "0.2"}, in, out, err), kExitNoConnection);
+    EXPECT_EQ(err.str(), "member-client: no answer within the time-out\n");
+}
+
+TEST(MemberClientConnectionTest, AnAnswerThatIsNoResponse)
+{
+    const struct {
+        std::string Reply;
+        const char* Message;
+    } cases[] = {
+        {std::string("hello", 6), "member-client: the answer is not a DoorResponse\n"},
+        {"<DoorResponse>", "member-client: the answer was cut short\n"},
+        {std::string("<DoorResponse><ResultCode>201</ResultCode></DoorResponse>", 58),
+            "member-client: unknown result code '201'\n"},
+    };
+    for (const auto& c : cases) {
+        asio::io_context io;
+        asio::ip::tcp::acceptor server(io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
+        const auto port = std::to_string(server.local_endpoint().port());
+        std::thread answer([&] {
+            asio::ip::tcp::socket socket = server.accept();
+            asio::write(socket, asio::buffer(c.Reply));
+        });
+        std::istringstream in;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(RunMemberClient({"read", "--port", port}, in, out, err), kExitBadResponse);
+        EXPECT_EQ(err.str(), c.Message);
+        answer.join();
+    }
+}
+
+// The installed program, to prove the exit code reaches the shell.
+TEST_F(MemberClientTest, TheProgramExitsWithTheResultsCode)
+{
+    // Every program of the build, this test included, lands in one folder.
+    const QString program = QString::fromStdString(ExecutableDirectory()) + QStringLiteral("member-client");
+    const QString port = QString::number(m_listener.LocalPort());
+    for (const bool succeed : {true, false}) {
+        m_device.Succeed = succeed;
+        QProcess client;
+        client.start(program, {QStringLiteral("read"), QStringLiteral("--port"), port});
+        ASSERT_TRUE(client.waitForFinished(30000));
+        EXPECT_EQ(client.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(client.exitCode(), succeed ? 0 : 1);
+    }
+}
+
+} // namespace
