@@ -1,0 +1,49 @@
+#include "BenchEnvironment.h"
+
+#include "config/SysOptionUnit.h"
+#include "shell/FormatSettings.h"
+#include "shell/LogFileUnit.h"
+
+#include <stdexcept>
+#include <sys/stat.h>
+
+TBenchEnvironment::TBenchEnvironment()
+{
+    if (!m_dir.isValid()) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    const std::string dir = m_dir.path().toStdString() + "/";
+    FormatSettings::Fix();
+    SysOption = std::make_unique<TSysOption>(dir + "Option.ini");
+    SysOption->Load();
+    LogFile = std::make_unique<TLogFile>(dir + "bench.LOG");
+    CurrentMemberDevice = &m_device;
+}
+
+TBenchEnvironment::~TBenchEnvironment()
+{
+    CurrentMemberDevice = nullptr;
+    LogFile.reset();
+    SysOption.reset();
+}
+
+void TBenchEnvironment::SetLogging(bool on)
+{
+    SysOption->WriteLog = on;
+}
+
+size_t TBenchEnvironment::LogBytes() const
+{
+    struct stat st {};
+    return stat(LogFile->FileName.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+}
+
+namespace BenchRequests {
+const char* const Write = "<MemberRequest type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>00012345</CardNo>"
+                          "<ExpireDate>2030-12-31</ExpireDate><GuestName>张三</GuestName><Score>100</Score>"
+                          "</MemberRequest>";
+const char* const Read
+    = "<MemberRequest type=\"ReadMemberCard\"><InputPassword>0</InputPassword><Channel>11</Channel></MemberRequest>";
+const char* const Print = "<MemberRequest type=\"PrintMemberCard\"><RequestID>1</RequestID><CardNo>00012345</CardNo>"
+                          "<Content>\r\n当前消费:100\r\n卡内余额:300</Content></MemberRequest>";
+} // namespace BenchRequests

@@ -1,0 +1,63 @@
+#include "HandlerBench.h"
+
+#include "BenchEnvironment.h"
+
+#include "member/MemberMessageHandlerUnit.h"
+#include "shell/ClientConnection.h"
+
+#include <QString>
+
+#include <chrono>
+#include <cstdio>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// Keeps the last response, so writing costs what appending to a buffer does.
+class TBufferConnection : public TClientConnection {
+public:
+    void Write(std::string_view bytes) override { Written.assign(bytes); }
+    std::string Written;
+};
+
+double MicrosecondsPerRequest(const QString& text, size_t iterations)
+{
+    TBufferConnection connection;
+    const auto start = std::chrono::steady_clock::now();
+    for (size_t i = 0; i < iterations; ++i) {
+        TMemberMessageHandler handler(nullptr);
+        handler.HandleMessage(connection, text);
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    if (connection.Written.empty() || connection.Written.back() != '\0') {
+        throw std::runtime_error("the handler did not answer the benchmark's request");
+    }
+    return std::chrono::duration<double, std::micro>(elapsed).count() / static_cast<double>(iterations);
+}
+
+} // namespace
+
+void RunHandlerBench(size_t iterations)
+{
+    TBenchEnvironment environment;
+    const struct {
+        const char* Name;
+        const char* Request;
+    } types[] = {
+        {"WriteMemberCard", BenchRequests::Write},
+        {"ReadMemberCard", BenchRequests::Read},
+        {"PrintMemberCard", BenchRequests::Print},
+    };
+    std::printf("\n== Handler alone: decoded text to response bytes, %zu requests each ==\n", iterations);
+    std::printf("%-16s %14s %14s\n", "type", "log off (us)", "log on (us)");
+    for (const auto& type : types) {
+        const QString text = QString::fromUtf8(type.Request);
+        environment.SetLogging(false);
+        MicrosecondsPerRequest(text, iterations / 10 + 1);
+        const double off = MicrosecondsPerRequest(text, iterations);
+        environment.SetLogging(true);
+        const double on = MicrosecondsPerRequest(text, iterations);
+        std::printf("%-16s %14.2f %14.2f\n", type.Name, off, on);
+    }
+}

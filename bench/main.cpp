@@ -1,0 +1,109 @@
+#include "HandlerBench.h"
+#include "IdleBench.h"
+#include "IdleHolder.h"
+#include "ThroughputBench.h"
+
+#include "shell/RequestListener.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <set>
+#include <string>
+#include <sys/utsname.h>
+#include <thread>
+
+namespace {
+
+constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [OPTION]...
+Measures the member-card interface on 127.0.0.1 and prints the figures;
+with no benchmark named, runs all three.
+
+  --requests N   requests per throughput run (default 4000)
+  --rounds N     throughput rounds, the median is shown (default 3)
+  --idle N       idle connections to hold (default 10000)
+  --timed N      requests timed while they are held (default 200)
+  --handler N    handler iterations per request type (default 20000)
+)";
+
+size_t Count(const char* text, const char* option)
+{
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || value == 0 || value > 1000000) {
+        std::fprintf(stderr, "member-bench: invalid %s '%s'\n", option, text);
+        std::exit(64);
+    }
+    return static_cast<size_t>(value);
+}
+
+void PrintMachine()
+{
+    utsname system {};
+    uname(&system);
+    std::printf("machine: %s %s, %u hardware threads\n", system.sysname, system.release,
+        std::thread::hardware_concurrency());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    std::set<std::string> chosen;
+    size_t requests = 4000;
+    size_t rounds = 3;
+    size_t idle = 10000;
+    size_t timed = 200;
+    size_t handlerIterations = 20000;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "throughput" || arg == "idle" || arg == "handler") {
+            chosen.insert(arg);
+        } else if (arg == "--requests" && hasValue) {
+            requests = Count(argv[++i], "request count");
+        } else if (arg == "--rounds" && hasValue) {
+            rounds = Count(argv[++i], "round count");
+        } else if (arg == "--idle" && hasValue) {
+            idle = Count(argv[++i], "idle connection count");
+        } else if (arg == "--timed" && hasValue) {
+            timed = Count(argv[++i], "timed request count");
+        } else if (arg == "--handler" && hasValue) {
+            handlerIterations = Count(argv[++i], "iteration count");
+        } else if (arg == "--help" || arg == "-h") {
+            std::printf("%s", kUsage);
+            return 0;
+        } else {
+            std::fprintf(stderr, "member-bench: unrecognized argument '%s'\n%s", arg.c_str(), kUsage);
+            return 64;
+        }
+    }
+    if (chosen.empty()) {
+        chosen = {"throughput", "idle", "handler"};
+    }
+
+    RaiseOpenFileLimit();
+    // Forked before the first thread of any benchmark exists.
+    std::unique_ptr<TIdleHolder> holder;
+    if (chosen.contains("idle")) {
+        holder = std::make_unique<TIdleHolder>();
+    }
+    try {
+        PrintMachine();
+        if (chosen.contains("throughput")) {
+            RunThroughputBench(requests, static_cast<unsigned>(rounds));
+        }
+        if (chosen.contains("idle")) {
+            RunIdleBench(*holder, idle, timed);
+        }
+        if (chosen.contains("handler")) {
+            RunHandlerBench(handlerIterations);
+        }
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "member-bench: %s\n", error.what());
+        return 1;
+    }
+    return 0;
+}
