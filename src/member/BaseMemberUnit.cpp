@@ -21,11 +21,19 @@ bool TBaseMember::PrintCard(std::string, std::string)
 
 namespace {
 
-// "&", "<" and ">" are below 0x40, so they never occur as the second byte of
-// a two-byte GBK character and can be replaced byte by byte.
+// "&", "<", ">" and the control characters are below 0x40, so they never
+// occur as the second byte of a two-byte GBK character and can be replaced
+// byte by byte. XML 1.0 has no way at all to carry a control character other
+// than tab, LF and CR, and a card may hold any bytes: such a character
+// becomes "?", as a character GBK lacks does, so the response stays readable.
 void AppendEscaped(std::string& out, const std::string& value)
 {
     for (char c : value) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            out.push_back('?');
+            continue;
+        }
         switch (c) {
         case '&':
             out += "&amp;";

@@ -40,6 +40,7 @@ struct TResponse {
 };
 
 // The DoorResponse text as UTF-8 bytes, without the closing zero byte.
-// Field values are escaped (&, <, >), so no value can break or forge the
-// document; a value without those characters appears exactly as it is.
+// Field values are escaped (&, <, >) and control characters other than tab,
+// LF and CR become "?", so no value can break or forge the document; a
+// value without those characters appears exactly as it is.
 std::string BuildResponseText(const TResponse& response);

@@ -35,6 +35,19 @@ TEST(ResponseReaderTest, ReadsEveryFieldTheServerBuilds)
     EXPECT_EQ(read->Value("Missing"), "");
 }
 
+TEST(ResponseReaderTest, ACardHoldingControlBytesStillGivesAReadableResponse)
+{
+    TResponse sent;
+    sent.ResultCode = "200";
+    sent.CardNo = std::string("\x1b" "12\x01" "3\t4", 7);
+    sent.GuestName = "a\r\nb";
+    const std::optional<TClientResponse> read = ReadResponse(BuildResponseText(sent));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->Value("CardNo"), "?12?3\t4");
+    // XML reads a line break as LF, whichever way it was written.
+    EXPECT_EQ(read->Value("GuestName"), "a\nb");
+}
+
 TEST(ResponseReaderTest, AnythingButADoorResponseIsRefused)
 {
     for (const std::string& text : {std::string(""), std::string("<DoorResponse>"), std::string("<Other/>"),
