@@ -137,13 +137,6 @@ TEST_F(TDriverTest, ClosePortJudgesTheLowestByteOnly)
             "打开串口成功.", "串口关闭失败."));
 }
 
-TEST_F(TDriverTest, ClosePortBeforeOpeningClosesHandleZero)
-{
-    Library.Script("CommClose", {0});
-    EXPECT_FALSE(Device.ClosePort());
-    EXPECT_THAT(Library.Calls(), ElementsAre("CommClose(0)"));
-}
-
 TEST_F(TDriverTest, ResetSucceedsOnlyOnStatus32AndLogsNoStatusText)
 {
     OpenPort();
@@ -208,15 +201,6 @@ TEST_F(TDriverTest, FailedWriteStepsStillEjectTheCard)
         }
         EXPECT_EQ(lines, c.lines) << c.failing;
     }
-}
-
-TEST_F(TDriverTest, CardInAndEjectFailingTogetherAreBothLogged)
-{
-    OpenPort();
-    Library.Script("CardInOver", {34});
-    Library.Script("Dischange", {34});
-    EXPECT_FALSE(Device.WriteCard("8", "", "", "", -1));
-    EXPECT_THAT(Lines(), ElementsAre("进卡失败:" + kNoCardText, "出卡失败:" + kNoCardText));
 }
 
 TEST_F(TDriverTest, ReadCardGivesOnlyTheCardNumber)
