@@ -1,5 +1,9 @@
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
+#include "member/DeviceLock.h"
+#include "member/OptionUnit.h"
+#include "member/RCPV11VCDLL.h"
+#include "member/TRWGII2010DMemberUnit.h"
 #include "shell/FormatSettings.h"
 #include "shell/InfoSink.h"
 #include "shell/LogFileUnit.h"
@@ -8,6 +12,8 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <mutex>
 #include <pthread.h>
 
 namespace {
@@ -38,6 +44,21 @@ int main()
     SysOption = std::make_unique<TSysOption>(OptionFileName());
     SysOption->Load();
     LogFile = std::make_unique<TLogFile>(TodayLogFileName());
+    MemberOption = std::make_unique<TOption>(OptionFileName());
+    MemberOption->Load();
+
+    // The port's result is only logged: without a printer the program still
+    // answers every request, with its failure.
+    TRCPV11Library printerLibrary;
+    if (!printerLibrary.Loaded()) {
+        std::fprintf(stderr, "Printer library: %s\n", printerLibrary.LoadError().c_str());
+    }
+    auto device = std::make_unique<TTRWGII2010DMember>(printerLibrary);
+    {
+        std::scoped_lock lock(DeviceLock);
+        device->OpenPort();
+    }
+    CurrentMemberDevice = device.get();
 
     FormatSettings::Fix();
     TConsoleInfo infoMemo;
@@ -57,5 +78,11 @@ int main()
     } catch (const std::exception& error) {
         std::fprintf(stderr, "%s\n", error.what());
     }
+    {
+        std::scoped_lock lock(DeviceLock);
+        device->ClosePort();
+        CurrentMemberDevice = nullptr;
+    }
+    device.reset();
     return 0;
 }
