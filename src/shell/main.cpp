@@ -1,37 +1,19 @@
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
-#include "shell/FormatSettings.h"
-#include "shell/InfoSink.h"
 #include "shell/LogFileUnit.h"
+#include "shell/MemberProgram.h"
 #include "shell/RequestListener.h"
-#include "shell/ServerExecute.h"
+#include "shell/ShutdownSignals.h"
+
+#include <QApplication>
 
 #include <csignal>
-#include <cstdio>
-#include <pthread.h>
 
-namespace {
-
-class TConsoleInfo : public TInfoSink {
-public:
-    void AppendLine(const QString& line) override
-    {
-        std::printf("%s\n", line.toUtf8().constData());
-        std::fflush(stdout);
-    }
-};
-
-} // namespace
-
-int main()
+int main(int argc, char* argv[])
 {
-    // SIGINT and SIGTERM are taken by sigwait below; blocked before any
-    // thread starts so every thread inherits the mask.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // Before any thread exists, so every thread inherits the mask and the
+    // signals reach the program only through the main window's run.
+    BlockShutdownSignals();
     std::signal(SIGPIPE, SIG_IGN);
     RaiseOpenFileLimit();
 
@@ -39,23 +21,6 @@ int main()
     SysOption->Load();
     LogFile = std::make_unique<TLogFile>(TodayLogFileName());
 
-    FormatSettings::Fix();
-    TConsoleInfo infoMemo;
-    TRequestListener listener(&infoMemo, [&infoMemo](TClientConnection& connection, const std::string& line) {
-        TCPServerExecute(&infoMemo, connection, line);
-    });
-    try {
-        listener.Start(SysOption->MemberPortNo);
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-    }
-
-    int signal = 0;
-    sigwait(&stopSignals, &signal);
-    try {
-        listener.Stop();
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "%s\n", error.what());
-    }
-    return 0;
+    QApplication application(argc, argv);
+    return RunMemberProgram(application, std::make_unique<TBaseMember>());
 }
