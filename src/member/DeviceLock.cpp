@@ -17,3 +17,9 @@ void TFairLock::unlock()
     }
     m_turn.notify_all();
 }
+
+uint64_t TFairLock::Queued() const
+{
+    std::scoped_lock guard(m_mutex);
+    return m_nextTicket - m_serving;
+}

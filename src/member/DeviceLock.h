@@ -12,9 +12,11 @@ class TFairLock {
 public:
     void lock();
     void unlock();
+    // Callers holding or waiting for the lock.
+    uint64_t Queued() const;
 
 private:
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_turn;
     uint64_t m_nextTicket = 0;
     uint64_t m_serving = 0;

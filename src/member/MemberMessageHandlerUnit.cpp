@@ -124,20 +124,22 @@ bool TMemberMessageHandler::DoWriteCard(const QDomElement& root)
     const std::string guestName = RequiredValue(root, QStringLiteral("GuestName"));
     const std::string score = RequiredValue(root, QStringLiteral("Score"));
     const int32_t channel = ChannelValue(root);
-    if (CurrentMemberDevice == nullptr) {
+    TBaseMember* device = CurrentMemberDevice;
+    if (device == nullptr) {
         return false;
     }
     std::scoped_lock lock(DeviceLock);
-    return CurrentMemberDevice->WriteCard(cardNo, expireDate, guestName, score, channel);
+    return device->WriteCard(cardNo, expireDate, guestName, score, channel);
 }
 
 bool TMemberMessageHandler::DoReadCard(bool InputPassword, int32_t Channel, TResponse& read)
 {
-    if (CurrentMemberDevice == nullptr) {
+    TBaseMember* device = CurrentMemberDevice;
+    if (device == nullptr) {
         return false;
     }
     std::scoped_lock lock(DeviceLock);
-    return CurrentMemberDevice->ReadCard(
+    return device->ReadCard(
         InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
 }
 
@@ -147,11 +149,12 @@ bool TMemberMessageHandler::DoPrintCard(const QDomElement& root)
     const std::string cardNo = RequiredValue(root, QStringLiteral("CardNo"));
     const std::string content = OptionalValue(root, QStringLiteral("Content"));
     LogFile->WriteLine("Content=" + content);
-    if (CurrentMemberDevice == nullptr) {
+    TBaseMember* device = CurrentMemberDevice;
+    if (device == nullptr) {
         return false;
     }
     std::scoped_lock lock(DeviceLock);
-    return CurrentMemberDevice->PrintCard(cardNo, content);
+    return device->PrintCard(cardNo, content);
 }
 
 void TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)

@@ -88,6 +88,7 @@ void TRequestListener::Start(int32_t port)
     }
     m_localPort = m_acceptor.local_endpoint().port();
     m_active = true;
+    m_work.emplace(m_io->get_executor());
     Accept();
     m_ioThread = std::thread([io = m_io] { io->run(); });
 }
@@ -142,6 +143,7 @@ void TRequestListener::Stop()
             throw ETerminateThreadTimeout();
         }
         m_active = false;
+        m_work.reset();
         m_io->stop();
         m_ioThread.join();
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <thread>
 
@@ -54,6 +55,8 @@ private:
     std::shared_ptr<asio::io_context> m_io;
     asio::ip::tcp::acceptor m_acceptor;
     asio::steady_timer m_retryTimer;
+    // Keeps the I/O thread alive while active, also when nothing is pending.
+    std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
     std::shared_ptr<TConnectionSet> m_connections;
     std::thread m_ioThread;
     bool m_active = false;

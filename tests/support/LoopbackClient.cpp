@@ -33,7 +33,7 @@ private:
 
 } // namespace
 
-TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs)
+TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs, bool shutdownSending)
 {
     TLoopbackReply reply;
     TSocket s;
@@ -54,6 +54,9 @@ TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSiz
         if (chunkSize != 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
+    }
+    if (shutdownSending) {
+        shutdown(s.get(), SHUT_WR);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     char buf[4096];

@@ -15,7 +15,9 @@ struct TLoopbackReply {
     std::string Bytes;
 };
 
-TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize = 0, int timeoutMs = 10000);
+// shutdownSending ends the client's stream right after the last byte.
+TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize = 0, int timeoutMs = 10000,
+    bool shutdownSending = false);
 
 // A UTF-8 request text with its zero byte.
 std::string Framed(const std::string& utf8Request);

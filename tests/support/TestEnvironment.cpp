@@ -2,6 +2,7 @@
 
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
+#include "member/OptionUnit.h"
 #include "shell/FormatSettings.h"
 #include "shell/LogFileUnit.h"
 
@@ -58,12 +59,15 @@ void TProcessObjectsTest::SetUp()
     SysOption = std::make_unique<TSysOption>(OptionPath());
     SysOption->Load();
     LogFile = std::make_unique<TLogFile>(LogPath());
+    MemberOption = std::make_unique<TOption>(OptionPath());
+    MemberOption->Load();
     CurrentMemberDevice = nullptr;
 }
 
 void TProcessObjectsTest::TearDown()
 {
     CurrentMemberDevice = nullptr;
+    MemberOption.reset();
     LogFile.reset();
     SysOption.reset();
 }

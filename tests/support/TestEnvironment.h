@@ -17,9 +17,9 @@ void WriteFileBytes(const std::string& path, const std::string& bytes);
 // line of an entry (a CR LF inside its text) stays part of that entry.
 std::vector<std::string> LogEntries(const std::string& logBytes);
 
-// Gives every test its own folder with SysOption (Option.ini there, loaded
-// with defaults) and LogFile (test.LOG there) as the process-wide objects,
-// and no CurrentMemberDevice. Everything is put back afterwards.
+// Gives every test its own folder with SysOption and MemberOption (both from
+// Option.ini there, loaded with defaults) and LogFile (test.LOG there) as the
+// process-wide objects, and no CurrentMemberDevice. Everything is put back afterwards.
 class TProcessObjectsTest : public ::testing::Test {
 protected:
     void SetUp() override;

@@ -1,0 +1,61 @@
+#include "config/AboutFormUnit.h"
+
+#include "config/DialogLook.h"
+#include "shell/InterfaceKind.h"
+
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+const char* const kCaption = "关于...";
+const char* const kVersion = "版本 1.0.0.0";
+const char* const kCopyright = "Copyright © 2026 Velmora";
+const char* const kCompany = "Velmora 酒店系统";
+} // namespace
+
+TAboutForm::TAboutForm(QWidget* owner)
+    : QDialog(owner, DialogFrame())
+{
+    setObjectName(QStringLiteral("AboutForm"));
+    setWindowTitle(QString::fromUtf8(kCaption));
+    setFont(DialogFont());
+    setFixedSize(413, 262);
+
+    m_image1 = NewPicture(this, "Image1", "about-art.png", QRect(12, 12, 132, 238));
+    m_lblAppTitle = NewLabel(this, "lblAppTitle", QString(), QPoint(156, 16));
+    m_lblVersion = NewLabel(this, "lblVersion", QString(), QPoint(156, 35));
+    m_lblCopyright = NewLabel(this, "lblCopyright", QString(), QPoint(156, 53));
+    m_lblCompany = NewLabel(this, "lblCompany", QString(), QPoint(156, 72));
+
+    m_mmo = new QPlainTextEdit(this);
+    m_mmo->setObjectName(QStringLiteral("mmo"));
+    m_mmo->setGeometry(156, 96, 245, 125);
+    m_mmo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_mmo->setEnabled(false);
+
+    m_btnOK = NewButton(this, "btnOK", QString::fromUtf8("确定(&O)"), QRect(330, 230, 73, 23));
+    m_btnOK->setDefault(true);
+    connect(m_btnOK, &QPushButton::clicked, this, &QDialog::accept);
+
+    FormCreate();
+}
+
+void TAboutForm::FormCreate()
+{
+    const auto fill = [](QLabel* label, const QString& text) {
+        label->setText(text);
+        label->adjustSize();
+    };
+    fill(m_lblAppTitle, InterfaceTitle());
+    fill(m_lblVersion, QString::fromUtf8(kVersion));
+    fill(m_lblCopyright, QString::fromUtf8(kCopyright));
+    fill(m_lblCompany, QString::fromUtf8(kCompany));
+}
+
+void ShowAboutBox()
+{
+    TAboutForm box;
+    CentreOnScreen(&box);
+    box.exec();
+}

@@ -1,0 +1,86 @@
+#include "config/DialogLook.h"
+
+#include "resources/Artwork.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+
+#include <limits>
+
+namespace {
+constexpr int kFieldHeight = 20;
+} // namespace
+
+QFont DialogFont()
+{
+    QFont font(QStringLiteral("SimSun"));
+    font.setPixelSize(12);
+    return font;
+}
+
+Qt::WindowFlags DialogFrame()
+{
+    return Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+        | Qt::MSWindowsFixedSizeDialogHint;
+}
+
+QLabel* NewLabel(QWidget* parent, const char* objectName, const QString& text, QPoint at)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(objectName));
+    label->move(at);
+    label->adjustSize();
+    return label;
+}
+
+QLabel* NewPicture(QWidget* parent, const char* objectName, const char* artwork, QRect place)
+{
+    auto* picture = new QLabel(parent);
+    picture->setObjectName(QString::fromLatin1(objectName));
+    picture->setPixmap(Artwork(artwork));
+    picture->setGeometry(place);
+    return picture;
+}
+
+QPushButton* NewButton(QWidget* parent, const char* objectName, const QString& caption, QRect place)
+{
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setGeometry(place);
+    return button;
+}
+
+QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QRect place)
+{
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(QString::fromLatin1(objectName));
+    field->setEchoMode(QLineEdit::Password);
+    // The style's own mask is a bullet on most desktops.
+    field->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    field->setMaxLength(std::numeric_limits<int>::max());
+    field->setGeometry(place.x(), place.y(), place.width(), place.height() > 0 ? place.height() : kFieldHeight);
+    return field;
+}
+
+void ShowNotice(QWidget* owner, QMessageBox::Icon icon, const QString& text)
+{
+    QMessageBox box(icon, QString::fromUtf8("提示"), text, QMessageBox::Ok, owner);
+    box.exec();
+}
+
+void CentreOnScreen(QWidget* window)
+{
+    const QScreen* screen = window->screen();
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    if (screen == nullptr) {
+        return;
+    }
+    QRect frame = window->frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    window->move(frame.topLeft());
+}

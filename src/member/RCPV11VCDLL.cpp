@@ -1,0 +1,173 @@
+#include "member/RCPV11VCDLL.h"
+
+#include "config/ExecutablePath.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <dlfcn.h>
+#endif
+
+namespace {
+
+// The status the vendor gives for a call on an empty port handle.
+constexpr int32_t kNoPortHandle = 1;
+
+} // namespace
+
+#ifdef _WIN32
+const char* const TRCPV11Library::FileName = "RCPV11_VCDLL.dll";
+#else
+const char* const TRCPV11Library::FileName = "libRCPV11_VCDLL.so";
+#endif
+
+// Owns the loaded library; unloading it while a call runs is ruled out by
+// the device owning the library for its whole life.
+class TRCPV11Library::TModule {
+public:
+    explicit TModule(const std::string& path)
+    {
+#ifdef _WIN32
+        m_handle = LoadLibraryA(path.c_str());
+        if (m_handle == nullptr) {
+            m_error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
+        }
+#else
+        m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (m_handle == nullptr) {
+            const char* why = dlerror();
+            m_error = why != nullptr ? why : "cannot load " + path;
+        }
+#endif
+    }
+    ~TModule()
+    {
+        if (m_handle != nullptr) {
+#ifdef _WIN32
+            FreeLibrary(m_handle);
+#else
+            dlclose(m_handle);
+#endif
+        }
+    }
+    TModule(const TModule&) = delete;
+    TModule& operator=(const TModule&) = delete;
+
+    bool Loaded() const { return m_handle != nullptr; }
+    const std::string& Error() const { return m_error; }
+
+    // Resolves one function into target; a missing one is remembered as the
+    // error and leaves target null.
+    template <typename TFunction>
+    void Resolve(const char* name, TFunction& target)
+    {
+#ifdef _WIN32
+        target = reinterpret_cast<TFunction>(GetProcAddress(m_handle, name));
+#else
+        target = reinterpret_cast<TFunction>(dlsym(m_handle, name));
+#endif
+        if (target == nullptr && m_error.empty()) {
+            m_error = std::string("missing function ") + name;
+        }
+    }
+
+private:
+#ifdef _WIN32
+    HMODULE m_handle = nullptr;
+#else
+    void* m_handle = nullptr;
+#endif
+    std::string m_error;
+};
+
+TRCPV11Library::TRCPV11Library()
+    : TRCPV11Library(ExecutableDirectory() + FileName)
+{
+}
+
+TRCPV11Library::TRCPV11Library(const std::string& libraryPath)
+    : m_module(std::make_unique<TModule>(libraryPath))
+{
+    if (!m_module->Loaded()) {
+        m_loadError = m_module->Error();
+        return;
+    }
+    TFunctions f;
+    m_module->Resolve("CommOpen", f.CommOpen);
+    m_module->Resolve("CommClose", f.CommClose);
+    m_module->Resolve("Reset", f.Reset);
+    m_module->Resolve("CardInOver", f.CardInOver);
+    m_module->Resolve("Dischange", f.Dischange);
+    m_module->Resolve("RfidCardRequestAndWriteData", f.RfidCardRequestAndWriteData);
+    m_module->Resolve("RfidCardRequestAndReadData", f.RfidCardRequestAndReadData);
+    m_module->Resolve("PrintBufferClear", f.PrintBufferClear);
+    m_module->Resolve("PrintCharacterDataSetting", f.PrintCharacterDataSetting);
+    m_module->Resolve("ErasePrintDischarge", f.ErasePrintDischarge);
+    if (!m_module->Error().empty()) {
+        // A library that lacks one function is not the library we know;
+        // using the other nine could drive the printer half way.
+        m_loadError = m_module->Error();
+        m_module.reset();
+        return;
+    }
+    m_functions = f;
+    m_loaded = true;
+}
+
+TRCPV11Library::~TRCPV11Library() = default;
+
+int32_t TRCPV11Library::CommOpen(int32_t port, int32_t baudOrZero)
+{
+    return m_loaded ? m_functions.CommOpen(port, baudOrZero) : 0;
+}
+
+int32_t TRCPV11Library::CommClose(int32_t handle)
+{
+    return m_loaded ? m_functions.CommClose(handle) : 0;
+}
+
+int32_t TRCPV11Library::Reset(int32_t handle, int32_t timeout)
+{
+    return m_loaded ? m_functions.Reset(handle, timeout) : kNoPortHandle;
+}
+
+int32_t TRCPV11Library::CardInOver(int32_t handle, int32_t timeout)
+{
+    return m_loaded ? m_functions.CardInOver(handle, timeout) : kNoPortHandle;
+}
+
+int32_t TRCPV11Library::Dischange(int32_t handle, int32_t mode, int32_t timeout)
+{
+    return m_loaded ? m_functions.Dischange(handle, mode, timeout) : kNoPortHandle;
+}
+
+int32_t TRCPV11Library::RfidCardRequestAndWriteData(
+    int32_t handle, int32_t block, int32_t mode, const char* key, const char* data, int32_t timeout)
+{
+    return m_loaded ? m_functions.RfidCardRequestAndWriteData(handle, block, mode, key, data, timeout)
+                    : kNoPortHandle;
+}
+
+int32_t TRCPV11Library::RfidCardRequestAndReadData(
+    int32_t handle, int32_t block, int32_t mode, const char* key, char* buffer, int32_t timeout)
+{
+    return m_loaded ? m_functions.RfidCardRequestAndReadData(handle, block, mode, key, buffer, timeout)
+                    : kNoPortHandle;
+}
+
+int32_t TRCPV11Library::PrintBufferClear(int32_t handle, int32_t timeout)
+{
+    return m_loaded ? m_functions.PrintBufferClear(handle, timeout) : kNoPortHandle;
+}
+
+int32_t TRCPV11Library::PrintCharacterDataSetting(
+    int32_t handle, int32_t mode, int32_t x, int32_t y, const char* text, int32_t length, int32_t timeout)
+{
+    return m_loaded ? m_functions.PrintCharacterDataSetting(handle, mode, x, y, text, length, timeout)
+                    : kNoPortHandle;
+}
+
+int32_t TRCPV11Library::ErasePrintDischarge(int32_t handle, int32_t a, int32_t b, int32_t c, int32_t timeout)
+{
+    return m_loaded ? m_functions.ErasePrintDischarge(handle, a, b, c, timeout) : kNoPortHandle;
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "member/BaseMemberUnit.h"
+#include "member/RCPV11VCDLL.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The rewritable RFID card printer. Each card operation is one transaction
+// (card in, data or print step, card out), reads MemberOption afresh and
+// logs one line per outcome. The driver takes no lock: every caller holds
+// DeviceLock for a whole operation, so transactions never interleave.
+class TTRWGII2010DMember : public TBaseMember {
+public:
+    // Drives the printer library found beside the executable.
+    TTRWGII2010DMember();
+    // Drives the given library, which must outlive the driver.
+    explicit TTRWGII2010DMember(TCardPrinterLibrary& library);
+    ~TTRWGII2010DMember() override;
+    TTRWGII2010DMember(const TTRWGII2010DMember&) = delete;
+    TTRWGII2010DMember& operator=(const TTRWGII2010DMember&) = delete;
+
+    void ShowOptions() override;
+    bool OpenPort() override;
+    bool ClosePort() override;
+    bool ResetDevice() override;
+    void Beep() override;
+    // Stores only the card number; the other arguments are not used.
+    bool WriteCard(std::string CardNo, std::string ExpireDate, std::string GuestName, std::string Score,
+        int32_t Channel) override;
+    // Gives only the card number; the other outputs stay empty.
+    bool ReadCard(bool InputPassword, std::string& CardNo, std::string& Password, std::string& ExpireDate,
+        std::string& GuestName, std::string& Score, int32_t Channel) override;
+    // Prints Content at the top of the card and the advertising text at
+    // YState; the card number is not used.
+    bool PrintCard(std::string CardNo, std::string Content) override;
+
+    // The GBK text of a device status code; empty for a code it does not know.
+    static std::string StatusText(int32_t code);
+    static std::string WrapLines(const std::vector<std::string>& lines, int32_t width);
+
+    // The port handle from the last CommOpen; 0 before the first one.
+    // Closing the port leaves it as it is.
+    int32_t Handle() const { return m_handle; }
+
+private:
+    // Dischange, logging its failure; the transaction's result stands.
+    void EjectCard();
+
+    std::unique_ptr<TCardPrinterLibrary> m_ownLibrary;
+    TCardPrinterLibrary& m_library;
+    int32_t m_handle = 0;
+    // Whether the port behind m_handle is open, so that opening it again
+    // closes it first instead of losing it.
+    bool m_portOpen = false;
+};
+
+// The options dialog lives in the windowed part of the program, which
+// registers how to show it; until then ShowOptions does nothing.
+void SetOptionsDialog(std::function<void()> show);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <functional>
+
+// The application title: the caption of every error box. It is the
+// executable's name until the main window sets the interface title.
+QString ApplicationTitle();
+void SetApplicationTitle(const QString& title);
+
+// A message as the error box shows it: a full stop is appended when the last
+// character sorts after "." (a letter, a digit, a Chinese character), so a
+// message ending in ".", " ", "!" or ")" is shown as it is.
+QString ErrorBoxText(const QString& message);
+
+// The text of an exception. The system's own errors carry UTF-8 (paths,
+// socket messages) or GBK (its Chinese texts); whichever decodes cleanly wins.
+QString ErrorMessage(const std::exception& error);
+
+// The error box: error icon, one OK button, ApplicationTitle() as caption,
+// over the active window. While errors are unattended the message goes to
+// standard error instead.
+void ShowErrorBox(const QString& message);
+
+// Set when the operating system ends the program: nobody is left to dismiss
+// a box, and one would keep the program from ending.
+void SetErrorsUnattended(bool unattended);
+
+// Runs one handler of a window or dialog. An error leaving it is shown in the
+// error box and goes no further, so the window stays usable.
+void Guarded(const std::function<void()>& handler);

@@ -1,0 +1,8 @@
+#include "shell/InterfaceKind.h"
+
+int32_t InterfaceKind = ikNone;
+
+QString InterfaceTitle()
+{
+    return QString::fromUtf8("Velmora会员卡接口");
+}

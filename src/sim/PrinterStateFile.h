@@ -1,0 +1,55 @@
+#pragma once
+
+#include "config/ProfileFile.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The simulated printer's state in CardPrinter.ini, which people and tests
+// edit while a program uses the printer:
+//
+//   [Card]
+//   Present=1        a card waits at the feed slot (default 1)
+//   Inside=0         the card is inside the printer (default 0)
+//   Block0=...       RFID block 0 to 63, GBK text of up to 16 bytes
+//   [Faults]
+//   CardInOver=56    every call of that function returns 56
+//   DelayMs=50       every card or print call takes that much longer
+//
+// An object holds one reading of the file; Save writes it back in one step.
+class TPrinterStateFile {
+public:
+    static constexpr int32_t BlockCount = 64;
+
+    explicit TPrinterStateFile(std::string fileName);
+
+    bool Exists() const { return m_exists; }
+
+    bool CardPresent() const;
+    bool CardInside() const;
+    void SetCardPresent(bool present);
+    void SetCardInside(bool inside);
+
+    // block must lie in 0..BlockCount-1. A block never written is empty.
+    std::string Block(int32_t block) const;
+    void SetBlock(int32_t block, std::string_view data);
+
+    // The status forced on every call of that function, if any; a value
+    // that is no whole number forces nothing.
+    std::optional<int32_t> Fault(std::string_view function) const;
+    // From 0 to one minute; a longer or unreadable value is cut to that range.
+    int32_t DelayMs() const;
+
+    // Writes the card's keys with their defaults, so a new file shows what
+    // can be changed.
+    void WriteDefaults();
+
+    // Throws EWriteError.
+    void Save();
+
+private:
+    TProfileFile m_ini;
+    bool m_exists;
+};

@@ -1,0 +1,118 @@
+// The printer library's ten functions, as the program loads them. Nothing
+// else leaves this library (see exports.map), and no exception crosses the
+// C boundary: an unexpected error answers as a lost reply would.
+
+#include "member/RCPV11VCDLL.h"
+#include "sim/SimulatedPrinter.h"
+
+#include <dlfcn.h>
+
+#include <string>
+#include <type_traits>
+
+namespace {
+
+constexpr int32_t kNoReply = 2;
+
+// The folder this library was loaded from: CardPrinter.ini and the card
+// face belong beside the library, whichever program loads it.
+std::string LibraryFolder()
+{
+    Dl_info info {};
+    if (dladdr(reinterpret_cast<const void*>(&LibraryFolder), &info) == 0 || info.dli_fname == nullptr) {
+        return "./";
+    }
+    const std::string path = info.dli_fname;
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+TSimulatedPrinter& Printer()
+{
+    static TSimulatedPrinter printer(LibraryFolder());
+    return printer;
+}
+
+template <typename TCall>
+int32_t Guarded(int32_t onError, TCall call) noexcept
+{
+    try {
+        return call(Printer());
+    } catch (...) {
+        return onError;
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+int32_t RCPV11_CALL CommOpen(int32_t port, int32_t baudOrZero)
+{
+    return Guarded(0, [&](TSimulatedPrinter& p) { return p.CommOpen(port, baudOrZero); });
+}
+
+int32_t RCPV11_CALL CommClose(int32_t handle)
+{
+    return Guarded(0, [&](TSimulatedPrinter& p) { return p.CommClose(handle); });
+}
+
+int32_t RCPV11_CALL Reset(int32_t handle, int32_t timeout)
+{
+    return Guarded(kNoReply, [&](TSimulatedPrinter& p) { return p.Reset(handle, timeout); });
+}
+
+int32_t RCPV11_CALL CardInOver(int32_t handle, int32_t timeout)
+{
+    return Guarded(kNoReply, [&](TSimulatedPrinter& p) { return p.CardInOver(handle, timeout); });
+}
+
+int32_t RCPV11_CALL Dischange(int32_t handle, int32_t mode, int32_t timeout)
+{
+    return Guarded(kNoReply, [&](TSimulatedPrinter& p) { return p.Dischange(handle, mode, timeout); });
+}
+
+int32_t RCPV11_CALL RfidCardRequestAndWriteData(
+    int32_t handle, int32_t block, int32_t mode, const char* key, const char* data, int32_t timeout)
+{
+    return Guarded(kNoReply,
+        [&](TSimulatedPrinter& p) { return p.RfidCardRequestAndWriteData(handle, block, mode, key, data, timeout); });
+}
+
+int32_t RCPV11_CALL RfidCardRequestAndReadData(
+    int32_t handle, int32_t block, int32_t mode, const char* key, char* buffer, int32_t timeout)
+{
+    return Guarded(kNoReply,
+        [&](TSimulatedPrinter& p) { return p.RfidCardRequestAndReadData(handle, block, mode, key, buffer, timeout); });
+}
+
+int32_t RCPV11_CALL PrintBufferClear(int32_t handle, int32_t timeout)
+{
+    return Guarded(kNoReply, [&](TSimulatedPrinter& p) { return p.PrintBufferClear(handle, timeout); });
+}
+
+int32_t RCPV11_CALL PrintCharacterDataSetting(
+    int32_t handle, int32_t mode, int32_t x, int32_t y, const char* text, int32_t length, int32_t timeout)
+{
+    return Guarded(kNoReply,
+        [&](TSimulatedPrinter& p) { return p.PrintCharacterDataSetting(handle, mode, x, y, text, length, timeout); });
+}
+
+int32_t RCPV11_CALL ErasePrintDischarge(int32_t handle, int32_t a, int32_t b, int32_t c, int32_t timeout)
+{
+    return Guarded(kNoReply, [&](TSimulatedPrinter& p) { return p.ErasePrintDischarge(handle, a, b, c, timeout); });
+}
+
+} // extern "C"
+
+// The loader casts the resolved symbols to these types.
+static_assert(std::is_same_v<decltype(&CommOpen), RCPV11::TCommOpen>);
+static_assert(std::is_same_v<decltype(&CommClose), RCPV11::TCommClose>);
+static_assert(std::is_same_v<decltype(&Reset), RCPV11::TReset>);
+static_assert(std::is_same_v<decltype(&CardInOver), RCPV11::TCardInOver>);
+static_assert(std::is_same_v<decltype(&Dischange), RCPV11::TDischange>);
+static_assert(std::is_same_v<decltype(&RfidCardRequestAndWriteData), RCPV11::TRfidCardRequestAndWriteData>);
+static_assert(std::is_same_v<decltype(&RfidCardRequestAndReadData), RCPV11::TRfidCardRequestAndReadData>);
+static_assert(std::is_same_v<decltype(&PrintBufferClear), RCPV11::TPrintBufferClear>);
+static_assert(std::is_same_v<decltype(&PrintCharacterDataSetting), RCPV11::TPrintCharacterDataSetting>);
+static_assert(std::is_same_v<decltype(&ErasePrintDischarge), RCPV11::TErasePrintDischarge>);

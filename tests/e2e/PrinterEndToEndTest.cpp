@@ -1,0 +1,239 @@
+// The built program with the printer simulator beside it, driven over TCP
+// the way a hotel's PMS drives it. Each test runs its own copy of the
+// program in a folder of its own, so Option.ini, the log, CardPrinter.ini
+// and the card face are private to it.
+
+#include "ChildProcess.h"
+
+#include "config/ProfileFile.h"
+#include "shell/TextCodec.h"
+#include "support/LoopbackClient.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <memory>
+#include <set>
+#include <thread>
+
+namespace {
+
+const std::string kProgram = "member-interface";
+const std::string kLibrary = "libRCPV11_VCDLL.so";
+const std::string kNoCardText = "No target card(only when using a no card status command)C";
+
+std::string WriteRequest(const std::string& cardNo)
+{
+    return "<Request type=\"WriteMemberCard\"><RequestID>7</RequestID><CardNo>" + cardNo
+        + "</CardNo><ExpireDate>2030-12-31</ExpireDate><GuestName>张三</GuestName><Score>10</Score></Request>";
+}
+
+const std::string kReadRequest = "<Request type=\"ReadMemberCard\"><InputPassword>0</InputPassword></Request>";
+
+// The test dialog's sample; &#13; keeps its CRs through the XML parser.
+const std::string kPrintRequest = "<Request type=\"PrintMemberCard\"><RequestID>8</RequestID><CardNo>88888888</CardNo>"
+                                  "<Content>&#13;\n当前消费:100&#13;\n卡内余额:300</Content></Request>";
+
+std::string Response(const std::string& code, const std::string& message, const std::string& cardNo = "")
+{
+    std::string text = "<DoorResponse><RequestID></RequestID><ResultCode>" + code + "</ResultCode><ResultMessage>"
+        + message + "</ResultMessage><CardNo>" + cardNo
+        + "</CardNo><ExpireDate></ExpireDate><GuestName></GuestName><Score></Score><Password></Password>"
+          "</DoorResponse>";
+    text.push_back('\0');
+    return text;
+}
+
+class TPrinterEndToEndTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dir.isValid());
+        m_binDir = std::string(MEMBER_BIN_DIR) + "/";
+        m_port = FreePort();
+        ASSERT_NE(m_port, 0);
+        WriteFileBytes(Path("Option.ini"), "[SysOption]\r\nMemberPortNo=" + std::to_string(m_port) + "\r\n");
+    }
+
+    std::string Path(const std::string& name) const { return m_dir.path().toStdString() + "/" + name; }
+
+    void Copy(const std::string& name) const
+    {
+        ASSERT_TRUE(QFile::copy(QString::fromStdString(m_binDir + name), QString::fromStdString(Path(name))));
+        QFile::setPermissions(QString::fromStdString(Path(name)),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup);
+    }
+
+    void SetPrinterState(const std::string& section, const std::string& key, const std::string& value) const
+    {
+        TProfileFile ini(Path("CardPrinter.ini"));
+        ini.WriteString(section, key, value);
+        ini.UpdateFile();
+    }
+
+    void Start(bool withSimulator = true)
+    {
+        Copy(kProgram);
+        if (withSimulator) {
+            Copy(kLibrary);
+        }
+        m_child = std::make_unique<TChildProcess>(Path(kProgram), Path("stdout.txt"), Path("stderr.txt"));
+        ASSERT_TRUE(m_child->Started());
+        ASSERT_TRUE(WaitForPort(m_port)) << ReadFileBytes(Path("stderr.txt"));
+    }
+
+    void Stop()
+    {
+        ASSERT_TRUE(m_child);
+        EXPECT_EQ(m_child->Terminate(), 0);
+    }
+
+    std::string Send(const std::string& request) const
+    {
+        const TLoopbackReply reply = Exchange(m_port, Framed(request));
+        EXPECT_TRUE(reply.ClosedByServer);
+        return reply.Bytes;
+    }
+
+    // The log's entries in UTF-8; only one log file exists in the folder.
+    std::vector<std::string> Log() const
+    {
+        const QStringList logs = QDir(m_dir.path()).entryList({QStringLiteral("*.LOG")});
+        EXPECT_EQ(logs.size(), 1);
+        if (logs.isEmpty()) {
+            return {};
+        }
+        std::vector<std::string> lines;
+        for (const std::string& entry : LogEntries(ReadFileBytes(Path(logs.first().toStdString())))) {
+            lines.push_back(TextCodec::GbkToUtf8(entry));
+        }
+        return lines;
+    }
+
+    // The log without the arrival and Content lines, which carry the requests.
+    std::vector<std::string> Outcomes() const
+    {
+        std::vector<std::string> lines = Log();
+        std::erase_if(lines, [](const std::string& line) {
+            return line.starts_with("收到消息") || line.starts_with("Content=");
+        });
+        return lines;
+    }
+
+    uint16_t Port() const { return m_port; }
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_binDir;
+    uint16_t m_port = 0;
+    std::unique_ptr<TChildProcess> m_child;
+};
+
+TEST_F(TPrinterEndToEndTest, WritesReadsAndPrintsACardOnTheSimulator)
+{
+    Start();
+    const std::string written = Send(WriteRequest("00012345"));
+    EXPECT_EQ(written.size(), 233u);
+    EXPECT_EQ(written, Response("200", "写卡成功", "00012345"));
+    EXPECT_EQ(Send(kReadRequest), Response("200", "读卡成功", "00012345"));
+    EXPECT_EQ(Send(kPrintRequest), Response("200", "打印卡成功"));
+    Stop();
+
+    EXPECT_EQ(ReadFileBytes(Path("CardFace.txt")), "y=23\t当前消费:100\ny=47\t卡内余额:300\n");
+    const std::vector<std::string> expected = {
+        "打开串口成功.",
+        "写数据块成功.卡号:00012345",
+        "写卡成功,卡号为:00012345",
+        "读卡成功.卡号:00012345",
+        "读卡成功，卡号为：00012345",
+        "当前消费:100",
+        "卡内余额:300",
+        "擦除打印成功.",
+        "打印卡成功",
+        "串口关闭成功.",
+    };
+    EXPECT_EQ(Outcomes(), expected);
+}
+
+TEST_F(TPrinterEndToEndTest, MissingAndJammedCardsFailWithTheirStatusTexts)
+{
+    WriteFileBytes(Path("CardPrinter.ini"), "[Card]\r\nPresent=0\r\n");
+    Start();
+    EXPECT_EQ(Send(WriteRequest("00012345")), Response("500", "写卡失败", "00012345"));
+
+    SetPrinterState("Card", "Present", "1");
+    SetPrinterState("Faults", "CardInOver", "56");
+    EXPECT_EQ(Send(WriteRequest("00012346")), Response("500", "写卡失败", "00012346"));
+    EXPECT_EQ(Send(kPrintRequest), Response("500", "打印卡失败"));
+    Stop();
+
+    const std::vector<std::string> expected = {
+        "打开串口成功.",
+        "进卡失败:" + kNoCardText,
+        "出卡失败:" + kNoCardText,
+        "写卡失败,卡号为:00012345",
+        "进卡失败:Card jam B",
+        "出卡失败:" + kNoCardText,
+        "写卡失败,卡号为:00012346",
+        "进卡失败:Card jam B",
+        "出卡失败:" + kNoCardText,
+        "打印卡失败",
+        "串口关闭成功.",
+    };
+    EXPECT_EQ(Outcomes(), expected);
+}
+
+TEST_F(TPrinterEndToEndTest, WithoutThePrinterLibraryEveryRequestFails)
+{
+    Start(false);
+    EXPECT_EQ(Send(WriteRequest("00012345")), Response("500", "写卡失败", "00012345"));
+    EXPECT_EQ(Send(kReadRequest), Response("500", "读卡失败"));
+    EXPECT_EQ(Send(kPrintRequest), Response("500", "打印卡失败"));
+    Stop();
+
+    EXPECT_NE(ReadFileBytes(Path("stderr.txt")).find(kLibrary), std::string::npos);
+    const std::vector<std::string> lines = Outcomes();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front(), "打开串口失败.");
+    EXPECT_EQ(lines[1], "进卡失败:串口句柄为空");
+    EXPECT_EQ(lines.back(), "串口关闭失败.");
+}
+
+TEST_F(TPrinterEndToEndTest, ConcurrentWritesRunOneTransactionAtATime)
+{
+    // With each printer call taking 50 ms, unserialised transactions would
+    // overlap on the port (status 2) or take a card in twice (status 65).
+    WriteFileBytes(Path("CardPrinter.ini"), "[Faults]\r\nDelayMs=50\r\n");
+    Start();
+    constexpr int kRequests = 20;
+    std::vector<std::string> replies(kRequests);
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kRequests; ++i) {
+        clients.emplace_back([&, i] {
+            replies[i] = Exchange(Port(), Framed(WriteRequest(std::to_string(20000000 + i))), 0, 30000).Bytes;
+        });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    Stop();
+
+    for (int i = 0; i < kRequests; ++i) {
+        EXPECT_EQ(replies[i], Response("200", "写卡成功", std::to_string(20000000 + i)));
+    }
+    std::set<std::string> written;
+    for (const std::string& line : Outcomes()) {
+        EXPECT_EQ(line.find("失败"), std::string::npos) << line;
+        if (line.starts_with("写数据块成功.卡号:")) {
+            written.insert(line);
+        }
+    }
+    EXPECT_EQ(written.size(), size_t(kRequests));
+}
+
+} // namespace

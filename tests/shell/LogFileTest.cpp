@@ -1,0 +1,88 @@
+#include "config/SysOptionUnit.h"
+#include "shell/LogFileUnit.h"
+#include "shell/TextCodec.h"
+
+#include "support/TestEnvironment.h"
+
+#include <QFile>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+namespace {
+
+using LogFileTest = TProcessObjectsTest;
+
+TEST_F(LogFileTest, EntryIsStampTextAndCrLf)
+{
+    LogFile->WriteLine("abc");
+    LogFile->WriteLine("");
+    const QString bytes = QString::fromLatin1(QByteArray::fromStdString(LogBytes()));
+    const QRegularExpression layout(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d abc\r\n\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d \r\n$"));
+    EXPECT_TRUE(layout.match(bytes).hasMatch()) << bytes.toStdString();
+}
+
+TEST_F(LogFileTest, BytesAreWrittenUnchangedAndCrLfInTextContinuesTheEntry)
+{
+    const std::string gbk = Gbk("收到消息: \r\n") + "<a/>";
+    LogFile->WriteLine(gbk);
+    EXPECT_EQ(LogBytes().substr(20), gbk + "\r\n");
+    EXPECT_EQ(Log(), std::vector<std::string> {gbk});
+}
+
+TEST_F(LogFileTest, AppendsToAnExistingFileAndRecreatesADeletedOne)
+{
+    WriteFileBytes(LogPath(), "earlier run\r\n");
+    LogFile->WriteLine("one");
+    EXPECT_EQ(LogBytes().substr(0, 13), "earlier run\r\n");
+    QFile::remove(QString::fromStdString(LogPath()));
+    LogFile->WriteLine("two");
+    EXPECT_EQ(Log(), std::vector<std::string> {"two"});
+}
+
+TEST_F(LogFileTest, WriteLogOffCreatesNoFile)
+{
+    SysOption->WriteLog = false;
+    LogFile->WriteLine("quiet");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(LogPath())));
+}
+
+TEST_F(LogFileTest, UnwritableLocationDropsEntriesSilently)
+{
+    TLogFile nowhere(Dir() + "no-such-folder/x.LOG");
+    EXPECT_NO_THROW(nowhere.WriteLine("dropped"));
+}
+
+TEST_F(LogFileTest, ConcurrentWritersLoseNoEntry)
+{
+    constexpr int kThreads = 8;
+    constexpr int kEach = 200;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t] {
+            for (int i = 0; i < kEach; ++i) {
+                LogFile->WriteLine("thread " + std::to_string(t) + " entry " + std::to_string(i));
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    const std::vector<std::string> entries = Log();
+    ASSERT_EQ(entries.size(), static_cast<size_t>(kThreads * kEach));
+    for (const std::string& entry : entries) {
+        EXPECT_EQ(entry.rfind("thread ", 0), 0u) << entry;
+    }
+}
+
+TEST(LogFileNameTest, NamedAfterTodayBesideTheExecutable)
+{
+    const QString name = QString::fromStdString(TodayLogFileName());
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("/\\d{8}\\.LOG$")).match(name).hasMatch()) << name.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+#include "config/SysOptionUnit.h"
+#include "member/BaseMemberUnit.h"
+#include "shell/ErrorGuard.h"
+#include "shell/InterfaceKind.h"
+#include "shell/MainFormUnit.h"
+#include "shell/MemberProgram.h"
+#include "shell/RequestListener.h"
+#include "support/FreePort.h"
+#include "support/LoopbackClient.h"
+#include "support/ModalDriver.h"
+#include "support/TestEnvironment.h"
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <pthread.h>
+
+#include <csignal>
+
+namespace {
+
+const QString kPrompt = QString::fromUtf8("请输入管理员密码");
+const std::string kRequest = Framed(R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)");
+
+// Records the entry's calls, and at ClosePort whether anything still
+// listens on the member port and whether the window still exists.
+class TRecordingDevice : public TBaseMember {
+public:
+    TRecordingDevice(std::vector<std::string>& calls, uint16_t port)
+        : m_calls(calls)
+        , m_port(port)
+    {
+    }
+    bool OpenPort() override
+    {
+        m_calls.push_back("OpenPort");
+        return true;
+    }
+    bool ClosePort() override
+    {
+        m_calls.push_back(Exchange(m_port, kRequest).Connected ? "ClosePort while listening" : "ClosePort");
+        if (MainWindow != nullptr) {
+            m_calls.push_back("window still exists");
+        }
+        return true;
+    }
+
+private:
+    std::vector<std::string>& m_calls;
+    uint16_t m_port;
+};
+
+// SIGINT and SIGTERM held for this thread (and threads it starts), as the
+// program's entry holds them, so a signal sent to this thread waits for the
+// run to take it.
+class TBlockedShutdownSignals {
+public:
+    TBlockedShutdownSignals()
+    {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, SIGINT);
+        sigaddset(&set, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &set, &m_old);
+    }
+    ~TBlockedShutdownSignals() { pthread_sigmask(SIG_SETMASK, &m_old, nullptr); }
+
+private:
+    sigset_t m_old {};
+};
+
+class MemberProgramTest : public TProcessObjectsTest {
+protected:
+    void SetUp() override
+    {
+        TProcessObjectsTest::SetUp();
+        m_port = FreePort();
+        SysOption->MemberPortNo = m_port;
+    }
+    void TearDown() override
+    {
+        SetErrorsUnattended(false);
+        TProcessObjectsTest::TearDown();
+    }
+
+    int Run() { return RunMemberProgram(*qApp, std::make_unique<TRecordingDevice>(m_calls, m_port)); }
+
+    // Once the window runs, asks it to close as the Exit command does.
+    void CloseOnceRunning(QObject& context)
+    {
+        QTimer::singleShot(0, &context, [] { MainWindow->close(); });
+    }
+
+    uint16_t m_port = 0;
+    std::vector<std::string> m_calls;
+};
+
+TEST_F(MemberProgramTest, PassedCloseCheckStopsTheListenerBeforeThePortIsClosed)
+{
+    TModalDriver driver;
+    bool served = false;
+    bool deviceCurrent = false;
+    driver.Expect(kPrompt, [&](QWidget* dialog) {
+        served = Exchange(m_port, kRequest).Bytes.find("<ResultCode>") != std::string::npos;
+        deviceCurrent = CurrentMemberDevice != nullptr && InterfaceKind == ikMember;
+        TypeInto(dialog, "edtPswd", QStringLiteral("qirtal"));
+        Click(dialog, "btnOK");
+    });
+    CloseOnceRunning(driver);
+
+    EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(served);
+    EXPECT_TRUE(deviceCurrent);
+    EXPECT_EQ(m_calls, (std::vector<std::string> { "OpenPort", "ClosePort" }));
+    EXPECT_EQ(CurrentMemberDevice, nullptr);
+}
+
+TEST_F(MemberProgramTest, ShutdownSignalEndsTheRunWithoutPromptAndDismissesOpenDialogs)
+{
+    for (const int signal : { SIGTERM, SIGINT }) {
+        SCOPED_TRACE(signal);
+        m_calls.clear();
+        const TBlockedShutdownSignals blocked;
+        TModalDriver driver;
+        driver.Expect(kPrompt, [signal](QWidget*) { pthread_kill(pthread_self(), signal); });
+        CloseOnceRunning(driver);
+
+        EXPECT_EQ(Run(), 0);
+        EXPECT_TRUE(driver.Done());
+        EXPECT_EQ(m_calls, (std::vector<std::string> { "OpenPort", "ClosePort" }));
+        SetErrorsUnattended(false);
+    }
+}
+
+TEST_F(MemberProgramTest, ShutdownSignalWhileTheBindErrorIsShownStillEndsTheProgram)
+{
+    TRequestListener other(nullptr, [](TClientConnection&, const std::string&) {});
+    other.Start(m_port);
+    const TBlockedShutdownSignals blocked;
+    TModalDriver driver;
+    driver.Expect(QString::fromUtf8("Velmora会员卡接口"), [](QWidget*) { pthread_kill(pthread_self(), SIGTERM); });
+
+    EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(driver.Done());
+    ASSERT_EQ(m_calls.size(), 2u);
+    EXPECT_EQ(m_calls[0], "OpenPort");
+    EXPECT_EQ(m_calls[1], "ClosePort while listening"); // the other program still listens there
+}
+
+TEST_F(MemberProgramTest, ApplicationQuitAtSessionEndEndsTheRunWithoutPrompt)
+{
+    TModalDriver driver;
+    QTimer::singleShot(0, &driver, [] { QCoreApplication::postEvent(qApp, new QEvent(QEvent::Quit)); });
+
+    EXPECT_EQ(Run(), 0);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_EQ(m_calls, (std::vector<std::string> { "OpenPort", "ClosePort" }));
+}
+
+} // namespace
