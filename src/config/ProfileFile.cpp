@@ -64,20 +64,6 @@ bool KeyValue(std::string_view line, std::string_view& key, std::string_view& va
     return true;
 }
 
-// The reader drops blanks around a value and one pair of enclosing quotes.
-// A value it would change that way is stored inside one more pair of double
-// quotes, so a password such as " x" or "'x'" reads back as it was saved.
-std::string StoredForm(std::string_view value)
-{
-    const bool padded = !value.empty() && (Trim(value).size() != value.size());
-    const bool quoted
-        = value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front();
-    if (padded || quoted) {
-        return "\"" + std::string(value) + "\"";
-    }
-    return std::string(value);
-}
-
 // Closes (and with it releases) a descriptor; owns a temporary file's name
 // until Commit so a failed save leaves nothing behind.
 class TTempFile {
@@ -221,7 +207,7 @@ bool TProfileFile::ReadBool(std::string_view section, std::string_view key, bool
 
 void TProfileFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
-    std::string line = std::string(key) + "=" + StoredForm(value);
+    std::string line = std::string(key) + "=" + std::string(value);
     TKeyLine found {};
     if (FindKey(section, key, found)) {
         m_lines[found.index] = std::move(line);

@@ -35,9 +35,6 @@ public:
     // Read as an integer: non-zero is true; a value that is no number gives def.
     bool ReadBool(std::string_view section, std::string_view key, bool def) const;
 
-    // A value with blanks at either end, or enclosed in a pair of quotes, is
-    // stored inside double quotes, so every one-line value of at most 2047
-    // bytes reads back exactly as written.
     void WriteString(std::string_view section, std::string_view key, std::string_view value);
     void WriteInteger(std::string_view section, std::string_view key, int32_t value);
     void WriteBool(std::string_view section, std::string_view key, bool value);
