@@ -1,8 +1,10 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <string_view>
 
-// A number field of /proc/self/status, such as "VmRSS" (in KiB) or
-// "Threads"; -1 when it cannot be read.
-int64_t ProcessStatusField(std::string_view field);
+// A number field of /proc/<pid>/status, such as "VmRSS" (in KiB) or
+// "Threads"; pid 0 reads this process. -1 when it cannot be read.
+int64_t ProcessStatusField(std::string_view field, pid_t pid = 0);
