@@ -17,14 +17,14 @@ enum TOptionScope : unsigned {
     kPrint = 1u << static_cast<unsigned>(TClientCommand::Print),
 };
 
-struct TOptionSpec {
+struct TOptionRule {
     bool TakesValue;
     unsigned Scope;
 };
 
-const std::map<std::string, TOptionSpec, std::less<>>& Options()
+const std::map<std::string, TOptionRule, std::less<>>& Options()
 {
-    static const std::map<std::string, TOptionSpec, std::less<>> options {
+    static const std::map<std::string, TOptionRule, std::less<>> options {
         {"--help", {false, kAnyCommand}},
         {"--xml", {false, kAnyCommand}},
         {"--host", {true, kAnyCommand}},
@@ -166,12 +166,12 @@ TClientArguments ParseClientArguments(const std::vector<std::string>& args)
         }
         const size_t eq = arg.find('=');
         const std::string name = arg.substr(0, eq);
-        const auto spec = Options().find(name);
-        if (spec == Options().end() || !name.starts_with("--")) {
+        const auto rule = Options().find(name);
+        if (rule == Options().end() || !name.starts_with("--")) {
             throw EUsageError("unrecognized option '" + arg + "'");
         }
         std::string value;
-        if (!spec->second.TakesValue) {
+        if (!rule->second.TakesValue) {
             if (eq != std::string::npos) {
                 throw EUsageError("option '" + name + "' doesn't allow an argument");
             }

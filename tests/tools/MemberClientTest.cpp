@@ -1,10 +1,10 @@
 #include "ClientMain.h"
-#include "RecordingDevice.h"
 
 #include "config/ExecutablePath.h"
 #include "shell/RequestListener.h"
 #include "shell/ServerExecute.h"
 #include "shell/TextCodec.h"
+#include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 
 #include <QProcess>
@@ -43,7 +43,7 @@ protected:
         return code;
     }
 
-    TRecordingDevice m_device;
+    TRecordingMember m_device;
     TRequestListener m_listener {
         nullptr, [](TClientConnection& connection, const std::string& line) { TCPServerExecute(nullptr, connection, line); }};
     std::string Out;
@@ -53,7 +53,8 @@ protected:
 TEST_F(MemberClientTest, SuccessShowsTheFieldsAndExitsZero)
 {
     EXPECT_EQ(Run({"write", "--card-no", "00012345", "--guest-name", "张三"}), kExitSuccess);
-    EXPECT_EQ(m_device.GuestName, Gbk("张三"));
+    ASSERT_EQ(m_device.Calls().size(), 1u);
+    EXPECT_EQ(m_device.Calls()[0].Args[2], Gbk("张三"));
     EXPECT_NE(Out.find("ResultCode:    200\n"), std::string::npos) << Out;
     EXPECT_NE(Out.find("ResultMessage: 写卡成功\n"), std::string::npos) << Out;
     EXPECT_NE(Out.find("CardNo:        00012345\n"), std::string::npos) << Out;
@@ -65,7 +66,7 @@ TEST_F(MemberClientTest, SuccessShowsTheFieldsAndExitsZero)
 
 TEST_F(MemberClientTest, FailureExitsOneWithTheServersMessage)
 {
-    m_device.Succeed = false;
+    m_device.Result = false;
     EXPECT_EQ(Run({"print", "--card-no", "1", "--content", "x"}), kExitFailure);
     EXPECT_NE(Out.find("ResultCode:    500\n"), std::string::npos) << Out;
     EXPECT_EQ(Err, "member-client: the server reports failure: 打印卡失败\n");
@@ -83,7 +84,8 @@ TEST_F(MemberClientTest, XmlShowsTheResponseTextAsReceived)
 TEST_F(MemberClientTest, RawSendsStandardInputAndReportsAnUnansweredRequest)
 {
     EXPECT_EQ(Run({"raw", "-"}, R"(<r type="ReadMemberCard"><InputPassword>1</InputPassword></r>)"), kExitSuccess);
-    EXPECT_TRUE(m_device.InputPassword);
+    ASSERT_EQ(m_device.Calls().size(), 1u);
+    EXPECT_EQ(m_device.Calls()[0].Args[0], "1") << "InputPassword";
 
     EXPECT_EQ(Run({"raw", "-"}, R"(<r type="readmembercard"/>)"), kExitNoAnswer);
     EXPECT_EQ(Err, "member-client: the server closed the connection without answering\n");
@@ -173,7 +175,7 @@ TEST_F(MemberClientTest, TheProgramExitsWithTheResultsCode)
     const QString program = QString::fromStdString(ExecutableDirectory()) + QStringLiteral("member-client");
     const QString port = QString::number(m_listener.LocalPort());
     for (const bool succeed : {true, false}) {
-        m_device.Succeed = succeed;
+        m_device.Result = succeed;
         QProcess client;
         client.start(program, {QStringLiteral("read"), QStringLiteral("--port"), port});
         ASSERT_TRUE(client.waitForFinished(30000));

@@ -1,9 +1,9 @@
-#include "RecordingDevice.h"
 #include "RequestBuilder.h"
 
 #include "member/MemberMessageHandlerUnit.h"
 #include "shell/ServerExecute.h"
 #include "shell/TextCodec.h"
+#include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 
 namespace {
@@ -31,8 +31,17 @@ protected:
         return connection.Written;
     }
 
-    TRecordingDevice m_device;
+    // The arguments of the one device call the request made.
+    TRecordingMember::TCall LastCall() const
+    {
+        const std::vector<TRecordingMember::TCall> calls = m_device.Calls();
+        return calls.empty() ? TRecordingMember::TCall {} : calls.back();
+    }
+
+    TRecordingMember m_device;
 };
+
+using TArgs = std::vector<std::string>;
 
 TEST_F(RequestBuilderTest, WriteCarriesEveryValueExactly)
 {
@@ -45,12 +54,8 @@ TEST_F(RequestBuilderTest, WriteCarriesEveryValueExactly)
     args.Channel = "0xb";
     const std::string answer = Serve(args);
 
-    EXPECT_EQ(m_device.Operation, "write");
-    EXPECT_EQ(m_device.CardNo, " 0001&<2>");
-    EXPECT_EQ(m_device.ExpireDate, "2030-12-31");
-    EXPECT_EQ(m_device.GuestName, Gbk("张三\r\n李四\t "));
-    EXPECT_EQ(m_device.Score, "]]>");
-    EXPECT_EQ(m_device.Channel, 11);
+    EXPECT_EQ(LastCall().Operation, "WriteCard");
+    EXPECT_EQ(LastCall().Args, (TArgs {" 0001&<2>", "2030-12-31", Gbk("张三\r\n李四\t "), "]]>", "11"}));
     EXPECT_NE(answer.find("<ResultCode>200</ResultCode>"), std::string::npos) << answer;
 }
 
@@ -60,9 +65,8 @@ TEST_F(RequestBuilderTest, WriteWithoutChannelOrValuesStillReachesTheDevice)
     args.Command = TClientCommand::Write;
     args.CardNo = "1";
     Serve(args);
-    EXPECT_EQ(m_device.Operation, "write");
-    EXPECT_EQ(m_device.Channel, -1);
-    EXPECT_EQ(m_device.GuestName, "");
+    EXPECT_EQ(LastCall().Operation, "WriteCard");
+    EXPECT_EQ(LastCall().Args, (TArgs {"1", "", "", "", "-1"}));
 }
 
 TEST_F(RequestBuilderTest, ReadSendsTheFlagAndChannel)
@@ -73,9 +77,8 @@ TEST_F(RequestBuilderTest, ReadSendsTheFlagAndChannel)
         args.InputPassword = flag;
         args.Channel = "11";
         Serve(args);
-        EXPECT_EQ(m_device.Operation, "read");
-        EXPECT_EQ(m_device.InputPassword, flag);
-        EXPECT_EQ(m_device.Channel, 11);
+        EXPECT_EQ(LastCall().Operation, "ReadCard");
+        EXPECT_EQ(LastCall().Args, (TArgs {flag ? "1" : "0", "11"}));
     }
 }
 
@@ -86,12 +89,12 @@ TEST_F(RequestBuilderTest, PrintKeepsLineBreaksAsTyped)
     args.CardNo = "9";
     args.Content = "\r\n当前消费:100\r\n卡内余额:300\n";
     Serve(args);
-    EXPECT_EQ(m_device.Operation, "print");
-    EXPECT_EQ(m_device.Content, Gbk("\r\n当前消费:100\r\n卡内余额:300\n"));
+    EXPECT_EQ(LastCall().Operation, "PrintCard");
+    EXPECT_EQ(LastCall().Args, (TArgs {"9", Gbk("\r\n当前消费:100\r\n卡内余额:300\n")}));
 
     args.Content.reset();
     Serve(args);
-    EXPECT_EQ(m_device.Content, "");
+    EXPECT_EQ(LastCall().Args, (TArgs {"9", ""}));
 }
 
 TEST_F(RequestBuilderTest, ValuesXmlCannotCarryAreRefusedBeforeSending)
