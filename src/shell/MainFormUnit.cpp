@@ -111,12 +111,12 @@ void TMainForm::BuildActions()
 
     // OptionAction and TestAction open the device's options and test dialogs
     // and are wired up together with those dialogs.
-    const auto guard = [this](QAction* action, void (TMainForm::*handler)()) {
+    const auto connectGuarded = [this](QAction* action, void (TMainForm::*handler)()) {
         connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     };
-    guard(m_changePasswordAction, &TMainForm::ChangePasswordActionExecute);
-    guard(m_aboutAction, &TMainForm::AboutActionExecute);
-    guard(m_exitAction, &TMainForm::ExitActionExecute);
+    connectGuarded(m_changePasswordAction, &TMainForm::ChangePasswordActionExecute);
+    connectGuarded(m_aboutAction, &TMainForm::AboutActionExecute);
+    connectGuarded(m_exitAction, &TMainForm::ExitActionExecute);
 }
 
 void TMainForm::BuildMenu()
