@@ -8,6 +8,7 @@
 
 #include <QComboBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -78,6 +79,12 @@ TMemberTestForm::TMemberTestForm(QWidget* owner)
     m_channelCmb->addItem(QString::fromUtf8(kAllianceCard));
     m_channelCmb->setCurrentIndex(0);
 
+    // Qt would make the last button that had the focus the default for
+    // Enter in the fields.
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);
+    }
+
     QWidget* const tabOrder[] = { m_openPortBtn, m_closePortBtn, m_cardNoEdit, m_passwordEdit, m_readCardBtn,
         m_writeCardBtn, m_beepBtn, m_channelCmb, m_printCardBtn };
     for (size_t i = 1; i < std::size(tabOrder); ++i) {
@@ -94,6 +101,17 @@ TMemberTestForm::TMemberTestForm(QWidget* owner)
     handle(m_readCardBtn, &TMemberTestForm::ReadCardBtnClick);
     handle(m_writeCardBtn, &TMemberTestForm::WriteCardBtnClick);
     handle(m_printCardBtn, &TMemberTestForm::PrintCardBtnClick);
+}
+
+void TMemberTestForm::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+            button->click();
+        }
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 int32_t TMemberTestForm::Channel() const

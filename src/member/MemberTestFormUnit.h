@@ -6,6 +6,7 @@
 #include <functional>
 
 class QComboBox;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -20,6 +21,12 @@ class TMemberTestForm : public QDialog {
 
 public:
     explicit TMemberTestForm(QWidget* owner = nullptr);
+
+protected:
+    // Enter presses the button that has the focus and nothing else: no
+    // button is the default, so a card number confirmed with Enter in its
+    // field never sets off some other device operation.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void OpenPortBtnClick();

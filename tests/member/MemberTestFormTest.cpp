@@ -131,6 +131,31 @@ TEST_F(MemberTestFormTest, KeyboardFocusStartsAtOpenPortAndTabsThroughEveryContr
     EXPECT_EQ(visited, expected);
 }
 
+TEST_F(MemberTestFormTest, EnterPressesTheFocusedButtonAndNothingInAField)
+{
+    TModalDriver driver;
+    std::vector<std::string> afterFieldEnter;
+    driver.Expect(kCaption, [&](QWidget*) {
+        const auto key = [](Qt::Key k) { QTest::keyClick(QApplication::focusWidget(), k); };
+        // Through both port buttons into the card number field.
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("12345678"));
+        key(Qt::Key_Return);
+        afterFieldEnter = Calls(Device);
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab);
+        key(Qt::Key_Tab);
+        key(Qt::Key_Return);
+        key(Qt::Key_Escape);
+    });
+
+    ShowMemberTestDialog();
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(afterFieldEnter.empty());
+    EXPECT_EQ(Calls(Device), std::vector<std::string> {R"(WriteCard("12345678","","","","-1"))"});
+}
+
 // --- Buttons and their device calls -----------------------------------------------
 
 TEST_F(MemberTestFormTest, EachButtonCallsItsDeviceOperationWithItsArguments)
