@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <iterator>
 #include <mutex>
 #include <string>
 

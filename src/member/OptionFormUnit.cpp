@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
+#include <iterator>
 #include <mutex>
 #include <stdexcept>
 
@@ -151,7 +152,8 @@ TOptionForm::TOptionForm(QWidget* owner)
     m_mmoadtext->setObjectName(QStringLiteral("mmoadtext"));
     m_mmoadtext->setGeometry(344, 48, 247, 142);
     m_mmoadtext->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_mmoadtext->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Long lines wrap on screen only; each memo line stays one advertising line.
+    m_mmoadtext->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Enter starts a new advertising line; Tab leaves the memo, so the
     // dialog can be worked from the keyboard alone.
     m_mmoadtext->setTabChangesFocus(true);
