@@ -5,8 +5,12 @@
 #include "config/ChangePasswordFormUnit.h"
 #include "config/CheckPasswordFormUnit.h"
 #include "config/SysOptionUnit.h"
+#include "member/MemberTestFormUnit.h"
+#include "member/OptionFormUnit.h"
+#include "member/OptionUnit.h"
 #include "shell/LogFileUnit.h"
 #include "shell/MainFormUnit.h"
+#include "shell/TextCodec.h"
 
 #include <QApplication>
 #include <QDir>
@@ -56,6 +60,8 @@ int main(int argc, char* argv[])
     SysOption = std::make_unique<TSysOption>(scratch.filePath(QStringLiteral("Option.ini")).toStdString());
     SysOption->MemberPortNo = 0;
     LogFile = std::make_unique<TLogFile>(scratch.filePath(QStringLiteral("screenshots.LOG")).toStdString());
+    MemberOption = std::make_unique<TOption>(scratch.filePath(QStringLiteral("Option.ini")).toStdString());
+    MemberOption->Adtext = Gbk("欢迎光临 Velmora 酒店|会员消费享八折");
 
     bool ok = true;
     TMainForm form;
@@ -73,6 +79,13 @@ int main(int argc, char* argv[])
 
     TAboutForm about;
     ok &= Save(about, folder, "about.png");
+
+    TOptionForm options;
+    ok &= Save(options, folder, "options.png");
+
+    TMemberTestForm test;
+    Type(test, "CardNoEdit", "12345678");
+    ok &= Save(test, folder, "test-dialog.png");
 
     MainWindow = nullptr;
     return ok ? 0 : 1;
