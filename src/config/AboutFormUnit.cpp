@@ -57,5 +57,5 @@ void ShowAboutBox()
 {
     TAboutForm box;
     CentreOnScreen(&box);
-    box.exec();
+    ExecModal(box);
 }

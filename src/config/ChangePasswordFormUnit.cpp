@@ -27,8 +27,8 @@ TChangePasswordForm::TChangePasswordForm(QWidget* owner)
     m_image1 = NewPicture(this, "Image1", "keycard.png", QRect(28, 24, 48, 48));
     m_label1 = NewLabel(this, "Label1", QString::fromUtf8("新密码："), QPoint(124, 32));
     m_label2 = NewLabel(this, "Label2", QString::fromUtf8("新密码确认："), QPoint(100, 68));
-    m_edtPswd = NewPasswordField(this, "edtPswd", QRect(176, 28, 137, 0));
-    m_edtConfirmPswd = NewPasswordField(this, "edtConfirmPswd", QRect(176, 64, 137, 0));
+    m_edtPswd = NewPasswordField(this, "edtPswd", QPoint(176, 28), 137);
+    m_edtConfirmPswd = NewPasswordField(this, "edtConfirmPswd", QPoint(176, 64), 137);
     m_btnOK = NewButton(this, "btnOK", QString::fromUtf8("确定"), QRect(154, 116, 73, 23));
     m_btnCancel = NewButton(this, "btnCancel", QString::fromUtf8("取消"), QRect(242, 116, 73, 23));
 
@@ -68,5 +68,5 @@ void TChangePasswordForm::btnOKClick()
 void ChangeAdminPassword()
 {
     TChangePasswordForm form(MainWindow);
-    form.exec();
+    ExecModal(form);
 }

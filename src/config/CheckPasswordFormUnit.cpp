@@ -25,7 +25,7 @@ TCheckPasswordForm::TCheckPasswordForm(QWidget* owner)
 
     m_image1 = NewPicture(this, "Image1", "lock.png", QRect(28, 28, 32, 32));
     m_label1 = NewLabel(this, "Label1", QString::fromUtf8("密码："), QPoint(88, 40));
-    m_edtPswd = NewPasswordField(this, "edtPswd", QRect(128, 36, 153, 0));
+    m_edtPswd = NewPasswordField(this, "edtPswd", QPoint(128, 36), 153);
     m_btnOK = NewButton(this, "btnOK", QString::fromUtf8("确定"), QRect(120, 96, 73, 23));
     m_btnCancel = NewButton(this, "btnCancel", QString::fromUtf8("取消"), QRect(208, 96, 73, 23));
 
@@ -53,5 +53,5 @@ void TCheckPasswordForm::btnOKClick()
 bool CheckAdminPassword()
 {
     TCheckPasswordForm form(MainWindow);
-    return form.exec() == QDialog::Accepted;
+    return ExecModal(form) == QDialog::Accepted;
 }

@@ -2,9 +2,10 @@
 
 #include "resources/Artwork.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 
@@ -53,7 +54,7 @@ QPushButton* NewButton(QWidget* parent, const char* objectName, const QString& c
     return button;
 }
 
-QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QRect place)
+QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QPoint at, int width)
 {
     auto* field = new QLineEdit(parent);
     field->setObjectName(QString::fromLatin1(objectName));
@@ -61,21 +62,37 @@ QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QRect place
     // The style's own mask is a bullet on most desktops.
     field->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     field->setMaxLength(std::numeric_limits<int>::max());
-    field->setGeometry(place.x(), place.y(), place.width(), place.height() > 0 ? place.height() : kFieldHeight);
+    field->setGeometry(QRect(at, QSize(width, kFieldHeight)));
     return field;
+}
+
+int ExecModal(QDialog& dialog)
+{
+    const QPointer<QWidget> previous = QApplication::activeWindow();
+    const int result = dialog.exec();
+    if (previous && previous->isVisible()) {
+        previous->activateWindow();
+    }
+    return result;
+}
+
+void ShowMessageBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text)
+{
+    QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
+    box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
+    ExecModal(box);
 }
 
 void ShowNotice(QWidget* owner, QMessageBox::Icon icon, const QString& text)
 {
-    QMessageBox box(icon, QString::fromUtf8("提示"), text, QMessageBox::Ok, owner);
-    box.exec();
+    ShowMessageBox(owner, icon, QString::fromUtf8("提示"), text);
 }
 
 void CentreOnScreen(QWidget* window)
 {
     const QScreen* screen = window->screen();
     if (screen == nullptr) {
-        screen = QGuiApplication::primaryScreen();
+        screen = QApplication::primaryScreen();
     }
     if (screen == nullptr) {
         return;

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QRect>
 
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -23,10 +24,17 @@ QLabel* NewLabel(QWidget* parent, const char* objectName, const QString& text, Q
 QLabel* NewPicture(QWidget* parent, const char* objectName, const char* artwork, QRect place);
 QPushButton* NewButton(QWidget* parent, const char* objectName, const QString& caption, QRect place);
 // Echoes every character as "*" and takes any length.
-QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QRect place);
+QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QPoint at, int width);
 
-// The program's own operator messages: a modal box captioned "提示" with one
-// OK button.
+// Runs the dialog modally, then hands the activation back to the window that
+// had it: without a window manager (a kiosk X server) nothing else would, and
+// the keyboard would no longer reach the main window's menu.
+int ExecModal(QDialog& dialog);
+
+// A modal message box whose one OK button reads "确定", like the dialogs' own.
+void ShowMessageBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text);
+
+// The program's own operator messages, captioned "提示".
 void ShowNotice(QWidget* owner, QMessageBox::Icon icon, const QString& text);
 
 // Places a window that has not been shown yet in the middle of its screen.

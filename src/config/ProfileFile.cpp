@@ -215,7 +215,9 @@ void TProfileFile::WriteString(std::string_view section, std::string_view key, s
     }
     const size_t head = FindSection(section);
     if (head == npos) {
-        m_lines.push_back("[" + std::string(section) + "]");
+        std::string head = "[";
+        head.append(section).append("]");
+        m_lines.push_back(std::move(head));
         m_lines.push_back(std::move(line));
         return;
     }

@@ -1,10 +1,10 @@
 #include "shell/ErrorGuard.h"
 
+#include "config/DialogLook.h"
 #include "shell/TextCodec.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QMessageBox>
 #include <QStringDecoder>
 
 #include <cstdio>
@@ -68,8 +68,7 @@ void ShowErrorBox(const QString& message)
     if (over == nullptr) {
         over = QApplication::activeWindow();
     }
-    QMessageBox box(QMessageBox::Critical, ApplicationTitle(), text, QMessageBox::Ok, over);
-    box.exec();
+    ShowMessageBox(over, QMessageBox::Critical, ApplicationTitle(), text);
 }
 
 void SetErrorsUnattended(bool unattended)

@@ -6,6 +6,7 @@
 #include "config/DialogLook.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
+#include "member/MemberTestFormUnit.h"
 #include "resources/Artwork.h"
 #include "shell/ErrorGuard.h"
 #include "shell/FormatSettings.h"
@@ -109,11 +110,11 @@ void TMainForm::BuildActions()
     m_aboutAction = NewAction(m_actionList, "AboutAction", "关于(&A)...", imgAbout);
     m_exitAction = NewAction(m_actionList, "ExitAction", "退出(&X)", imgExit);
 
-    // OptionAction and TestAction open the device's options and test dialogs
-    // and are wired up together with those dialogs.
     const auto guard = [this](QAction* action, void (TMainForm::*handler)()) {
         connect(action, &QAction::triggered, this, [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
     };
+    guard(m_optionAction, &TMainForm::OptionActionExecute);
+    guard(m_testAction, &TMainForm::TestActionExecute);
     guard(m_changePasswordAction, &TMainForm::ChangePasswordActionExecute);
     guard(m_aboutAction, &TMainForm::AboutActionExecute);
     guard(m_exitAction, &TMainForm::ExitActionExecute);
@@ -219,6 +220,20 @@ void TMainForm::FormDestroy()
 void TMainForm::FormCloseQuery(bool& CanClose)
 {
     CanClose = CheckAdminPassword();
+}
+
+void TMainForm::OptionActionExecute()
+{
+    if (CheckAdminPassword() && InterfaceKind == ikMember && CurrentMemberDevice != nullptr) {
+        CurrentMemberDevice->ShowOptions();
+    }
+}
+
+void TMainForm::TestActionExecute()
+{
+    if (InterfaceKind == ikMember && CurrentMemberDevice != nullptr) {
+        ShowMemberTestDialog();
+    }
 }
 
 void TMainForm::ChangePasswordActionExecute()

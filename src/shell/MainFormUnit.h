@@ -54,6 +54,8 @@ private:
     void FormCreate();
     void FormDestroy();
     void FormCloseQuery(bool& CanClose);
+    void OptionActionExecute();
+    void TestActionExecute();
     void ChangePasswordActionExecute();
     void AboutActionExecute();
     void ExitActionExecute();

@@ -2,6 +2,8 @@
 
 #include "member/BaseMemberUnit.h"
 #include "member/DeviceLock.h"
+#include "member/OptionFormUnit.h"
+#include "member/TRWGII2010DMemberUnit.h"
 #include "shell/ErrorGuard.h"
 #include "shell/MainFormUnit.h"
 
@@ -9,6 +11,8 @@
 
 int RunMemberProgram(QApplication& application, std::unique_ptr<TBaseMember> device)
 {
+    // The driver has no windows of its own; its ShowOptions opens this one.
+    SetOptionsDialog(ShowOptionForm);
     try {
         {
             // Whether the port opened is the device's to log; the interface

@@ -30,6 +30,7 @@ void TModalRun::Exec(TMainForm& form)
     }
     connect(&form, &TMainForm::Closed, &m_loop, &QEventLoop::quit);
     form.show();
+    form.activateWindow();
     m_loop.exec();
     form.hide();
 }

@@ -1,6 +1,5 @@
 #include "shell/ErrorGuard.h"
 #include "shell/TextCodec.h"
-#include "support/ModalDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -35,21 +34,6 @@ TEST(ErrorGuardTest, MessagesAreReadAsUtf8OrElseAsGbk)
     EXPECT_EQ(ErrorMessage(std::runtime_error("Unable to write to /tmp/目录/Option.ini")),
         QString::fromUtf8("Unable to write to /tmp/目录/Option.ini"));
     EXPECT_EQ(ErrorMessage(std::runtime_error(Gbk("设备未就绪"))), QString::fromUtf8("设备未就绪"));
-}
-
-TEST(ErrorGuardTest, UnattendedErrorsNeverOpenABox)
-{
-    // A box that opened anyway is dismissed by the driver's time-out.
-    TModalDriver driver(3000);
-    SetErrorsUnattended(true);
-    bool ran = false;
-    Guarded([&ran] {
-        ran = true;
-        throw std::runtime_error("Terminate Thread Timeout");
-    });
-    SetErrorsUnattended(false);
-    EXPECT_TRUE(ran);
-    EXPECT_FALSE(driver.TimedOut());
 }
 
 } // namespace

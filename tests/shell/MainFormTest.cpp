@@ -74,15 +74,6 @@ TEST_F(MainFormTest, CreationSetsTheTitleAndStartsServingWithTheStartLine)
     EXPECT_TRUE(form.findChild<QStatusBar*>(QStringLiteral("StatusBar"))->currentMessage().isEmpty());
 }
 
-TEST_F(MainFormTest, DestroyingTheWindowStopsTheListener)
-{
-    {
-        TMainForm form;
-        ASSERT_TRUE(Answered(m_port));
-    }
-    EXPECT_FALSE(Exchange(m_port, kRequest).Connected);
-}
-
 TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsStartLine)
 {
     TRequestListener other(nullptr, [](TClientConnection&, const std::string&) {});

@@ -111,20 +111,4 @@ TEST(ProgramSignalTest, SigtermAndSigintEndTheProgramInOrderWithExitCodeZero)
     }
 }
 
-TEST(ProgramSignalTest, SigtermEndsAProgramWhoseBindErrorBoxNobodyCanAnswer)
-{
-    const uint16_t port = FreePort();
-    TRunningProgram blocker(port);
-    ASSERT_TRUE(blocker.Started());
-    ASSERT_TRUE(blocker.Answers());
-
-    TRunningProgram program(port);
-    ASSERT_TRUE(program.Started());
-    // Offscreen, the bind error box can never be clicked; the signal must
-    // still end the program, whether it comes before or while the box shows.
-    QThread::msleep(500);
-    ASSERT_TRUE(program.EndsOn(SIGTERM));
-    EXPECT_EQ(program.Process().exitCode(), 0);
-}
-
 } // namespace
