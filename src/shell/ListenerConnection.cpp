@@ -1,19 +1,21 @@
 #include "shell/ListenerConnection.h"
 
 #include "shell/ConnectionSet.h"
+#include "shell/ThreadCache.h"
 
 #include <sys/socket.h>
 
 #include <array>
 #include <system_error>
-#include <thread>
 
 TListenerConnection::TListenerConnection(std::shared_ptr<asio::io_context> io, asio::ip::tcp::socket socket,
-    std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure)
+    std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure,
+    std::shared_ptr<TThreadCache> threads)
     : m_io(std::move(io))
     , m_socket(std::move(socket))
     , m_set(std::move(set))
     , m_procedure(std::move(procedure))
+    , m_threads(std::move(threads))
 {
 }
 
@@ -89,7 +91,7 @@ void TListenerConnection::HandOver(std::string requestLine)
         }
     }
     try {
-        std::thread([self = shared_from_this(), line = std::move(requestLine)] { self->Execute(line); }).detach();
+        m_threads->Run([self = shared_from_this(), line = std::move(requestLine)] { self->Execute(line); });
     } catch (const std::system_error&) {
         // No thread to be had: the client sees the connection close.
         Close();

@@ -11,6 +11,7 @@
 #include <string>
 
 class TConnectionSet;
+class TThreadCache;
 
 // Runs once per connection on a thread of its own, with the request line as
 // received (empty when the client left before a zero byte arrived).
@@ -23,7 +24,8 @@ using TConnectionProcedure = std::function<void(TClientConnection& connection, c
 class TListenerConnection : public TClientConnection, public std::enable_shared_from_this<TListenerConnection> {
 public:
     TListenerConnection(std::shared_ptr<asio::io_context> io, asio::ip::tcp::socket socket,
-        std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure);
+        std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure,
+        std::shared_ptr<TThreadCache> threads);
 
     // Called on the I/O thread right after the connection joined the set.
     void Start();
@@ -49,6 +51,7 @@ private:
     asio::ip::tcp::socket m_socket;
     std::shared_ptr<TConnectionSet> m_set;
     std::shared_ptr<const TConnectionProcedure> m_procedure;
+    std::shared_ptr<TThreadCache> m_threads;
     TRequestLineReader m_reader;
 
     std::mutex m_mutex; // guards the two flags against Abort

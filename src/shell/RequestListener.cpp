@@ -2,6 +2,7 @@
 
 #include "shell/ConnectionSet.h"
 #include "shell/InfoSink.h"
+#include "shell/ThreadCache.h"
 
 #include <sys/resource.h>
 
@@ -13,6 +14,8 @@ constexpr int kListenQueue = 15;
 constexpr auto kStopWait = std::chrono::milliseconds(5000);
 // Out of descriptors: accepting again at once would only spin.
 constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
+// How long a request thread waits for the next request before it ends.
+constexpr auto kThreadLinger = std::chrono::milliseconds(2000);
 
 bool OutOfResources(const std::error_code& error)
 {
@@ -42,6 +45,7 @@ TRequestListener::TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure pro
     , m_acceptor(*m_io)
     , m_retryTimer(*m_io)
     , m_connections(std::make_shared<TConnectionSet>())
+    , m_threads(std::make_shared<TThreadCache>(kThreadLinger))
 {
 }
 
@@ -59,6 +63,7 @@ TRequestListener::~TRequestListener()
         m_io->stop();
         m_ioThread.join();
     }
+    m_threads->Shutdown();
 }
 
 void TRequestListener::Start(int32_t port)
@@ -107,7 +112,8 @@ void TRequestListener::Accept()
             }
             return;
         }
-        auto connection = std::make_shared<TListenerConnection>(m_io, std::move(socket), m_connections, m_procedure);
+        auto connection = std::make_shared<TListenerConnection>(
+            m_io, std::move(socket), m_connections, m_procedure, m_threads);
         m_connections->Add(connection);
         connection->Start();
         Accept();

@@ -11,6 +11,7 @@
 #include <thread>
 
 class TConnectionSet;
+class TThreadCache;
 class TInfoSink;
 
 // Raised by Stop when connections outlive the wait for them.
@@ -58,6 +59,7 @@ private:
     // Keeps the I/O thread alive while active, also when nothing is pending.
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
     std::shared_ptr<TConnectionSet> m_connections;
+    std::shared_ptr<TThreadCache> m_threads;
     std::thread m_ioThread;
     bool m_active = false;
     uint16_t m_localPort = 0;
