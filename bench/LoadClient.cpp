@@ -1,5 +1,7 @@
 #include "LoadClient.h"
 
+#include "shell/FileDescriptor.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -13,31 +15,11 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-class TSocket {
-public:
-    TSocket()
-        : m_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-    {
-    }
-    ~TSocket()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    TSocket(const TSocket&) = delete;
-    TSocket& operator=(const TSocket&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 // One request on a connection of its own; true when the answer ended in
 // its zero byte and the server then closed.
 bool OneRequest(const sockaddr_in& address, const std::string& bytes)
 {
-    TSocket s;
+    TFileDescriptor s = TcpSocket();
     if (s.get() < 0 || connect(s.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         return false;
     }

@@ -1,5 +1,7 @@
 #include "SoakLoad.h"
 
+#include "shell/FileDescriptor.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -19,33 +21,7 @@ using TClock = std::chrono::steady_clock;
 constexpr auto kAnswerWait = std::chrono::seconds(60);
 constexpr size_t kIdleCap = 64;
 
-class TSocket {
-public:
-    TSocket()
-        : m_fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
-    {
-    }
-    ~TSocket()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    TSocket(const TSocket&) = delete;
-    TSocket& operator=(const TSocket&) = delete;
-    int get() const { return m_fd; }
-    int Release()
-    {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd;
-    }
-
-private:
-    int m_fd;
-};
-
-bool Connect(const TSocket& s, uint16_t port)
+bool Connect(const TFileDescriptor& s, uint16_t port)
 {
     sockaddr_in address {};
     address.sin_family = AF_INET;
@@ -54,7 +30,7 @@ bool Connect(const TSocket& s, uint16_t port)
     return s.get() >= 0 && connect(s.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-bool SendAll(const TSocket& s, const std::string& bytes)
+bool SendAll(const TFileDescriptor& s, const std::string& bytes)
 {
     size_t sent = 0;
     while (sent < bytes.size()) {
@@ -68,7 +44,7 @@ bool SendAll(const TSocket& s, const std::string& bytes)
 }
 
 // Everything until the server closes (or resets), within the wait.
-std::string ReceiveAll(const TSocket& s, std::chrono::milliseconds wait)
+std::string ReceiveAll(const TFileDescriptor& s, std::chrono::milliseconds wait)
 {
     std::string bytes;
     const auto deadline = TClock::now() + wait;
@@ -169,7 +145,7 @@ private:
         const std::string request = type == 0 ? WriteRequest(card) : type == 1 ? kRead : kPrint;
 
         const auto start = TClock::now();
-        TSocket s;
+        TFileDescriptor s = TcpSocket();
         if (!Connect(s, m_port)) {
             std::scoped_lock lock(m_mutex);
             ++m_counts.ConnectErrors;
@@ -221,7 +197,7 @@ private:
     // of the stream, with a reset an error.
     void HalfAndGone(bool reset)
     {
-        TSocket s;
+        TFileDescriptor s = TcpSocket();
         if (!Connect(s, m_port)) {
             std::scoped_lock lock(m_mutex);
             ++m_counts.ConnectErrors;
@@ -239,7 +215,7 @@ private:
 
     void Oversized()
     {
-        TSocket s;
+        TFileDescriptor s = TcpSocket();
         if (!Connect(s, m_port)) {
             std::scoped_lock lock(m_mutex);
             ++m_counts.ConnectErrors;
@@ -256,7 +232,7 @@ private:
 
     void Idle()
     {
-        TSocket s;
+        TFileDescriptor s = TcpSocket();
         if (!Connect(s, m_port)) {
             std::scoped_lock lock(m_mutex);
             ++m_counts.ConnectErrors;

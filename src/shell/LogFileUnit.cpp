@@ -2,6 +2,7 @@
 
 #include "config/ExecutablePath.h"
 #include "config/SysOptionUnit.h"
+#include "shell/FileDescriptor.h"
 #include "shell/FormatSettings.h"
 
 #include <fcntl.h>
@@ -21,27 +22,6 @@ std::tm LocalNow()
     localtime_r(&now, &local);
     return local;
 }
-
-class TFileDescriptor {
-public:
-    explicit TFileDescriptor(int fd)
-        : m_fd(fd)
-    {
-    }
-    ~TFileDescriptor()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    TFileDescriptor(const TFileDescriptor&) = delete;
-    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 } // namespace
 

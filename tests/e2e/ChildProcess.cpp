@@ -1,5 +1,7 @@
 #include "ChildProcess.h"
 
+#include "shell/FileDescriptor.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -15,26 +17,6 @@
 extern char** environ;
 
 namespace {
-
-class TSocket {
-public:
-    TSocket()
-        : m_fd(socket(AF_INET, SOCK_STREAM, 0))
-    {
-    }
-    ~TSocket()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    TSocket(const TSocket&) = delete;
-    TSocket& operator=(const TSocket&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
 
 class TSpawnActions {
 public:
@@ -93,7 +75,7 @@ bool WaitForPort(uint16_t port, int timeoutMs)
 {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
-        TSocket s;
+        TFileDescriptor s = TcpSocket();
         sockaddr_in addr {};
         addr.sin_family = AF_INET;
         addr.sin_port = htons(port);
@@ -108,7 +90,7 @@ bool WaitForPort(uint16_t port, int timeoutMs)
 
 uint16_t FreePort()
 {
-    TSocket s;
+    TFileDescriptor s = TcpSocket();
     sockaddr_in addr {};
     addr.sin_family = AF_INET;
     addr.sin_port = 0;

@@ -1,5 +1,7 @@
 #include "support/LoopbackClient.h"
 
+#include "shell/FileDescriptor.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -9,34 +11,10 @@
 #include <chrono>
 #include <thread>
 
-namespace {
-
-class TSocket {
-public:
-    TSocket()
-        : m_fd(socket(AF_INET, SOCK_STREAM, 0))
-    {
-    }
-    ~TSocket()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-    }
-    TSocket(const TSocket&) = delete;
-    TSocket& operator=(const TSocket&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-} // namespace
-
 TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs, bool shutdownSending)
 {
     TLoopbackReply reply;
-    TSocket s;
+    TFileDescriptor s = TcpSocket();
     sockaddr_in addr {};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
