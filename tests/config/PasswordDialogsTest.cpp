@@ -21,21 +21,6 @@ const QString kPrompt = QString::fromUtf8("请输入管理员密码");
 const QString kChange = QString::fromUtf8("更改管理员密码");
 const QString kNotice = QString::fromUtf8("提示");
 
-struct TBoxSeen {
-    QString caption;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-TModalDriver::TAction Acknowledge(TBoxSeen& seen)
-{
-    return [&seen](QWidget* widget) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        seen = { box->windowTitle(), box->text(), box->icon() };
-        AcknowledgeBox(box);
-    };
-}
-
 TModalDriver::TAction TypeAndEnter(const QString& password)
 {
     return [password](QWidget* dialog) {

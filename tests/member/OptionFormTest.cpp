@@ -52,31 +52,6 @@ void SetEditText(QWidget* dialog, const char* name, const QString& text)
 
 // The dialog's control that holds the keyboard focus (an editable list's
 // focus sits in its inner line edit).
-QString FocusedControl(QWidget* dialog)
-{
-    for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
-        if (w->parentWidget() == dialog) {
-            return w->objectName();
-        }
-    }
-    return {};
-}
-
-struct TBox {
-    QString caption;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-};
-
-TModalDriver::TAction Capture(TBox& box)
-{
-    return [&box](QWidget* widget) {
-        auto* messageBox = qobject_cast<QMessageBox*>(widget);
-        box = {messageBox->windowTitle(), messageBox->text(), messageBox->icon()};
-        AcknowledgeBox(messageBox);
-    };
-}
-
 class OptionFormTest : public TProcessObjectsTest {
 protected:
     void SetUp() override
@@ -147,20 +122,7 @@ TEST_F(OptionFormTest, KeyboardFocusStartsAtThePortAndTabsThroughEveryControlInO
 {
     const QStringList expected = {"cbbPortName", "cbbBandrate", "edtBlockNoEdit", "edtRowlen", "edtYState",
         "mmoadtext", "OKBtn", "CancelBtn", "cbbPortName"};
-    QStringList visited;
-    TModalDriver driver;
-    driver.Expect(kCaption, [&](QWidget* dialog) {
-        visited << FocusedControl(dialog);
-        for (qsizetype i = 1; i < expected.size(); ++i) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            visited << FocusedControl(dialog);
-        }
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    });
-
-    ShowOptionForm();
-    EXPECT_TRUE(driver.Done());
-    EXPECT_EQ(visited, expected);
+    EXPECT_EQ(TabOrder(kCaption, static_cast<int>(expected.size()) - 1, ShowOptionForm), expected);
 }
 
 TEST_F(OptionFormTest, EnterInAnyFieldButTheMemoSavesAndInTheMemoStartsANewLine)
@@ -240,8 +202,8 @@ TEST_F(OptionFormTest, OkSavesTheSectionLeavesOtherSectionsAndAsksForARestart)
     SetEditText(&form, "edtRowlen", QStringLiteral("30"));
     SetEditText(&form, "edtBlockNoEdit", QStringLiteral(" 0x10"));
     TModalDriver driver;
-    TBox notice;
-    driver.Expect(kNotice, Capture(notice));
+    TBoxSeen notice;
+    driver.Expect(kNotice, Acknowledge(notice));
 
     Click(&form, "OKBtn");
     EXPECT_TRUE(driver.Done());
@@ -304,8 +266,8 @@ TEST_F(OptionFormTest, ANumberThatDoesNotConvertChangesNothingAndKeepsTheDialogO
             SetEditText(&form, c.field, c.text);
         }
         TModalDriver driver;
-        TBox error;
-        driver.Expect(ApplicationTitle(), Capture(error));
+        TBoxSeen error;
+        driver.Expect(ApplicationTitle(), Acknowledge(error));
 
         Click(&form, "OKBtn");
         EXPECT_TRUE(driver.Done());
@@ -326,8 +288,8 @@ TEST_F(OptionFormTest, AFailedSaveChangesNothingInMemoryAndKeepsTheDialogOpen)
     form.show();
     SetEditText(&form, "edtRowlen", QStringLiteral("30"));
     TModalDriver driver;
-    TBox error;
-    driver.Expect(ApplicationTitle(), Capture(error));
+    TBoxSeen error;
+    driver.Expect(ApplicationTitle(), Acknowledge(error));
 
     Click(&form, "OKBtn");
     EXPECT_TRUE(driver.Done());

@@ -92,3 +92,41 @@ void AcknowledgeBox(QWidget* box)
 {
     qobject_cast<QMessageBox*>(box)->buttons().front()->click();
 }
+
+TModalDriver::TAction Acknowledge(TBoxSeen& seen)
+{
+    return [&seen](QWidget* widget) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        seen = {box->windowTitle(), box->text(), box->icon()};
+        AcknowledgeBox(box);
+    };
+}
+
+QString FocusedControl(QWidget* dialog)
+{
+    for (QWidget* w = QApplication::focusWidget(); w != nullptr; w = w->parentWidget()) {
+        if (w->parentWidget() == dialog) {
+            return w->objectName();
+        }
+    }
+    return {};
+}
+
+QStringList TabOrder(const QString& windowTitle, int stops, const std::function<void()>& show)
+{
+    QStringList visited;
+    TModalDriver driver;
+    driver.Expect(windowTitle, [&](QWidget* dialog) {
+        visited << FocusedControl(dialog);
+        for (int i = 0; i < stops; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << FocusedControl(dialog);
+        }
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    });
+    show();
+    if (!driver.Done()) {
+        visited << QStringLiteral("<dialog not driven>");
+    }
+    return visited;
+}

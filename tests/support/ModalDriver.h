@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QMessageBox>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <deque>
@@ -54,3 +56,21 @@ void TypeInto(QWidget* dialog, const char* fieldName, const QString& text);
 void Click(QWidget* dialog, const char* buttonName);
 // Clicks the only button of a message box.
 void AcknowledgeBox(QWidget* box);
+
+// What a message box showed.
+struct TBoxSeen {
+    QString caption;
+    QString text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+};
+
+// An action that records the message box it finds and acknowledges it.
+TModalDriver::TAction Acknowledge(TBoxSeen& seen);
+
+// The objectName of the dialog's control that holds the keyboard focus.
+QString FocusedControl(QWidget* dialog);
+
+// Opens the dialog titled windowTitle with show, and records the control
+// with the focus when it opens and after each of stops presses of Tab;
+// Escape then closes it.
+QStringList TabOrder(const QString& windowTitle, int stops, const std::function<void()>& show);
