@@ -124,21 +124,23 @@ bool TMemberMessageHandler::DoWriteCard(const QDomElement& root)
     const std::string guestName = RequiredValue(root, QStringLiteral("GuestName"));
     const std::string score = RequiredValue(root, QStringLiteral("Score"));
     const int32_t channel = ChannelValue(root);
+    // Looked at under the lock: shut-down takes the device away under it.
+    std::scoped_lock lock(DeviceLock);
     TBaseMember* device = CurrentMemberDevice;
     if (device == nullptr) {
         return false;
     }
-    std::scoped_lock lock(DeviceLock);
     return device->WriteCard(cardNo, expireDate, guestName, score, channel);
 }
 
 bool TMemberMessageHandler::DoReadCard(bool InputPassword, int32_t Channel, TResponse& read)
 {
+    // Looked at under the lock: shut-down takes the device away under it.
+    std::scoped_lock lock(DeviceLock);
     TBaseMember* device = CurrentMemberDevice;
     if (device == nullptr) {
         return false;
     }
-    std::scoped_lock lock(DeviceLock);
     return device->ReadCard(
         InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
 }
@@ -149,11 +151,12 @@ bool TMemberMessageHandler::DoPrintCard(const QDomElement& root)
     const std::string cardNo = RequiredValue(root, QStringLiteral("CardNo"));
     const std::string content = OptionalValue(root, QStringLiteral("Content"));
     LogFile->WriteLine("Content=" + content);
+    // Looked at under the lock: shut-down takes the device away under it.
+    std::scoped_lock lock(DeviceLock);
     TBaseMember* device = CurrentMemberDevice;
     if (device == nullptr) {
         return false;
     }
-    std::scoped_lock lock(DeviceLock);
     return device->PrintCard(cardNo, content);
 }
 

@@ -1,3 +1,4 @@
+#include "member/DeviceLock.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/RequestDocument.h"
 #include "shell/TextCodec.h"
@@ -6,6 +7,8 @@
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -97,6 +100,22 @@ TEST_F(MemberMessageHandlerTest, NoDeviceCountsAsFailureAfterTheContentLine)
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2], "Content=x");
     EXPECT_EQ(log.back(), Gbk("打印卡失败"));
+}
+
+TEST_F(MemberMessageHandlerTest, ADeviceTakenAwayWhileARequestWaitsForItIsNotUsed)
+{
+    // Shut-down holds the lock while it takes the device away.
+    DeviceLock.lock();
+    std::string reply;
+    std::thread request([&] { reply = Handle(FullWrite("1")); });
+    while (DeviceLock.Queued() < 2) {
+        std::this_thread::yield();
+    }
+    CurrentMemberDevice = nullptr;
+    DeviceLock.unlock();
+    request.join();
+    EXPECT_NE(reply.find("写卡失败"), std::string::npos);
+    EXPECT_TRUE(m_device.Calls().empty());
 }
 
 TEST_F(MemberMessageHandlerTest, ReadHandsBackWhatTheDeviceRead)
