@@ -24,6 +24,16 @@ const sigset_t& ShutdownSet()
     return set;
 }
 
+// A descriptor that becomes readable when a shut-down signal arrives.
+TFileDescriptor ShutdownSignalDescriptor()
+{
+    TFileDescriptor fd(signalfd(-1, &ShutdownSet(), SFD_NONBLOCK | SFD_CLOEXEC));
+    if (!fd.Valid()) {
+        throw std::system_error(errno, std::generic_category(), "signalfd");
+    }
+    return fd;
+}
+
 } // namespace
 
 void BlockShutdownSignals()
@@ -31,23 +41,10 @@ void BlockShutdownSignals()
     pthread_sigmask(SIG_BLOCK, &ShutdownSet(), nullptr);
 }
 
-TShutdownSignals::TDescriptor::TDescriptor(int descriptor)
-    : fd(descriptor)
-{
-    if (fd < 0) {
-        throw std::system_error(errno, std::generic_category(), "signalfd");
-    }
-}
-
-TShutdownSignals::TDescriptor::~TDescriptor()
-{
-    close(fd);
-}
-
 TShutdownSignals::TShutdownSignals(QObject* parent)
     : QObject(parent)
-    , m_signalFd(signalfd(-1, &ShutdownSet(), SFD_NONBLOCK | SFD_CLOEXEC))
-    , m_notifier(std::make_unique<QSocketNotifier>(m_signalFd.fd, QSocketNotifier::Read))
+    , m_signalFd(ShutdownSignalDescriptor())
+    , m_notifier(std::make_unique<QSocketNotifier>(m_signalFd.get(), QSocketNotifier::Read))
 {
     connect(m_notifier.get(), &QSocketNotifier::activated, this, &TShutdownSignals::ReadSignals);
 }
@@ -58,7 +55,7 @@ void TShutdownSignals::ReadSignals()
 {
     signalfd_siginfo info {};
     bool received = false;
-    while (read(m_signalFd.fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+    while (read(m_signalFd.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
         received = true;
     }
     if (received) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "shell/FileDescriptor.h"
+
 #include <QObject>
 
 #include <memory>
@@ -28,17 +30,8 @@ signals:
 private:
     void ReadSignals();
 
-    class TDescriptor {
-    public:
-        explicit TDescriptor(int descriptor);
-        ~TDescriptor();
-        TDescriptor(const TDescriptor&) = delete;
-        TDescriptor& operator=(const TDescriptor&) = delete;
-        const int fd;
-    };
-
     // Declared in this order so the notifier lets go of the descriptor
     // before it is closed.
-    TDescriptor m_signalFd;
+    TFileDescriptor m_signalFd;
     std::unique_ptr<QSocketNotifier> m_notifier;
 };
