@@ -23,13 +23,8 @@ bool OneRequest(const sockaddr_in& address, const std::string& bytes)
     if (s.get() < 0 || connect(s.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         return false;
     }
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = send(s.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<size_t>(n);
+    if (!SendAll(s, bytes)) {
+        return false;
     }
     char buffer[4096];
     char last = 1;

@@ -30,19 +30,6 @@ bool Connect(const TFileDescriptor& s, uint16_t port)
     return s.get() >= 0 && connect(s.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
-bool SendAll(const TFileDescriptor& s, const std::string& bytes)
-{
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = send(s.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Everything until the server closes (or resets), within the wait.
 std::string ReceiveAll(const TFileDescriptor& s, std::chrono::milliseconds wait)
 {

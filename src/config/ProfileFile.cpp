@@ -1,5 +1,6 @@
 #include "config/ProfileFile.h"
 
+#include "config/AsciiCase.h"
 #include "config/StrToInt.h"
 
 #include <fcntl.h>
@@ -25,20 +26,6 @@ std::string_view Trim(std::string_view s)
         s.remove_suffix(1);
     }
     return s;
-}
-
-bool SameName(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < a.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // The section name of a head line "[Name]", or false for any other line.
@@ -146,7 +133,7 @@ size_t TProfileFile::FindSection(std::string_view section) const
 {
     for (size_t i = 0; i < m_lines.size(); ++i) {
         std::string_view name;
-        if (SectionName(m_lines[i], name) && SameName(name, section)) {
+        if (SectionName(m_lines[i], name) && EqualsNoCase(name, section)) {
             return i;
         }
     }
@@ -173,7 +160,7 @@ bool TProfileFile::FindKey(std::string_view section, std::string_view key, TKeyL
     for (size_t i = head + 1; i < end; ++i) {
         std::string_view k;
         std::string_view v;
-        if (KeyValue(m_lines[i], k, v) && SameName(k, key)) {
+        if (KeyValue(m_lines[i], k, v) && EqualsNoCase(k, key)) {
             found = {i, k, v};
             return true;
         }

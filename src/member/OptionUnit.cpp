@@ -1,5 +1,6 @@
 #include "member/OptionUnit.h"
 
+#include "config/AsciiCase.h"
 #include "config/ProfileFile.h"
 
 #include <string_view>
@@ -11,20 +12,6 @@ namespace {
 constexpr const char* kSection = "MemberOption";
 constexpr int32_t kUsbPort = 100;
 constexpr int32_t kLastSerialPort = kUsbPort - 1;
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix)
-{
-    if (text.size() < prefix.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < prefix.size(); ++i) {
-        auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(text[i]) != lower(prefix[i])) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // Plain decimal digits only (no sign, no blank), at most two of them, since
 // every valid number here is below 100.

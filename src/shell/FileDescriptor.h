@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <string_view>
 #include <utility>
 
 // Owns a POSIX file descriptor (a file or a socket) and closes it when it
@@ -44,4 +45,18 @@ private:
 inline TFileDescriptor TcpSocket()
 {
     return TFileDescriptor(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+}
+
+// Sends every byte, or reports false when the peer is gone.
+inline bool SendAll(const TFileDescriptor& socket, std::string_view bytes)
+{
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = send(socket.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) {
+            return false;
+        }
+        sent += static_cast<size_t>(n);
+    }
+    return true;
 }
