@@ -1,8 +1,8 @@
 #include "BenchEnvironment.h"
 
+#include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
-#include "shell/FormatSettings.h"
-#include "shell/LogFileUnit.h"
+#include "shell/log/LogFileUnit.h"
 
 #include <stdexcept>
 #include <sys/stat.h>

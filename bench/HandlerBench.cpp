@@ -2,8 +2,8 @@
 
 #include "BenchEnvironment.h"
 
+#include "member/ClientConnection.h"
 #include "member/MemberMessageHandlerUnit.h"
-#include "shell/ClientConnection.h"
 
 #include <QString>
 

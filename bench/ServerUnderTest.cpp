@@ -1,6 +1,6 @@
 #include "ServerUnderTest.h"
 
-#include "shell/ServerExecute.h"
+#include "shell/listener/ServerExecute.h"
 
 TServerUnderTest::TServerUnderTest()
     : m_listener(nullptr, [](TClientConnection& connection, const std::string& line) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/RequestListener.h"
+#include "shell/listener/RequestListener.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #include "SoakLoad.h"
 
-#include "shell/FileDescriptor.h"
+#include "base/FileDescriptor.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,6 +1,6 @@
 #include "SoakLog.h"
 
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <fstream>
 #include <iterator>

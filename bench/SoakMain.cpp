@@ -10,8 +10,8 @@
 #include "SoakLog.h"
 #include "SoakProgram.h"
 
-#include "config/ExecutablePath.h"
-#include "shell/RequestListener.h"
+#include "base/ExecutablePath.h"
+#include "shell/listener/RequestListener.h"
 
 #include <QTemporaryDir>
 

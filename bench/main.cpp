@@ -3,7 +3,7 @@
 #include "IdleHolder.h"
 #include "ThroughputBench.h"
 
-#include "shell/RequestListener.h"
+#include "shell/listener/RequestListener.h"
 
 #include <csignal>
 #include <cstdio>

@@ -6,7 +6,7 @@
 
 #include "FuzzSupport.h"
 
-#include "config/ProfileFile.h"
+#include "base/ProfileFile.h"
 #include "config/SysOptionUnit.h"
 
 #include <algorithm>

@@ -8,14 +8,14 @@
 
 #include "FuzzSupport.h"
 
+#include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
+#include "member/ClientConnection.h"
 #include "member/MemberMessageHandlerUnit.h"
-#include "shell/ClientConnection.h"
-#include "shell/FormatSettings.h"
-#include "shell/LogFileUnit.h"
-#include "shell/RequestLineReader.h"
-#include "shell/ServerExecute.h"
+#include "shell/listener/RequestLineReader.h"
+#include "shell/listener/ServerExecute.h"
+#include "shell/log/LogFileUnit.h"
 
 #include <QXmlStreamReader>
 

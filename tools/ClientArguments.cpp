@@ -1,6 +1,6 @@
 #include "ClientArguments.h"
 
-#include "config/StrToInt.h"
+#include "base/StrToInt.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,6 +1,6 @@
 #include "ClientExchange.h"
 
-#include "shell/RequestLineReader.h"
+#include "shell/listener/RequestLineReader.h"
 
 #include <asio.hpp>
 

@@ -1,6 +1,6 @@
 #include "RequestBuilder.h"
 
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <QDateTime>
 

@@ -1,7 +1,7 @@
 #include "config/AboutFormUnit.h"
 
-#include "config/DialogLook.h"
-#include "shell/InterfaceKind.h"
+#include "base/InterfaceKind.h"
+#include "ui/DialogLook.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -9,7 +9,7 @@
 
 namespace {
 const char* const kCaption = "关于...";
-const char* const kVersion = "版本 1.0.0.0";
+const char* const kVersion = "版本 " MEMBER_VERSION;
 const char* const kCopyright = "Copyright © 2026 Velmora";
 const char* const kCompany = "Velmora 酒店系统";
 } // namespace

@@ -1,10 +1,9 @@
 #include "config/ChangePasswordFormUnit.h"
 
-#include "config/DialogLook.h"
 #include "config/PasswordText.h"
 #include "config/SysOptionUnit.h"
-#include "shell/ErrorGuard.h"
-#include "shell/MainFormUnit.h"
+#include "ui/DialogLook.h"
+#include "ui/ErrorGuard.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -65,8 +64,8 @@ void TChangePasswordForm::btnOKClick()
     accept();
 }
 
-void ChangeAdminPassword()
+void ChangeAdminPassword(QWidget* owner)
 {
-    TChangePasswordForm form(MainWindow);
+    TChangePasswordForm form(owner);
     ExecModal(form);
 }

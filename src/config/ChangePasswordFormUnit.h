@@ -29,6 +29,6 @@ private:
     QPushButton* m_btnCancel;
 };
 
-// Shows the change dialog over MainWindow. Whether the password changed is
-// seen in SysOption.
-void ChangeAdminPassword();
+// Shows the change dialog centred over its owner (the main window). Whether
+// the password changed is seen in SysOption.
+void ChangeAdminPassword(QWidget* owner);

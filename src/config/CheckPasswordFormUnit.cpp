@@ -1,10 +1,9 @@
 #include "config/CheckPasswordFormUnit.h"
 
-#include "config/DialogLook.h"
 #include "config/PasswordText.h"
 #include "config/SysOptionUnit.h"
-#include "shell/ErrorGuard.h"
-#include "shell/MainFormUnit.h"
+#include "ui/DialogLook.h"
+#include "ui/ErrorGuard.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -50,8 +49,8 @@ void TCheckPasswordForm::btnOKClick()
     m_edtPswd->selectAll();
 }
 
-bool CheckAdminPassword()
+bool CheckAdminPassword(QWidget* owner)
 {
-    TCheckPasswordForm form(MainWindow);
+    TCheckPasswordForm form(owner);
     return ExecModal(form) == QDialog::Accepted;
 }

@@ -25,6 +25,7 @@ private:
     QPushButton* m_btnCancel;
 };
 
-// Shows the prompt over MainWindow; true exactly when the right password was
-// confirmed. Cancel, Esc and the close box give false.
-bool CheckAdminPassword();
+// Shows the prompt centred over its owner (the main window); true exactly
+// when the right password was confirmed. Cancel, Esc and the close box give
+// false.
+bool CheckAdminPassword(QWidget* owner);

@@ -1,6 +1,6 @@
 #include "config/PasswordText.h"
 
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
 
 std::string TrimmedPassword(const QString& entered)
 {

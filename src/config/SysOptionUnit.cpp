@@ -1,7 +1,7 @@
 #include "config/SysOptionUnit.h"
 
-#include "config/ExecutablePath.h"
-#include "config/ProfileFile.h"
+#include "base/ExecutablePath.h"
+#include "base/ProfileFile.h"
 
 std::unique_ptr<TSysOption> SysOption;
 

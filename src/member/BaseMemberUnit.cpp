@@ -1,6 +1,6 @@
 #include "member/BaseMemberUnit.h"
 
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
 
 TBaseMember* CurrentMemberDevice = nullptr;
 

@@ -1,11 +1,11 @@
 #include "member/MemberMessageHandlerUnit.h"
 
-#include "config/StrToInt.h"
+#include "base/StrToInt.h"
+#include "base/TextCodec.h"
+#include "member/ClientConnection.h"
 #include "member/DeviceLock.h"
 #include "member/RequestDocument.h"
-#include "shell/ClientConnection.h"
-#include "shell/LogFileUnit.h"
-#include "shell/TextCodec.h"
+#include "shell/log/LogFileUnit.h"
 
 #include <QDomDocument>
 

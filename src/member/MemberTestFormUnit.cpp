@@ -1,10 +1,10 @@
 #include "member/MemberTestFormUnit.h"
 
-#include "config/DialogLook.h"
+#include "base/TextCodec.h"
 #include "member/BaseMemberUnit.h"
 #include "member/DeviceLock.h"
-#include "shell/ErrorGuard.h"
-#include "shell/TextCodec.h"
+#include "ui/DialogLook.h"
+#include "ui/ErrorGuard.h"
 
 #include <QComboBox>
 #include <QGuiApplication>

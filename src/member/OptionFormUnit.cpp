@@ -1,11 +1,11 @@
 #include "member/OptionFormUnit.h"
 
-#include "config/DialogLook.h"
-#include "config/StrToInt.h"
+#include "base/StrToInt.h"
+#include "base/TextCodec.h"
 #include "member/DeviceLock.h"
 #include "member/OptionUnit.h"
-#include "shell/ErrorGuard.h"
-#include "shell/TextCodec.h"
+#include "ui/DialogLook.h"
+#include "ui/ErrorGuard.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "member/OptionUnit.h"
 
-#include "config/AsciiCase.h"
-#include "config/ProfileFile.h"
+#include "base/AsciiCase.h"
+#include "base/ProfileFile.h"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
 #include "member/RCPV11VCDLL.h"
 
-#include "config/ExecutablePath.h"
+#include "base/ExecutablePath.h"
 
 #ifdef _WIN32
 #include <windows.h>

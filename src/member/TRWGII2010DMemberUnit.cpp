@@ -1,9 +1,9 @@
 #include "member/TRWGII2010DMemberUnit.h"
 
+#include "base/TextCodec.h"
 #include "member/CardFaceLayout.h"
 #include "member/OptionUnit.h"
-#include "shell/LogFileUnit.h"
-#include "shell/TextCodec.h"
+#include "shell/log/LogFileUnit.h"
 
 #include <array>
 #include <cstring>

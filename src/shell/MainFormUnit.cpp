@@ -1,19 +1,19 @@
 #include "shell/MainFormUnit.h"
 
+#include "base/FormatSettings.h"
+#include "base/InterfaceKind.h"
 #include "config/AboutFormUnit.h"
 #include "config/ChangePasswordFormUnit.h"
 #include "config/CheckPasswordFormUnit.h"
-#include "config/DialogLook.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
 #include "member/MemberTestFormUnit.h"
 #include "resources/Artwork.h"
-#include "shell/ErrorGuard.h"
-#include "shell/FormatSettings.h"
-#include "shell/InterfaceKind.h"
 #include "shell/ModalRun.h"
-#include "shell/RequestListener.h"
-#include "shell/ServerExecute.h"
+#include "shell/listener/RequestListener.h"
+#include "shell/listener/ServerExecute.h"
+#include "ui/DialogLook.h"
+#include "ui/ErrorGuard.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -219,12 +219,12 @@ void TMainForm::FormDestroy()
 
 void TMainForm::FormCloseQuery(bool& CanClose)
 {
-    CanClose = CheckAdminPassword();
+    CanClose = CheckAdminPassword(this);
 }
 
 void TMainForm::OptionActionExecute()
 {
-    if (CheckAdminPassword() && InterfaceKind == ikMember && CurrentMemberDevice != nullptr) {
+    if (CheckAdminPassword(this) && InterfaceKind == ikMember && CurrentMemberDevice != nullptr) {
         CurrentMemberDevice->ShowOptions();
     }
 }
@@ -238,8 +238,8 @@ void TMainForm::TestActionExecute()
 
 void TMainForm::ChangePasswordActionExecute()
 {
-    if (CheckAdminPassword()) {
-        ChangeAdminPassword();
+    if (CheckAdminPassword(this)) {
+        ChangeAdminPassword(this);
     }
 }
 

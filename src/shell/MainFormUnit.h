@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/InfoSink.h"
+#include "base/InfoSink.h"
 
 #include <QMainWindow>
 

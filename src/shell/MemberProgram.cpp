@@ -4,8 +4,8 @@
 #include "member/DeviceLock.h"
 #include "member/OptionFormUnit.h"
 #include "member/TRWGII2010DMemberUnit.h"
-#include "shell/ErrorGuard.h"
 #include "shell/MainFormUnit.h"
+#include "ui/ErrorGuard.h"
 
 #include <mutex>
 

@@ -1,7 +1,7 @@
 #include "shell/ModalRun.h"
 
-#include "shell/ErrorGuard.h"
 #include "shell/MainFormUnit.h"
+#include "ui/ErrorGuard.h"
 
 #include <QApplication>
 #include <QDialog>

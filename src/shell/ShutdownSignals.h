@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/FileDescriptor.h"
+#include "base/FileDescriptor.h"
 
 #include <QObject>
 

@@ -2,10 +2,10 @@
 #include "member/OptionUnit.h"
 #include "member/RCPV11VCDLL.h"
 #include "member/TRWGII2010DMemberUnit.h"
-#include "shell/LogFileUnit.h"
 #include "shell/MemberProgram.h"
-#include "shell/RequestListener.h"
 #include "shell/ShutdownSignals.h"
+#include "shell/listener/RequestListener.h"
+#include "shell/log/LogFileUnit.h"
 
 #include <QApplication>
 

@@ -1,6 +1,6 @@
 #include "sim/CardFace.h"
 
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <QFile>
 #include <QFont>

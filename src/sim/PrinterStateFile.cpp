@@ -1,6 +1,6 @@
 #include "sim/PrinterStateFile.h"
 
-#include "config/StrToInt.h"
+#include "base/StrToInt.h"
 
 #include <sys/stat.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/ProfileFile.h"
+#include "base/ProfileFile.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,10 +1,10 @@
+#include "base/TextCodec.h"
 #include "config/ChangePasswordFormUnit.h"
 #include "config/CheckPasswordFormUnit.h"
 #include "config/SysOptionUnit.h"
-#include "shell/ErrorGuard.h"
-#include "shell/TextCodec.h"
 #include "support/ModalDriver.h"
 #include "support/TestEnvironment.h"
+#include "ui/ErrorGuard.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -38,7 +38,7 @@ bool PromptWith(const QString& typed)
     driver.Expect(kPrompt, TypeAndEnter(typed));
     driver.Expect(kNotice, Acknowledge(refused));
     driver.Expect(kPrompt, [](QWidget* dialog) { Click(dialog, "btnCancel"); });
-    const bool accepted = CheckAdminPassword();
+    const bool accepted = CheckAdminPassword(nullptr);
     EXPECT_FALSE(driver.TimedOut());
     return accepted;
 }
@@ -54,7 +54,7 @@ TBoxSeen ChangeTo(const QString& password, const QString& confirmation)
         QTest::keyClick(Child(dialog, "edtConfirmPswd"), Qt::Key_Return);
     });
     driver.Expect(kNotice, Acknowledge(seen));
-    ChangeAdminPassword();
+    ChangeAdminPassword(nullptr);
     EXPECT_TRUE(driver.Done());
     return seen;
 }
@@ -102,7 +102,7 @@ TEST_F(PasswordDialogsTest, WrongEntryIsReportedAndStaysInTheFieldWithTheFocus)
         Click(dialog, "btnCancel");
     });
 
-    EXPECT_FALSE(CheckAdminPassword());
+    EXPECT_FALSE(CheckAdminPassword(nullptr));
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(refused.caption, kNotice);
     EXPECT_EQ(refused.text, QString::fromUtf8("密码错误 ！"));
@@ -123,7 +123,7 @@ TEST_F(PasswordDialogsTest, PromptRefusedByEscapeOrCloseBoxEvenWithTheRightEntry
                 dialog->close();
             }
         });
-        EXPECT_FALSE(CheckAdminPassword());
+        EXPECT_FALSE(CheckAdminPassword(nullptr));
         EXPECT_TRUE(driver.Done());
     }
 }
@@ -146,7 +146,7 @@ TEST_F(PasswordDialogsTest, MismatchIsReportedAndNothingIsStored)
         Click(dialog, "btnCancel");
     });
 
-    ChangeAdminPassword();
+    ChangeAdminPassword(nullptr);
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(mismatch.text, QString::fromUtf8("您两次输入的密码不一致，请重新输入！"));
     EXPECT_EQ(mismatch.icon, QMessageBox::Critical);
@@ -223,7 +223,7 @@ TEST_F(PasswordDialogsTest, FailedSaveIsReportedAndLeavesFileAndPasswordAsTheyWe
             stayedOpen = dialog->isVisible();
             Click(dialog, "btnCancel");
         });
-        ChangeAdminPassword();
+        ChangeAdminPassword(nullptr);
         EXPECT_TRUE(driver.Done());
     }
     EXPECT_EQ(failure.text, QString::fromStdString("Unable to write to " + OptionPath() + "."));

@@ -1,4 +1,4 @@
-#include "config/ProfileFile.h"
+#include "base/ProfileFile.h"
 #include "config/SysOptionUnit.h"
 
 #include "support/TestEnvironment.h"

@@ -1,6 +1,6 @@
 #include "ChildProcess.h"
 
-#include "shell/FileDescriptor.h"
+#include "base/FileDescriptor.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>

@@ -5,8 +5,8 @@
 
 #include "ChildProcess.h"
 
-#include "config/ProfileFile.h"
-#include "shell/TextCodec.h"
+#include "base/ProfileFile.h"
+#include "base/TextCodec.h"
 #include "support/LoopbackClient.h"
 #include "support/TestEnvironment.h"
 

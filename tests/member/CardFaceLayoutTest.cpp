@@ -1,6 +1,6 @@
 #include "member/CardFaceLayout.h"
 
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
+#include "base/TextCodec.h"
 #include "member/DeviceLock.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/RequestDocument.h"
-#include "shell/TextCodec.h"
 
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"

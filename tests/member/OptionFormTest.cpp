@@ -1,16 +1,16 @@
 #include "member/OptionFormUnit.h"
 
 #include "ScriptedPrinterLibrary.h"
+#include "base/InterfaceKind.h"
+#include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
 #include "member/OptionUnit.h"
 #include "member/TRWGII2010DMemberUnit.h"
-#include "shell/ErrorGuard.h"
-#include "shell/InterfaceKind.h"
 #include "shell/MainFormUnit.h"
-#include "shell/TextCodec.h"
 #include "support/FreePort.h"
 #include "support/ModalDriver.h"
 #include "support/TestEnvironment.h"
+#include "ui/ErrorGuard.h"
 
 #include <QApplication>
 #include <QComboBox>

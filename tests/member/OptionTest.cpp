@@ -1,6 +1,6 @@
 #include "member/OptionUnit.h"
 
-#include "config/ProfileFile.h"
+#include "base/ProfileFile.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "member/RCPV11VCDLL.h"
 
+#include "base/TextCodec.h"
 #include "member/TRWGII2010DMemberUnit.h"
-#include "shell/TextCodec.h"
 #include "support/TestEnvironment.h"
 
 #include <gmock/gmock.h>

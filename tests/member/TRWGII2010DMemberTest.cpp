@@ -1,9 +1,9 @@
 #include "member/TRWGII2010DMemberUnit.h"
 
 #include "ScriptedPrinterLibrary.h"
+#include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/OptionUnit.h"
-#include "shell/TextCodec.h"
 #include "support/TestEnvironment.h"
 
 #include <gmock/gmock.h>

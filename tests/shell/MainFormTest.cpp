@@ -1,12 +1,12 @@
+#include "base/InterfaceKind.h"
 #include "config/SysOptionUnit.h"
-#include "shell/ErrorGuard.h"
-#include "shell/InterfaceKind.h"
 #include "shell/MainFormUnit.h"
-#include "shell/RequestListener.h"
+#include "shell/listener/RequestListener.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/ModalDriver.h"
 #include "support/TestEnvironment.h"
+#include "ui/ErrorGuard.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,14 +1,14 @@
+#include "base/InterfaceKind.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
-#include "shell/ErrorGuard.h"
-#include "shell/InterfaceKind.h"
 #include "shell/MainFormUnit.h"
 #include "shell/MemberProgram.h"
-#include "shell/RequestListener.h"
+#include "shell/listener/RequestListener.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/ModalDriver.h"
 #include "support/TestEnvironment.h"
+#include "ui/ErrorGuard.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/TestEnvironment.h"

@@ -1,7 +1,7 @@
 #include "sim/SimulatedPrinter.h"
 
-#include "config/ProfileFile.h"
-#include "shell/TextCodec.h"
+#include "base/ProfileFile.h"
+#include "base/TextCodec.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>

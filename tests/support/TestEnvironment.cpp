@@ -1,10 +1,10 @@
 #include "support/TestEnvironment.h"
 
+#include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
 #include "member/OptionUnit.h"
-#include "shell/FormatSettings.h"
-#include "shell/LogFileUnit.h"
+#include "shell/log/LogFileUnit.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/ClientConnection.h"
+#include "member/ClientConnection.h"
 
 #include <gtest/gtest.h>
 

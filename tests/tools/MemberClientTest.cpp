@@ -1,9 +1,9 @@
 #include "ClientMain.h"
 
-#include "config/ExecutablePath.h"
-#include "shell/RequestListener.h"
-#include "shell/ServerExecute.h"
-#include "shell/TextCodec.h"
+#include "base/ExecutablePath.h"
+#include "base/TextCodec.h"
+#include "shell/listener/RequestListener.h"
+#include "shell/listener/ServerExecute.h"
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 

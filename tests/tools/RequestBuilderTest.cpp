@@ -1,8 +1,8 @@
 #include "RequestBuilder.h"
 
+#include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
-#include "shell/ServerExecute.h"
-#include "shell/TextCodec.h"
+#include "shell/listener/ServerExecute.h"
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 

@@ -1,6 +1,7 @@
 // Renders the main window and every dialog to PNG files, for the README.
 // Usage: member-screenshots <output folder>; run with QT_QPA_PLATFORM=offscreen.
 
+#include "base/TextCodec.h"
 #include "config/AboutFormUnit.h"
 #include "config/ChangePasswordFormUnit.h"
 #include "config/CheckPasswordFormUnit.h"
@@ -8,9 +9,8 @@
 #include "member/MemberTestFormUnit.h"
 #include "member/OptionFormUnit.h"
 #include "member/OptionUnit.h"
-#include "shell/LogFileUnit.h"
 #include "shell/MainFormUnit.h"
-#include "shell/TextCodec.h"
+#include "shell/log/LogFileUnit.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,9 +1,9 @@
-#include "shell/LogFileUnit.h"
+#include "shell/log/LogFileUnit.h"
 
-#include "config/ExecutablePath.h"
+#include "base/ExecutablePath.h"
+#include "base/FileDescriptor.h"
+#include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
-#include "shell/FileDescriptor.h"
-#include "shell/FormatSettings.h"
 
 #include <fcntl.h>
 #include <unistd.h>

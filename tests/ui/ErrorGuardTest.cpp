@@ -1,5 +1,5 @@
-#include "shell/ErrorGuard.h"
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
+#include "ui/ErrorGuard.h"
 
 #include <gtest/gtest.h>
 

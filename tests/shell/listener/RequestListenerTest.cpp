@@ -1,8 +1,8 @@
-#include "shell/RequestListener.h"
+#include "shell/listener/RequestListener.h"
 
-#include "shell/InfoSink.h"
-#include "shell/ServerExecute.h"
-#include "shell/TextCodec.h"
+#include "base/InfoSink.h"
+#include "base/TextCodec.h"
+#include "shell/listener/ServerExecute.h"
 
 #include "support/LoopbackClient.h"
 #include "support/RecordingMember.h"

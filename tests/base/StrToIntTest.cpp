@@ -1,4 +1,4 @@
-#include "config/StrToInt.h"
+#include "base/StrToInt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "shell/ErrorGuard.h"
+#include "ui/ErrorGuard.h"
 
-#include "config/DialogLook.h"
-#include "shell/TextCodec.h"
+#include "base/TextCodec.h"
+#include "ui/DialogLook.h"
 
 #include <QApplication>
 #include <QFileInfo>

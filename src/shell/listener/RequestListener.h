@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/ListenerConnection.h"
+#include "shell/listener/ListenerConnection.h"
 
 #include <asio.hpp>
 

@@ -1,7 +1,7 @@
-#include "shell/ListenerConnection.h"
+#include "shell/listener/ListenerConnection.h"
 
-#include "shell/ConnectionSet.h"
-#include "shell/ThreadCache.h"
+#include "shell/listener/ConnectionSet.h"
+#include "shell/listener/ThreadCache.h"
 
 #include <sys/socket.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/ClientConnection.h"
-#include "shell/RequestLineReader.h"
+#include "member/ClientConnection.h"
+#include "shell/listener/RequestLineReader.h"
 
 #include <asio.hpp>
 

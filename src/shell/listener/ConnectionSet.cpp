@@ -1,6 +1,6 @@
-#include "shell/ConnectionSet.h"
+#include "shell/listener/ConnectionSet.h"
 
-#include "shell/ListenerConnection.h"
+#include "shell/listener/ListenerConnection.h"
 
 void TConnectionSet::Add(const std::shared_ptr<TListenerConnection>& connection)
 {

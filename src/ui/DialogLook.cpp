@@ -1,4 +1,4 @@
-#include "config/DialogLook.h"
+#include "ui/DialogLook.h"
 
 #include "resources/Artwork.h"
 

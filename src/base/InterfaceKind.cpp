@@ -1,4 +1,4 @@
-#include "shell/InterfaceKind.h"
+#include "base/InterfaceKind.h"
 
 int32_t InterfaceKind = ikNone;
 

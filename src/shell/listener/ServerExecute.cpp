@@ -1,7 +1,7 @@
-#include "shell/ServerExecute.h"
+#include "shell/listener/ServerExecute.h"
 
+#include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
-#include "shell/TextCodec.h"
 
 void TCPServerExecute(TInfoSink* InfoMemo, TClientConnection& connection, const std::string& requestLine)
 {

@@ -1,4 +1,4 @@
-#include "shell/ThreadCache.h"
+#include "shell/listener/ThreadCache.h"
 
 #include <thread>
 

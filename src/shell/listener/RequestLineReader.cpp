@@ -1,4 +1,4 @@
-#include "shell/RequestLineReader.h"
+#include "shell/listener/RequestLineReader.h"
 
 TRequestLineReader::TRequestLineReader(size_t maxLine)
     : m_maxLine(maxLine)

@@ -1,4 +1,4 @@
-#include "config/ExecutablePath.h"
+#include "base/ExecutablePath.h"
 
 #include <unistd.h>
 

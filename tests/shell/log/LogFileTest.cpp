@@ -1,6 +1,6 @@
+#include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
-#include "shell/LogFileUnit.h"
-#include "shell/TextCodec.h"
+#include "shell/log/LogFileUnit.h"
 
 #include "support/TestEnvironment.h"
 

@@ -1,7 +1,7 @@
-#include "config/ProfileFile.h"
+#include "base/ProfileFile.h"
 
-#include "config/AsciiCase.h"
-#include "config/StrToInt.h"
+#include "base/AsciiCase.h"
+#include "base/StrToInt.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

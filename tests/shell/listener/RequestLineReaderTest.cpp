@@ -1,4 +1,4 @@
-#include "shell/RequestLineReader.h"
+#include "shell/listener/RequestLineReader.h"
 
 #include <gtest/gtest.h>
 

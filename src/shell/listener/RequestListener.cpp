@@ -1,8 +1,8 @@
-#include "shell/RequestListener.h"
+#include "shell/listener/RequestListener.h"
 
-#include "shell/ConnectionSet.h"
-#include "shell/InfoSink.h"
-#include "shell/ThreadCache.h"
+#include "base/InfoSink.h"
+#include "shell/listener/ConnectionSet.h"
+#include "shell/listener/ThreadCache.h"
 
 #include <sys/resource.h>
 

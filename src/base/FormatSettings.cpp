@@ -1,4 +1,4 @@
-#include "shell/FormatSettings.h"
+#include "base/FormatSettings.h"
 
 #include <QLocale>
 
