@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <string_view>
 
 std::unique_ptr<TLogFile> LogFile;
 
@@ -51,7 +52,10 @@ void TLogFile::WriteLine(std::string_view text)
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d%c%02d%c%02d ", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
         t.tm_hour, sep, t.tm_min, sep, t.tm_sec);
     std::string entry;
-    entry.reserve(text.size() + 22);
+    entry.reserve(text.size() + 24);
+    if (m_entryCut) {
+        entry += "\r\n";
+    }
     entry += stamp;
     entry += text;
     entry += "\r\n";
@@ -66,8 +70,15 @@ void TLogFile::WriteLine(std::string_view text)
     while (done < entry.size()) {
         const ssize_t n = write(fd.get(), entry.data() + done, entry.size() - done);
         if (n <= 0) {
-            return;
+            break;
         }
         done += static_cast<size_t>(n);
+    }
+    if (done == entry.size()) {
+        m_entryCut = false;
+    } else if (done > 0) {
+        // Unless the cut fell right after a CR LF, the file now ends inside
+        // a line.
+        m_entryCut = !std::string_view(entry.data(), done).ends_with("\r\n");
     }
 }

@@ -23,6 +23,9 @@ private:
     // Concurrent writers wait for one another, so no entry is lost and none
     // is interleaved with another.
     std::mutex m_mutex;
+    // The last write stopped inside an entry (disk full, size limit): the
+    // next entry begins with CR LF so it starts on a line of its own.
+    bool m_entryCut = false;
 };
 
 // The one process-wide writer; its file name is fixed when it is created.

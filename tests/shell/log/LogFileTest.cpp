@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <thread>
 #include <vector>
 
@@ -77,6 +80,31 @@ TEST_F(LogFileTest, ConcurrentWritersLoseNoEntry)
     for (const std::string& entry : entries) {
         EXPECT_EQ(entry.rfind("thread ", 0), 0u) << entry;
     }
+}
+
+TEST_F(LogFileTest, AnEntryCutShortByAFullDiskIsFollowedByAWholeLine)
+{
+    // A file size limit stands in for a full disk: the write stops part way.
+    LogFile->WriteLine("first");
+    const rlim_t size = LogBytes().size();
+    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    const rlimit saved = limit;
+    limit.rlim_cur = size + 25;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    LogFile->WriteLine("cut short by the size limit");
+    LogFile->WriteLine("dropped: the file is full");
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+    LogFile->WriteLine("whole");
+
+    const std::string bytes = LogBytes();
+    EXPECT_EQ(bytes.size(), size + 25 + 2 + 20 + 5 + 2) << bytes;
+    EXPECT_EQ(bytes.substr(size + 20, 5), "cut s");
+    EXPECT_EQ(bytes.substr(size + 25, 2), "\r\n");
+    EXPECT_EQ(bytes.substr(bytes.size() - 7), "whole\r\n");
+    EXPECT_EQ(Log().back(), "whole");
 }
 
 TEST(LogFileNameTest, NamedAfterTodayBesideTheExecutable)
