@@ -41,6 +41,22 @@ TEST_F(TOptionTest, LoadReadsTheMemberSectionAndFallsBackPerKey)
     EXPECT_EQ(option.Rowlen, 24);
 }
 
+TEST_F(TOptionTest, IntegersFollowTheFilesRuleNotTheProtocols)
+{
+    // "x10" is a number to the request protocol but not to the options file:
+    // the line width stays at its default instead of becoming 16.
+    const struct {
+        const char* value;
+        int32_t rowlen;
+    } cases[] = {{"x10", 24}, {"0x10", 16}, {"$10", 16}, {"-0x10", 24}, {"+16", 16}};
+    for (const auto& c : cases) {
+        WriteFileBytes(OptionPath(), std::string("[MemberOption]\r\nRowlen=") + c.value + "\r\n");
+        TOption option(OptionPath());
+        option.Load();
+        EXPECT_EQ(option.Rowlen, c.rowlen) << c.value;
+    }
+}
+
 TEST_F(TOptionTest, SaveWritesTheSevenKeysAndKeepsEverythingElse)
 {
     WriteFileBytes(OptionPath(), "[SysOption]\r\nPassword=x\r\n[MemberOption]\r\nExtra=1\r\nRowlen=10\r\n");

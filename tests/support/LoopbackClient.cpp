@@ -11,15 +11,29 @@
 #include <chrono>
 #include <thread>
 
-TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs, bool shutdownSending)
+namespace {
+
+// A socket connected to 127.0.0.1:port, or an invalid one.
+TFileDescriptor Connected(uint16_t port)
 {
-    TLoopbackReply reply;
     TFileDescriptor s = TcpSocket();
     sockaddr_in addr {};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (s.get() < 0 || connect(s.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    if (s.Valid() && connect(s.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        return TFileDescriptor();
+    }
+    return s;
+}
+
+} // namespace
+
+TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs, bool shutdownSending)
+{
+    TLoopbackReply reply;
+    const TFileDescriptor s = Connected(port);
+    if (!s.Valid()) {
         return reply;
     }
     reply.Connected = true;
@@ -52,6 +66,18 @@ TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSiz
         reply.Bytes.append(buf, static_cast<size_t>(n));
     }
     return reply;
+}
+
+bool WaitUntilListening(uint16_t port, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!Connected(port).Valid()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
 }
 
 std::string Framed(const std::string& utf8Request)
