@@ -19,27 +19,6 @@ enum TOptionScope : unsigned {
     kAnyCommand = kWrite | kRead | kPrint | kRaw,
 };
 
-struct TOptionRule {
-    const char* Name;
-    // Empty for a switch.
-    const char* ValueName;
-    unsigned Scope;
-};
-
-constexpr TOptionRule kOptions[] = {
-    {"xml", "", kAnyCommand},
-    {"host", "HOST", kAnyCommand},
-    {"port", "PORT", kAnyCommand},
-    {"timeout", "SECS", kAnyCommand},
-    {"card-no", "N", kWrite | kPrint},
-    {"expire-date", "D", kWrite},
-    {"guest-name", "G", kWrite},
-    {"score", "S", kWrite},
-    {"channel", "C", kWrite | kRead},
-    {"input-password", "", kRead},
-    {"content", "TEXT", kPrint},
-};
-
 const char* CommandName(TClientCommand command)
 {
     switch (command) {
@@ -82,17 +61,6 @@ TClientCommand CommandNamed(const std::string& name)
     throw EUsageError("unknown command '" + name + "'");
 }
 
-const TOptionRule& RuleOf(const QString& name)
-{
-    for (const TOptionRule& rule : kOptions) {
-        if (name == QLatin1String(rule.Name)) {
-            return rule;
-        }
-    }
-    // The parser only reports names it was given.
-    throw std::logic_error("unregistered option " + Bytes(name));
-}
-
 uint16_t PortValue(const std::string& text)
 {
     unsigned value = 0;
@@ -114,6 +82,14 @@ double TimeoutValue(const std::string& text)
     return value;
 }
 
+std::string HostValue(const std::string& text)
+{
+    if (text.empty()) {
+        throw EUsageError("the host must not be empty");
+    }
+    return text;
+}
+
 // Checked here with the server's own number rules: a channel it cannot read
 // would only make it close the connection without a word.
 std::string ChannelValue(const std::string& text)
@@ -125,34 +101,39 @@ std::string ChannelValue(const std::string& text)
     return text;
 }
 
-void Apply(TClientArguments& args, std::string_view name, const std::string& value)
+// Every option once: its name, what its value is called (empty for a
+// switch), which commands take it, and what it sets.
+struct TOptionRule {
+    const char* Name;
+    const char* ValueName;
+    unsigned Scope;
+    void (*Apply)(TClientArguments& args, const std::string& value);
+};
+
+constexpr TOptionRule kOptions[] = {
+    {"xml", "", kAnyCommand, [](TClientArguments& a, const std::string&) { a.Xml = true; }},
+    {"host", "HOST", kAnyCommand, [](TClientArguments& a, const std::string& v) { a.Host = HostValue(v); }},
+    {"port", "PORT", kAnyCommand, [](TClientArguments& a, const std::string& v) { a.Port = PortValue(v); }},
+    {"timeout", "SECS", kAnyCommand,
+        [](TClientArguments& a, const std::string& v) { a.TimeoutSeconds = TimeoutValue(v); }},
+    {"card-no", "N", kWrite | kPrint, [](TClientArguments& a, const std::string& v) { a.CardNo = v; }},
+    {"expire-date", "D", kWrite, [](TClientArguments& a, const std::string& v) { a.ExpireDate = v; }},
+    {"guest-name", "G", kWrite, [](TClientArguments& a, const std::string& v) { a.GuestName = v; }},
+    {"score", "S", kWrite, [](TClientArguments& a, const std::string& v) { a.Score = v; }},
+    {"channel", "C", kWrite | kRead, [](TClientArguments& a, const std::string& v) { a.Channel = ChannelValue(v); }},
+    {"input-password", "", kRead, [](TClientArguments& a, const std::string&) { a.InputPassword = true; }},
+    {"content", "TEXT", kPrint, [](TClientArguments& a, const std::string& v) { a.Content = UnescapeContent(v); }},
+};
+
+const TOptionRule& RuleOf(const QString& name)
 {
-    if (name == "xml") {
-        args.Xml = true;
-    } else if (name == "host") {
-        if (value.empty()) {
-            throw EUsageError("the host must not be empty");
+    for (const TOptionRule& rule : kOptions) {
+        if (name == QLatin1String(rule.Name)) {
+            return rule;
         }
-        args.Host = value;
-    } else if (name == "port") {
-        args.Port = PortValue(value);
-    } else if (name == "timeout") {
-        args.TimeoutSeconds = TimeoutValue(value);
-    } else if (name == "card-no") {
-        args.CardNo = value;
-    } else if (name == "expire-date") {
-        args.ExpireDate = value;
-    } else if (name == "guest-name") {
-        args.GuestName = value;
-    } else if (name == "score") {
-        args.Score = value;
-    } else if (name == "channel") {
-        args.Channel = ChannelValue(value);
-    } else if (name == "input-password") {
-        args.InputPassword = true;
-    } else if (name == "content") {
-        args.Content = UnescapeContent(value);
     }
+    // The parser only reports names it was given.
+    throw std::logic_error("unregistered option " + name.toStdString());
 }
 
 } // namespace
@@ -203,7 +184,7 @@ TClientArguments ParseClientArguments(const std::vector<std::string>& args)
         const QString name = QLatin1String(rule.Name);
         if (parser.isSet(name)) {
             // Given twice, the last one counts.
-            Apply(result, rule.Name, *rule.ValueName == '\0' ? std::string() : Bytes(parser.values(name).constLast()));
+            rule.Apply(result, *rule.ValueName == '\0' ? std::string() : Bytes(parser.values(name).constLast()));
         }
     }
 
