@@ -181,5 +181,5 @@ void ShowMemberTestDialog()
 {
     TMemberTestForm form;
     CentreOnScreen(&form);
-    form.exec();
+    ExecModal(form);
 }

@@ -239,5 +239,5 @@ void ShowOptionForm()
 {
     TOptionForm form;
     CentreOnScreen(&form);
-    form.exec();
+    ExecModal(form);
 }
