@@ -48,7 +48,7 @@ std::string Response(const std::string& code, const std::string& message, const 
     return text;
 }
 
-class TPrinterEndToEndTest : public ::testing::Test {
+class PrinterEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -147,7 +147,7 @@ private:
     QProcess m_program;
 };
 
-TEST_F(TPrinterEndToEndTest, WritesReadsAndPrintsACardOnTheSimulator)
+TEST_F(PrinterEndToEndTest, WritesReadsAndPrintsACardOnTheSimulator)
 {
     Start();
     const std::string written = Send(WriteRequest("00012345"));
@@ -173,7 +173,7 @@ TEST_F(TPrinterEndToEndTest, WritesReadsAndPrintsACardOnTheSimulator)
     EXPECT_EQ(Outcomes(), expected);
 }
 
-TEST_F(TPrinterEndToEndTest, ALineWidthTheFileCannotReadPrintsAtTheDefaultWidth)
+TEST_F(PrinterEndToEndTest, ALineWidthTheFileCannotReadPrintsAtTheDefaultWidth)
 {
     // "x10" would be 16 to the request protocol; to the options file it is
     // no number, so lines are cut at the default 24 bytes.
@@ -186,7 +186,7 @@ TEST_F(TPrinterEndToEndTest, ALineWidthTheFileCannotReadPrintsAtTheDefaultWidth)
     EXPECT_EQ(ReadFileBytes(Path("CardFace.txt")), "y=23\t123456789012345678901234\ny=47\t567\n");
 }
 
-TEST_F(TPrinterEndToEndTest, MissingAndJammedCardsFailWithTheirStatusTexts)
+TEST_F(PrinterEndToEndTest, MissingAndJammedCardsFailWithTheirStatusTexts)
 {
     WriteFileBytes(Path("CardPrinter.ini"), "[Card]\r\nPresent=0\r\n");
     Start();
@@ -214,7 +214,7 @@ TEST_F(TPrinterEndToEndTest, MissingAndJammedCardsFailWithTheirStatusTexts)
     EXPECT_EQ(Outcomes(), expected);
 }
 
-TEST_F(TPrinterEndToEndTest, WithoutThePrinterLibraryEveryRequestFails)
+TEST_F(PrinterEndToEndTest, WithoutThePrinterLibraryEveryRequestFails)
 {
     Start(false);
     EXPECT_EQ(Send(WriteRequest("00012345")), Response("500", "写卡失败", "00012345"));
@@ -230,7 +230,7 @@ TEST_F(TPrinterEndToEndTest, WithoutThePrinterLibraryEveryRequestFails)
     EXPECT_EQ(lines.back(), "串口关闭失败.");
 }
 
-TEST_F(TPrinterEndToEndTest, ConcurrentWritesRunOneTransactionAtATime)
+TEST_F(PrinterEndToEndTest, ConcurrentWritesRunOneTransactionAtATime)
 {
     // With each printer call taking 50 ms, unserialised transactions would
     // overlap on the port (status 2) or take a card in twice (status 65).

@@ -7,9 +7,9 @@
 
 namespace {
 
-class TOptionTest : public TProcessObjectsTest { };
+class OptionTest : public TProcessObjectsTest { };
 
-TEST_F(TOptionTest, WithoutFileEveryKeyHasItsDefault)
+TEST_F(OptionTest, WithoutFileEveryKeyHasItsDefault)
 {
     TOption option(OptionPath());
     option.Load();
@@ -24,7 +24,7 @@ TEST_F(TOptionTest, WithoutFileEveryKeyHasItsDefault)
     EXPECT_EQ(ReadFileBytes(OptionPath()), "") << "loading creates no file";
 }
 
-TEST_F(TOptionTest, LoadReadsTheMemberSectionAndFallsBackPerKey)
+TEST_F(OptionTest, LoadReadsTheMemberSectionAndFallsBackPerKey)
 {
     WriteFileBytes(OptionPath(),
         "[SysOption]\r\nBlockNo=9\r\n"
@@ -41,7 +41,7 @@ TEST_F(TOptionTest, LoadReadsTheMemberSectionAndFallsBackPerKey)
     EXPECT_EQ(option.Rowlen, 24);
 }
 
-TEST_F(TOptionTest, IntegersFollowTheFilesRuleNotTheProtocols)
+TEST_F(OptionTest, IntegersFollowTheFilesRuleNotTheProtocols)
 {
     // "x10" is a number to the request protocol but not to the options file:
     // the line width stays at its default instead of becoming 16.
@@ -57,7 +57,7 @@ TEST_F(TOptionTest, IntegersFollowTheFilesRuleNotTheProtocols)
     }
 }
 
-TEST_F(TOptionTest, SaveWritesTheSevenKeysAndKeepsEverythingElse)
+TEST_F(OptionTest, SaveWritesTheSevenKeysAndKeepsEverythingElse)
 {
     WriteFileBytes(OptionPath(), "[SysOption]\r\nPassword=x\r\n[MemberOption]\r\nExtra=1\r\nRowlen=10\r\n");
     TOption option(OptionPath());
@@ -75,7 +75,7 @@ TEST_F(TOptionTest, SaveWritesTheSevenKeysAndKeepsEverythingElse)
     EXPECT_EQ(again.Rowlen, 10);
 }
 
-TEST_F(TOptionTest, FailedSaveNamesTheFile)
+TEST_F(OptionTest, FailedSaveNamesTheFile)
 {
     const std::string path = Dir() + "missing/Option.ini";
     TOption option(path);
@@ -87,7 +87,7 @@ TEST_F(TOptionTest, FailedSaveNamesTheFile)
     }
 }
 
-TEST(TOptionPortNumberTest, MapsPortNamesToTheLibrarysNumbers)
+TEST(OptionPortNumberTest, MapsPortNamesToTheLibrarysNumbers)
 {
     struct TCase {
         std::string name;

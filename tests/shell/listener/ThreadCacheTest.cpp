@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
+#include <condition_variable>
 #include <future>
-#include <latch>
+#include <memory>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -21,35 +22,57 @@ bool Eventually(TCondition condition)
     return condition();
 }
 
+// What the jobs of a test share with it. Each job holds it, so a job that
+// outlives a failed test never touches the test's own frame.
+template <typename T>
+std::shared_ptr<std::promise<T>> SharedPromise()
+{
+    return std::make_shared<std::promise<T>>();
+}
+
+struct TStartGate {
+    std::mutex mutex;
+    std::condition_variable changed;
+    int started = 0;
+    int together = 0;
+};
+
 TEST(ThreadCacheTest, EveryJobGetsAThreadOfItsOwnWithoutLimit)
 {
     auto cache = std::make_shared<TThreadCache>(1000ms);
     constexpr int kJobs = 40;
-    // Each job waits until all have started: this only finishes when they
-    // all run at the same time.
-    std::latch allStarted(kJobs);
-    std::atomic<int> done {0};
+    // Each job waits until all have started: they only all get through when
+    // they all run at the same time. A job gives up waiting after a while,
+    // so a failure leaves no thread blocked for ever.
+    auto gate = std::make_shared<TStartGate>();
     for (int i = 0; i < kJobs; ++i) {
-        cache->Run([&] {
-            allStarted.arrive_and_wait();
-            ++done;
+        cache->Run([gate] {
+            std::unique_lock lock(gate->mutex);
+            ++gate->started;
+            gate->changed.notify_all();
+            if (gate->changed.wait_for(lock, 10s, [&] { return gate->started == kJobs; })) {
+                ++gate->together;
+            }
         });
     }
-    EXPECT_TRUE(Eventually([&] { return done == kJobs; }));
+    EXPECT_TRUE(Eventually([&] {
+        std::scoped_lock lock(gate->mutex);
+        return gate->together == kJobs;
+    }));
     cache->Shutdown();
 }
 
 TEST(ThreadCacheTest, AnIdleThreadTakesTheNextJob)
 {
     auto cache = std::make_shared<TThreadCache>(10s);
-    std::promise<std::thread::id> first;
-    cache->Run([&] { first.set_value(std::this_thread::get_id()); });
-    const std::thread::id firstId = first.get_future().get();
-    ASSERT_TRUE(Eventually([&] { return cache->IdleThreads() == 1; }));
+    auto first = SharedPromise<std::thread::id>();
+    cache->Run([first] { first->set_value(std::this_thread::get_id()); });
+    const std::thread::id firstId = first->get_future().get();
+    EXPECT_TRUE(Eventually([&] { return cache->IdleThreads() == 1; }));
 
-    std::promise<std::thread::id> second;
-    cache->Run([&] { second.set_value(std::this_thread::get_id()); });
-    EXPECT_EQ(second.get_future().get(), firstId);
+    auto second = SharedPromise<std::thread::id>();
+    cache->Run([second] { second->set_value(std::this_thread::get_id()); });
+    EXPECT_EQ(second->get_future().get(), firstId);
     cache->Shutdown();
     EXPECT_TRUE(Eventually([&] { return cache->IdleThreads() == 0; }));
 }
@@ -57,15 +80,15 @@ TEST(ThreadCacheTest, AnIdleThreadTakesTheNextJob)
 TEST(ThreadCacheTest, IdleThreadsEndByThemselves)
 {
     auto cache = std::make_shared<TThreadCache>(20ms);
-    std::promise<void> ran;
-    cache->Run([&] { ran.set_value(); });
-    ran.get_future().get();
+    auto ran = SharedPromise<void>();
+    cache->Run([ran] { ran->set_value(); });
+    ran->get_future().get();
     EXPECT_TRUE(Eventually([&] { return cache->IdleThreads() == 0; }));
 
     // A new job after that still runs, on a new thread.
-    std::promise<void> again;
-    cache->Run([&] { again.set_value(); });
-    EXPECT_EQ(again.get_future().wait_for(10s), std::future_status::ready);
+    auto again = SharedPromise<void>();
+    cache->Run([again] { again->set_value(); });
+    EXPECT_EQ(again->get_future().wait_for(10s), std::future_status::ready);
 }
 
 } // namespace
