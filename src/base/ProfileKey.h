@@ -30,7 +30,8 @@ public:
         , m_binding(TBool {field, def})
     {
     }
-    constexpr TProfileKey(std::string_view section, std::string_view key, std::string TOwner::*field, std::string_view def)
+    constexpr TProfileKey(
+        std::string_view section, std::string_view key, std::string TOwner::*field, std::string_view def)
         : m_section(section)
         , m_key(key)
         , m_binding(TText {field, def})
@@ -39,8 +40,7 @@ public:
 
     void SetDefault(TOwner& owner) const
     {
-        std::visit([&owner](const auto& b) { owner.*b.field = typename std::decay_t<decltype(b)>::TField(b.def); },
-            m_binding);
+        std::visit([&owner](const auto& b) { owner.*b.field = b.def; }, m_binding);
     }
 
     // A missing key, or a number the file's rules do not accept, gives the default.
@@ -56,17 +56,14 @@ public:
 
 private:
     struct TInteger {
-        using TField = int32_t;
         int32_t TOwner::*field;
         int32_t def;
     };
     struct TBool {
-        using TField = bool;
         bool TOwner::*field;
         bool def;
     };
     struct TText {
-        using TField = std::string;
         std::string TOwner::*field;
         std::string_view def;
     };

@@ -75,7 +75,9 @@ namespace {
 // closes the application can still name it as the active window.
 QWidget* WindowToReturnTo(const QDialog& dialog, QWidget* previous)
 {
-    const auto usable = [&dialog](QWidget* window) { return window != nullptr && window != &dialog && window->isVisible(); };
+    const auto usable = [&dialog](QWidget* window) {
+        return window != nullptr && window != &dialog && window->isVisible();
+    };
     if (QWidget* modal = QApplication::activeModalWidget(); usable(modal)) {
         return modal;
     }

@@ -58,7 +58,8 @@ TEST(ClientArgumentsTest, HelpAndVersionWinOverEverythingElse)
              TArgs {"erase", "--help"}, TArgs {"--version", "--help"}}) {
         EXPECT_EQ(ParseClientArguments(args).Command, TClientCommand::Help) << testing::PrintToString(args);
     }
-    for (const TArgs& args : {TArgs {"--version"}, TArgs {"write", "--version"}, TArgs {"raw", "a", "b", "--version"}}) {
+    for (const TArgs& args :
+        {TArgs {"--version"}, TArgs {"write", "--version"}, TArgs {"raw", "a", "b", "--version"}}) {
         EXPECT_EQ(ParseClientArguments(args).Command, TClientCommand::Version) << testing::PrintToString(args);
     }
 }
