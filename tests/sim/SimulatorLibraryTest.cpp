@@ -6,7 +6,7 @@
 
 namespace {
 
-TEST(TSimulatorLibraryTest, ExportsTheTenFunctionsAndNothingElse)
+TEST(SimulatorLibraryTest, ExportsTheTenFunctionsAndNothingElse)
 {
     void* handle = dlopen(SIMULATOR_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();
