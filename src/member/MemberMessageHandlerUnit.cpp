@@ -5,6 +5,7 @@
 #include "member/ClientConnection.h"
 #include "member/DeviceLock.h"
 #include "member/RequestDocument.h"
+#include "member/ServiceStatus.h"
 #include "shell/log/LogFileUnit.h"
 
 #include <QDomDocument>
@@ -162,6 +163,7 @@ bool TMemberMessageHandler::DoPrintCard(const QDomElement& root)
 
 void TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)
 {
+    ServiceStatus().RequestAnswered(response.ResultCode != "200", TextCodec::FromGbk(response.ResultMessage));
     std::string bytes = BuildResponseText(response);
     bytes.push_back('\0');
     try {
