@@ -54,7 +54,9 @@ int main(int argc, char* argv[])
     BlockShutdownSignals();
     std::signal(SIGPIPE, SIG_IGN);
     RaiseOpenFileLimit();
-    ChooseOffscreenWithoutDisplay(argc, argv);
+    if (ChooseOffscreenWithoutDisplay(argc, argv)) {
+        std::fputs("member-interface: no display; serving without a window\n", stderr);
+    }
 
     // What a save cut short by a crash left behind would otherwise stay for
     // good; at start no save of ours can be running.
