@@ -201,7 +201,7 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
             Fault(t.WriteFailed + StatusText(status));
         }
     }
-    EjectCard();
+    EjectCard(!ok);
     return ok;
 }
 
@@ -232,7 +232,7 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
             Fault(t.ReadFailed + StatusText(status));
         }
     }
-    EjectCard();
+    EjectCard(!ok);
     return ok;
 }
 
@@ -244,13 +244,13 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
         Fault(t.CardInFailed + StatusText(cardIn));
-        EjectCard();
+        EjectCard(true);
         return false;
     }
     const int32_t cleared = m_library.PrintBufferClear(m_handle, kTimeout);
     if (cleared != kSuccess) {
         Fault(t.ClearFailed + StatusText(cleared));
-        EjectCard();
+        EjectCard(true);
         return false;
     }
 
@@ -272,7 +272,7 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
 
     if (contentStatus != kSuccess || adStatus != kSuccess) {
         Fault(t.SendFailed + StatusText(contentStatus) + ";" + (withAd ? StatusText(adStatus) : std::string()));
-        EjectCard();
+        EjectCard(true);
         return false;
     }
     // Erases the old face, prints the buffer and ejects the card in one go.
@@ -285,13 +285,21 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
     return true;
 }
 
-void TTRWGII2010DMember::EjectCard()
+void TTRWGII2010DMember::EjectCard(bool afterFault)
 {
     // Also after a failed step: a card left inside would be the one the
     // next transaction, for another guest, works on.
     const int32_t status = m_library.Dischange(m_handle, kEjectMode, kTimeout);
-    if (status != kSuccess) {
-        Fault(Texts().CardOutFailed + StatusText(status));
+    if (status == kSuccess) {
+        return;
+    }
+    const std::string line = Texts().CardOutFailed + StatusText(status);
+    // After a failed step the eject often fails as well; the step that
+    // failed first is the one worth showing.
+    if (afterFault) {
+        Log(line);
+    } else {
+        Fault(line);
     }
 }
 

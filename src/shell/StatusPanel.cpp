@@ -9,6 +9,8 @@
 namespace {
 
 constexpr int kRefreshMs = 500;
+constexpr int kMinimumFieldWidth = 40;
+constexpr int kFieldPadding = 3;
 
 // A time of today as hh:mm:ss; of another day with its date in front.
 QString When(const QDateTime& at, const QDate& today)
@@ -23,7 +25,7 @@ QString ListenerText(const TServiceSnapshot& s)
 {
     switch (s.Listener) {
     case TListenerState::Listening:
-        return QString::fromUtf8("正在监听端口 %1").arg(s.Port);
+        return QString::fromUtf8("监听端口 %1").arg(s.Port);
     case TListenerState::Failed:
         return QString::fromUtf8("未监听端口 %1：%2").arg(s.Port).arg(s.ListenerError);
     case TListenerState::Stopped:
@@ -39,18 +41,18 @@ QString PrinterText(const TServiceSnapshot& s)
     QString text;
     switch (s.PrinterLibrary) {
     case TPrinterLibraryKind::Vendor:
-        text = QString::fromUtf8("打印机库：厂商库");
+        text = QString::fromUtf8("打印机：厂商库");
         break;
     case TPrinterLibraryKind::Simulator:
-        text = QString::fromUtf8("打印机库：模拟器");
+        text = QString::fromUtf8("打印机：模拟器");
         break;
     case TPrinterLibraryKind::None:
-        text = QString::fromUtf8("打印机库：未加载");
+        text = QString::fromUtf8("打印机：无打印机库");
         break;
     }
     text += s.PrinterPortOpen ? QString::fromUtf8("，端口已打开") : QString::fromUtf8("，端口未打开");
     if (!s.LastPrinterFaultAt.isNull()) {
-        text += QString::fromUtf8("，最近故障 %1 %2").arg(When(s.LastPrinterFaultAt, s.Today), s.LastPrinterFault);
+        text += QString::fromUtf8("，故障 %1 %2").arg(When(s.LastPrinterFaultAt, s.Today), s.LastPrinterFault);
     }
     return text;
 }
@@ -66,17 +68,18 @@ QString RequestsText(const TServiceSnapshot& s)
 
 } // namespace
 
-// A field that shows as much of its text as fits, ending in "…" when cut;
-// the whole text is its tool tip. The window keeps its width, whatever a
-// socket error or a printer fault says.
+// A field as wide as its text while there is room, then cut short with
+// "…"; the whole text is its tool tip. The window keeps its width,
+// whatever a socket error or a printer fault says.
 class TElidedLabel : public QLabel {
 public:
     TElidedLabel(const char* objectName, QWidget* parent)
         : QLabel(parent)
     {
         setObjectName(QString::fromLatin1(objectName));
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        setMinimumWidth(1);
+        // The status bar's classic sunken fields, so the three read apart.
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setContentsMargins(kFieldPadding, 0, kFieldPadding, 0);
     }
 
     void SetFullText(const QString& text, const QString& tip)
@@ -90,10 +93,13 @@ public:
         }
     }
 
+    QSize minimumSizeHint() const override { return QSize(kMinimumFieldWidth, QLabel::minimumSizeHint().height()); }
+
 protected:
     void paintEvent(QPaintEvent*) override
     {
         QPainter painter(this);
+        drawFrame(&painter);
         const QRect area = contentsRect();
         const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
         painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, shown);
@@ -118,10 +124,10 @@ TStatusPanel::TStatusPanel(QStatusBar* statusBar)
     , m_printer(new TElidedLabel("PrinterPanel", statusBar))
     , m_requests(new TElidedLabel("RequestsPanel", statusBar))
 {
-    // The listener's field is short; the other two share what is left.
-    statusBar->addWidget(m_listener, 2);
-    statusBar->addWidget(m_printer, 4);
-    statusBar->addWidget(m_requests, 4);
+    // The requests' field takes what the other two leave.
+    statusBar->addWidget(m_listener);
+    statusBar->addWidget(m_printer);
+    statusBar->addWidget(m_requests, 1);
     connect(&m_timer, &QTimer::timeout, this, &TStatusPanel::Refresh);
     m_timer.start(kRefreshMs);
     Refresh();

@@ -92,9 +92,14 @@ TEST_F(ServiceStatusDriverTest, DriverTellsWhetherItsPortIsOpenAndItsLastFault)
     ASSERT_TRUE(device.OpenPort());
     EXPECT_TRUE(ServiceStatus().Snapshot().PrinterPortOpen);
 
+    // The failed eject after a card jam is not what went wrong first.
     library.Script("CardInOver", { 56 });
+    library.Script("Dischange", { 56 });
     EXPECT_FALSE(device.WriteCard("1", "", "", "", -1));
     EXPECT_EQ(ServiceStatus().Snapshot().LastPrinterFault, QString::fromUtf8("进卡失败:Card jam B"));
+    library.Script("Dischange", { 64 });
+    EXPECT_TRUE(device.WriteCard("1", "", "", "", -1));
+    EXPECT_EQ(ServiceStatus().Snapshot().LastPrinterFault, QString::fromUtf8("出卡失败:Cover open B"));
 
     ASSERT_TRUE(device.ClosePort());
     EXPECT_FALSE(ServiceStatus().Snapshot().PrinterPortOpen);

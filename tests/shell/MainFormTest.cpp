@@ -81,7 +81,7 @@ TEST_F(MainFormTest, CreationSetsTheTitleAndStartsServingWithTheStartLine)
     EXPECT_EQ(ApplicationTitle(), form.windowTitle());
     EXPECT_EQ(InfoMemoText(form), kStartLine);
     EXPECT_TRUE(Answered(m_port));
-    EXPECT_EQ(Panel(form, "ListenerPanel"), QString::fromUtf8("正在监听端口 %1").arg(m_port));
+    EXPECT_EQ(Panel(form, "ListenerPanel"), QString::fromUtf8("监听端口 %1").arg(m_port));
 }
 
 TEST_F(MainFormTest, StatusBarFollowsAnsweredRequestsWithoutBeingAsked)
