@@ -8,8 +8,11 @@
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
 #include "member/MemberTestFormUnit.h"
+#include "member/ServiceStatus.h"
 #include "resources/Artwork.h"
 #include "shell/ModalRun.h"
+#include "shell/ServiceNotify.h"
+#include "shell/StatusPanel.h"
 #include "shell/listener/RequestListener.h"
 #include "shell/listener/ServerExecute.h"
 #include "ui/DialogLook.h"
@@ -179,7 +182,9 @@ void TMainForm::BuildClientArea()
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
     m_statusBar->setFixedHeight(kStatusBarHeight);
+    m_statusBar->setSizeGripEnabled(false);
     setStatusBar(m_statusBar);
+    m_statusPanel = new TStatusPanel(m_statusBar);
 }
 
 void TMainForm::AppendLine(const QString& line)
@@ -268,7 +273,17 @@ void TMainForm::StartListener()
         this, [this](TClientConnection& connection, std::string requestLine) {
             return TCPServerExecute(connection, std::move(requestLine));
         });
-    m_listener->Start(SysOption->MemberPortNo);
+    const int32_t port = SysOption->MemberPortNo;
+    try {
+        m_listener->Start(port);
+    } catch (const std::exception& error) {
+        ServiceStatus().ListenerFailed(port, ErrorMessage(error));
+        m_statusPanel->Refresh();
+        throw;
+    }
+    ServiceStatus().ListenerStarted(m_listener->LocalPort());
+    m_statusPanel->Refresh();
+    NotifyServiceReady("listening on port " + std::to_string(m_listener->LocalPort()));
 }
 
 void TMainForm::StopListener()
@@ -276,6 +291,12 @@ void TMainForm::StopListener()
     if (m_listener) {
         m_listener->Stop();
     }
+    ServiceStatus().ListenerStopped();
+}
+
+bool TMainForm::Listening() const
+{
+    return m_listener && m_listener->Active();
 }
 
 asio::awaitable<void> TMainForm::TCPServerExecute(TClientConnection& connection, std::string requestLine)
@@ -325,6 +346,11 @@ void RunMemberInterface(QApplication& application, TBaseMember* device)
     // program.
     TModalRun run;
     TMainWindowScope window;
+    if (MessagesUnattended() && !window.Form().Listening()) {
+        NotifyServiceStopping();
+        return;
+    }
     CentreOnScreen(&window.Form());
     run.Exec(window.Form());
+    NotifyServiceStopping();
 }
