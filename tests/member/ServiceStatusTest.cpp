@@ -66,7 +66,7 @@ TEST_F(ServiceStatusCountingTest, EveryAnsweredRequestCountsAndAnAbandonedOneDoe
         TRecordingConnection connection;
         TMemberMessageHandler handler(nullptr);
         try {
-            handler.HandleMessage(connection, QString::fromUtf8(utf8));
+            RunToEnd(handler.HandleMessage(connection, QString::fromUtf8(utf8)));
         } catch (const ERequestAbandoned&) {
         }
     };
