@@ -5,11 +5,14 @@
 #include "config/AboutFormUnit.h"
 #include "config/ChangePasswordFormUnit.h"
 #include "config/CheckPasswordFormUnit.h"
+#include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
+#include "member/DeviceQueue.h"
 #include "member/MemberTestFormUnit.h"
 #include "resources/Artwork.h"
 #include "shell/ModalRun.h"
+#include "shell/http/HttpListener.h"
 #include "shell/listener/RequestListener.h"
 #include "shell/listener/ServerExecute.h"
 #include "ui/DialogLook.h"
@@ -268,13 +271,50 @@ void TMainForm::StartListener()
         this, [this](TClientConnection& connection, std::string requestLine) {
             return TCPServerExecute(connection, std::move(requestLine));
         });
-    m_listener->Start(SysOption->MemberPortNo);
+    // The HTTP API comes up with the member port, also when that port
+    // cannot be bound: each serves on its own.
+    try {
+        m_listener->Start(SysOption->MemberPortNo);
+    } catch (...) {
+        StartHttpListener();
+        throw;
+    }
+    StartHttpListener();
+}
+
+void TMainForm::StartHttpListener()
+{
+    m_httpListener = std::make_unique<THttpListener>(this, [] {
+        THealthReport report;
+        report.MemberPort = SysOption->MemberPortNo;
+        report.Queued = DeviceQueue.Queued();
+        return report;
+    });
+    if (HttpOption) {
+        m_httpListener->Start(*HttpOption);
+    }
 }
 
 void TMainForm::StopListener()
 {
-    if (m_listener) {
-        m_listener->Stop();
+    // After the member port, whose stop drops every request step still
+    // waiting, HTTP ones among them (answered 503); also when that stop
+    // fails.
+    try {
+        if (m_listener) {
+            m_listener->Stop();
+        }
+    } catch (...) {
+        StopHttpListener();
+        throw;
+    }
+    StopHttpListener();
+}
+
+void TMainForm::StopHttpListener()
+{
+    if (m_httpListener) {
+        m_httpListener->Stop();
     }
 }
 

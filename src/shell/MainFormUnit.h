@@ -20,6 +20,7 @@ class QStatusBar;
 class QToolBar;
 class TBaseMember;
 class TClientConnection;
+class THttpListener;
 class TRequestListener;
 
 // The operator's view of the interface server: log pane, menu, tool bar and
@@ -64,7 +65,9 @@ private:
     void CommitData(QSessionManager& manager);
 
     void StartListener();
+    void StartHttpListener();
     void StopListener();
+    void StopHttpListener();
     // Runs on the listener's I/O thread, one coroutine per connection.
     asio::awaitable<void> TCPServerExecute(TClientConnection& connection, std::string requestLine);
 
@@ -79,6 +82,7 @@ private:
     QStatusBar* m_statusBar = nullptr;
 
     std::unique_ptr<TRequestListener> m_listener;
+    std::unique_ptr<THttpListener> m_httpListener;
 };
 
 // The main window while it exists; owner of the password dialogs.

@@ -1,3 +1,4 @@
+#include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/OptionUnit.h"
 #include "member/RCPV11VCDLL.h"
@@ -25,6 +26,8 @@ int main(int argc, char* argv[])
     LogFile = std::make_unique<TLogFile>(TodayLogFileName());
     MemberOption = std::make_unique<TOption>(OptionFileName());
     MemberOption->Load();
+    HttpOption = std::make_unique<THttpOption>(OptionFileName());
+    HttpOption->Load();
 
     QApplication application(argc, argv);
     // Outlives the device. Without it every card operation fails; say why
