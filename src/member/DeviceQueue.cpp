@@ -1,5 +1,6 @@
 #include "member/DeviceQueue.h"
 
+#include <condition_variable>
 #include <string>
 
 TDeviceQueue DeviceQueue;
@@ -21,11 +22,6 @@ public:
     }
 };
 
-std::exception_ptr DroppedError(TDeviceQueueError reason)
-{
-    return std::make_exception_ptr(std::system_error(make_error_code(reason)));
-}
-
 } // namespace
 
 const std::error_category& DeviceQueueCategory()
@@ -39,40 +35,76 @@ std::error_code make_error_code(TDeviceQueueError error)
     return {static_cast<int>(error), DeviceQueueCategory()};
 }
 
-TDeviceQueue::~TDeviceQueue()
+void TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
 {
+    std::shared_ptr<TEntry> begins;
     {
         std::scoped_lock lock(m_mutex);
-        m_ending = true;
+        if (entry->Job && m_refusingRequests) {
+            entry->Waiting = false;
+        } else if (m_busy) {
+            entry->Place = m_entries.insert(m_entries.end(), entry);
+        } else {
+            m_busy = true;
+            entry->Waiting = false;
+            begins = entry;
+        }
     }
-    m_wake.notify_one();
-    if (m_worker.joinable()) {
-        m_worker.join();
+    if (begins) {
+        Begin(begins);
+    } else if (!entry->Waiting) {
+        Drop(entry, TDeviceQueueError::Stopped);
     }
 }
 
-void TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
+void TDeviceQueue::Begin(const std::shared_ptr<TEntry>& entry)
 {
-    bool wake = false;
+    if (!entry->Job) {
+        entry->StartTurn();
+        return;
+    }
+    // Deferred rather than run here: the caller finishes what it is doing
+    // first (the request that asked, or the completion of the step before),
+    // and then the same thread carries the step out.
+    asio::defer(entry->Executor, [this, entry] { Run(entry); });
+}
+
+void TDeviceQueue::Run(const std::shared_ptr<TEntry>& entry)
+{
+    std::exception_ptr error;
+    bool result = false;
+    try {
+        result = entry->Job();
+    } catch (...) {
+        error = std::current_exception();
+    }
+    // The next turn is handed on before this request goes on, so the
+    // printer never waits for an answer to be written.
+    Finish();
+    entry->Complete(error, result);
+}
+
+void TDeviceQueue::Finish()
+{
+    std::shared_ptr<TEntry> next;
     {
         std::scoped_lock lock(m_mutex);
-        if (entry->Droppable && m_refusingRequests) {
-            entry->Waiting = false;
-        } else {
-            entry->Place = m_entries.insert(m_entries.end(), entry);
-            if (!m_worker.joinable()) {
-                m_worker = std::thread([this] { Work(); });
-            }
-            wake = m_entries.size() == 1 && !m_running;
+        if (m_entries.empty()) {
+            m_busy = false;
+            return;
         }
+        next = std::move(m_entries.front());
+        m_entries.pop_front();
+        next->Waiting = false;
     }
-    if (!entry->Waiting) {
-        entry->Complete(DroppedError(TDeviceQueueError::Stopped), false);
-    } else if (wake) {
-        // Only the worker ever waits here, and only on an empty list; woken
-        // outside the lock so it does not wake into a held mutex.
-        m_wake.notify_one();
-    }
+    Begin(next);
+}
+
+void TDeviceQueue::Drop(const std::shared_ptr<TEntry>& entry, TDeviceQueueError reason)
+{
+    asio::post(entry->Executor, [entry, reason] {
+        entry->Complete(std::make_exception_ptr(std::system_error(make_error_code(reason))), false);
+    });
 }
 
 void TDeviceQueue::Cancel(const std::shared_ptr<TEntry>& entry)
@@ -85,7 +117,7 @@ void TDeviceQueue::Cancel(const std::shared_ptr<TEntry>& entry)
         entry->Waiting = false;
         m_entries.erase(entry->Place);
     }
-    entry->Complete(DroppedError(TDeviceQueueError::Cancelled), false);
+    Drop(entry, TDeviceQueueError::Cancelled);
 }
 
 void TDeviceQueue::StopRequests()
@@ -96,16 +128,16 @@ void TDeviceQueue::StopRequests()
         m_refusingRequests = true;
         for (auto it = m_entries.begin(); it != m_entries.end();) {
             const auto next = std::next(it);
-            if ((*it)->Droppable) {
+            if ((*it)->Job) {
                 (*it)->Waiting = false;
                 dropped.splice(dropped.end(), m_entries, it);
             }
             it = next;
         }
     }
-    // In arrival order, outside the lock: each completion only posts.
+    // In arrival order, outside the lock: each drop only posts.
     for (const std::shared_ptr<TEntry>& entry : dropped) {
-        entry->Complete(DroppedError(TDeviceQueueError::Stopped), false);
+        Drop(entry, TDeviceQueueError::Stopped);
     }
 }
 
@@ -118,70 +150,33 @@ void TDeviceQueue::AcceptRequests()
 size_t TDeviceQueue::Queued() const
 {
     std::scoped_lock lock(m_mutex);
-    return m_entries.size() + (m_running ? 1 : 0);
+    return m_entries.size() + (m_busy ? 1 : 0);
 }
 
-void TDeviceQueue::Work()
-{
-    for (;;) {
-        std::shared_ptr<TEntry> entry;
-        {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_ending || !m_entries.empty(); });
-            if (m_ending) {
-                return;
-            }
-            entry = std::move(m_entries.front());
-            m_entries.pop_front();
-            entry->Waiting = false;
-            m_running = true;
-        }
-        std::exception_ptr error;
-        bool result = false;
-        try {
-            result = entry->Job();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        {
-            std::scoped_lock lock(m_mutex);
-            m_running = false;
-        }
-        entry->Complete(error, result);
-    }
-}
-
-// Shared by a turn and its entry, which the worker may still be leaving
-// after the turn has ended.
 struct TDeviceTurn::TState {
     std::mutex Mutex;
-    std::condition_variable Changed;
-    bool Started = false;
-    bool Finished = false;
+    std::condition_variable Started;
+    bool Begun = false;
 };
 
 TDeviceTurn::TDeviceTurn(TDeviceQueue& queue)
-    : m_state(std::make_shared<TState>())
+    : m_queue(queue)
+    , m_state(std::make_shared<TState>())
 {
     auto entry = std::make_shared<TDeviceQueue::TEntry>();
-    entry->Job = [state = m_state] {
-        std::unique_lock lock(state->Mutex);
-        state->Started = true;
-        state->Changed.notify_all();
-        state->Changed.wait(lock, [&] { return state->Finished; });
-        return true;
+    entry->StartTurn = [state = m_state] {
+        std::scoped_lock lock(state->Mutex);
+        state->Begun = true;
+        state->Started.notify_all();
     };
-    entry->Complete = [](std::exception_ptr, bool) { };
     queue.Enqueue(entry);
     std::unique_lock lock(m_state->Mutex);
-    m_state->Changed.wait(lock, [this] { return m_state->Started; });
+    m_state->Started.wait(lock, [this] { return m_state->Begun; });
 }
 
 TDeviceTurn::~TDeviceTurn()
 {
-    std::scoped_lock lock(m_state->Mutex);
-    m_state->Finished = true;
-    m_state->Changed.notify_all();
+    m_queue.Finish();
 }
 
 bool UseCurrentDevice(const TDeviceQueue::TOperation& operation)

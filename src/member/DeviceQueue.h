@@ -4,7 +4,6 @@
 
 #include <asio.hpp>
 
-#include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <functional>
@@ -12,7 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <system_error>
-#include <thread>
 
 // Why a request's device step never ran.
 enum class TDeviceQueueError {
@@ -31,25 +29,26 @@ struct std::is_error_code_enum<TDeviceQueueError> : std::true_type { };
 // its turn here, first come first served: requests, the test dialog,
 // start-up, shut-down and the options dialog's change of settings.
 //
-// Requests wait as entries in a list, not as threads: their device steps run
-// on the queue's one worker thread, and the waiting coroutine costs only its
-// frame. A step that has not started can be dropped (the program stops, the
-// client went away); one that has started always runs to its end.
+// Requests wait as entries in a list, not as threads. When its turn comes, a
+// request's device step runs on its own executor (the thread that serves
+// its connection) and its coroutine goes on right there, so an idle printer
+// costs a request no hand-over between threads; the listener keeps another
+// thread for everything else while a transaction runs. A step that has not
+// started can be dropped (the program stops, the client went away); one
+// that has started always runs to its end.
 class TDeviceQueue {
 public:
     using TOperation = std::function<bool(TBaseMember& device)>;
 
     TDeviceQueue() = default;
-    // Lets the worker finish what is queued, then joins it.
-    ~TDeviceQueue();
     TDeviceQueue(const TDeviceQueue&) = delete;
     TDeviceQueue& operator=(const TDeviceQueue&) = delete;
 
-    // A request's device step: operation runs on the worker with
-    // CurrentMemberDevice once every earlier turn is over, and the result
-    // (false when there is no device) reaches the completion handler on its
-    // own executor. Completes with a std::system_error of TDeviceQueueError
-    // when dropped first; an exception thrown by operation is passed on.
+    // A request's device step: once every earlier turn is over, operation
+    // runs with CurrentMemberDevice on the handler's executor, and the
+    // result (false when there is no device) completes the handler there.
+    // Completes with a std::system_error of TDeviceQueueError when dropped
+    // first; an exception thrown by operation is passed on.
     template <typename CompletionToken>
     auto AsyncRun(TOperation operation, CompletionToken&& token);
 
@@ -65,28 +64,30 @@ private:
     friend class TDeviceTurn;
 
     struct TEntry {
-        // Runs on the worker; the result goes to Complete.
+        // A request's step; empty for a turn.
         std::function<bool()> Job;
-        // Called once, on the worker or whoever dropped the entry.
+        // Called once, on Executor.
         std::function<void(std::exception_ptr error, bool result)> Complete;
-        bool Droppable = false;
+        asio::any_io_executor Executor;
+        // A turn's: tells its thread that the device is its own now.
+        std::function<void()> StartTurn;
         bool Waiting = true;
         std::list<std::shared_ptr<TEntry>>::iterator Place;
     };
 
     void Enqueue(const std::shared_ptr<TEntry>& entry);
     void Cancel(const std::shared_ptr<TEntry>& entry);
-    void Work();
+    // The device is free again: the next entry's turn begins, if any.
+    void Finish();
+    void Begin(const std::shared_ptr<TEntry>& entry);
+    void Run(const std::shared_ptr<TEntry>& entry);
+    static void Drop(const std::shared_ptr<TEntry>& entry, TDeviceQueueError reason);
 
     mutable std::mutex m_mutex;
-    std::condition_variable m_wake;
     std::list<std::shared_ptr<TEntry>> m_entries;
-    bool m_running = false;
+    // An entry's turn has begun and not yet finished.
+    bool m_busy = false;
     bool m_refusingRequests = false;
-    bool m_ending = false;
-    // Started with the first entry, so it never exists before main has
-    // blocked the shut-down signals for every thread.
-    std::thread m_worker;
 };
 
 // A turn at the device for the calling thread: the constructor waits until
@@ -101,6 +102,7 @@ public:
 
 private:
     struct TState;
+    TDeviceQueue& m_queue;
     std::shared_ptr<TState> m_state;
 };
 
@@ -120,26 +122,24 @@ auto TDeviceQueue::AsyncRun(TOperation operation, CompletionToken&& token)
 {
     auto initiate = [this](auto handler, TOperation operation) {
         auto entry = std::make_shared<TEntry>();
-        entry->Droppable = true;
         entry->Job = [operation = std::move(operation)] {
             TBaseMember* device = CurrentMemberDevice;
             return device != nullptr && operation(*device);
         };
+        // Tracked, so the handler's I/O context does not run out of work
+        // while the step waits its turn.
+        entry->Executor = asio::prefer(
+            asio::get_associated_executor(handler), asio::execution::outstanding_work.tracked);
         auto slot = asio::get_associated_cancellation_slot(handler);
-        // Keeps the handler's executor (the listener's I/O context, say)
-        // from running out of work while the step waits its turn.
-        auto executor = asio::prefer(asio::get_associated_executor(handler), asio::execution::outstanding_work.tracked);
         auto shared = std::make_shared<decltype(handler)>(std::move(handler));
-        entry->Complete = [shared, executor](std::exception_ptr error, bool result) {
-            asio::post(executor, [shared, error, result] {
-                // The slot is emitted and cleared on the handler's own
-                // executor only, so the two never race.
-                auto completedSlot = asio::get_associated_cancellation_slot(*shared);
-                if (completedSlot.is_connected()) {
-                    completedSlot.clear();
-                }
-                std::move (*shared)(error, result);
-            });
+        entry->Complete = [shared](std::exception_ptr error, bool result) {
+            // Emitted and cleared on the handler's executor only, so the two
+            // never race.
+            auto completedSlot = asio::get_associated_cancellation_slot(*shared);
+            if (completedSlot.is_connected()) {
+                completedSlot.clear();
+            }
+            std::move (*shared)(error, result);
         };
         if (slot.is_connected()) {
             slot.assign([this, weak = std::weak_ptr<TEntry>(entry)](asio::cancellation_type) {

@@ -18,7 +18,7 @@ void TListenerConnection::Start()
 {
     std::error_code ignored;
     m_socket.non_blocking(true, ignored);
-    asio::co_spawn(*m_io, [self = shared_from_this()] { return self->Serve(); },
+    asio::co_spawn(m_socket.get_executor(), [self = shared_from_this()] { return self->Serve(); },
         asio::bind_cancellation_slot(m_clientGone.slot(), asio::detached));
 }
 
@@ -32,7 +32,8 @@ asio::awaitable<void> TListenerConnection::Serve()
             // as an empty one, and the answer cannot reach it any more.
             Close();
         } else {
-            asio::co_spawn(*m_io, [self = shared_from_this()] { return self->WatchClient(); }, asio::detached);
+            asio::co_spawn(
+                m_socket.get_executor(), [self = shared_from_this()] { return self->WatchClient(); }, asio::detached);
         }
         m_handling = true;
         try {
@@ -56,7 +57,8 @@ asio::awaitable<TListenerConnection::TLineRead> TListenerConnection::ReadRequest
         if (error || m_closed) {
             co_return TLineRead::Failed;
         }
-        // Only the I/O thread reads, so one buffer serves every connection.
+        // Read and used up within one step, so one buffer per I/O thread
+        // serves every connection.
         thread_local std::array<char, TRequestLineReader::kMaxRequestLine + 1> chunk;
         const size_t n = m_socket.read_some(asio::buffer(chunk), error);
         if (error == asio::error::would_block || error == asio::error::try_again) {
@@ -117,9 +119,11 @@ asio::awaitable<void> TListenerConnection::Write(std::string bytes)
 
 void TListenerConnection::Abort()
 {
-    if (!m_handling) {
-        Close();
-    }
+    asio::dispatch(m_socket.get_executor(), [self = shared_from_this()] {
+        if (!self->m_handling) {
+            self->Close();
+        }
+    });
 }
 
 void TListenerConnection::Close()

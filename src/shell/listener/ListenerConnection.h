@@ -15,9 +15,9 @@ class TConnectionSet;
 // client left before a zero byte arrived).
 using TConnectionProcedure = std::function<asio::awaitable<void>(TClientConnection& connection, std::string requestLine)>;
 
-// One accepted connection, served by one coroutine on the listener's I/O
-// thread: read the request line, run the connection procedure, close. Only
-// that thread ever touches the socket, so a write can never race a close.
+// One accepted connection, served by one coroutine on the strand of its
+// socket: read the request line, run the connection procedure, close. Only
+// that strand ever touches the socket, so a write can never race a close.
 // Waiting costs no thread: for its line, or for its turn at the device.
 class TListenerConnection : public TClientConnection, public std::enable_shared_from_this<TListenerConnection> {
 public:
@@ -27,9 +27,10 @@ public:
     // Called on the I/O thread right after the connection joined the set.
     void Start();
 
-    // On the I/O thread, when the listener stops: a connection still waiting
-    // for its line is closed; one whose request is being handled goes on
-    // (its device step, if still queued, is dropped by the device queue).
+    // When the listener stops: a connection still waiting for its line is
+    // closed; one whose request is being handled goes on (its device step,
+    // if still queued, is dropped by the device queue). The work is done on
+    // the connection's own strand.
     void Abort();
 
     asio::awaitable<void> Write(std::string bytes) override;

@@ -11,6 +11,9 @@
 namespace {
 
 constexpr int kListenQueue = 15;
+// One thread may be inside a card transaction; the other keeps accepting,
+// reading and answering.
+constexpr int kIoThreads = 2;
 constexpr auto kStopWait = std::chrono::milliseconds(5000);
 // Out of descriptors: accepting again at once would only spin.
 constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
@@ -39,8 +42,8 @@ ETerminateThreadTimeout::ETerminateThreadTimeout()
 TRequestListener::TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure procedure)
     : m_infoMemo(InfoMemo)
     , m_procedure(std::make_shared<const TConnectionProcedure>(std::move(procedure)))
-    , m_io(std::make_shared<asio::io_context>(1))
-    , m_acceptor(*m_io)
+    , m_io(std::make_shared<asio::io_context>(kIoThreads))
+    , m_acceptor(asio::make_strand(*m_io))
     , m_connections(std::make_shared<TConnectionSet>())
 {
 }
@@ -55,9 +58,9 @@ TRequestListener::~TRequestListener()
             // alive themselves; the listener itself can go.
         }
     }
-    if (m_ioThread.joinable()) {
-        m_io->stop();
-        m_ioThread.join();
+    m_io->stop();
+    for (std::thread& thread : m_ioThreads) {
+        thread.join();
     }
 }
 
@@ -91,23 +94,28 @@ void TRequestListener::Start(int32_t port)
     m_active = true;
     DeviceQueue.AcceptRequests();
     m_work.emplace(m_io->get_executor());
-    asio::co_spawn(*m_io, Accept(), asio::detached);
-    m_ioThread = std::thread([io = m_io] { io->run(); });
+    asio::co_spawn(m_acceptor.get_executor(), Accept(), asio::detached);
+    for (int i = 0; i < kIoThreads; ++i) {
+        m_ioThreads.emplace_back([io = m_io] { io->run(); });
+    }
 }
 
 asio::awaitable<void> TRequestListener::Accept()
 {
-    asio::steady_timer backOff(*m_io);
+    asio::steady_timer backOff(m_acceptor.get_executor());
     while (m_acceptor.is_open()) {
         std::error_code error;
-        asio::ip::tcp::socket socket
-            = co_await m_acceptor.async_accept(asio::redirect_error(asio::use_awaitable, error));
+        // Each connection is served on a strand of its own: whichever I/O
+        // thread runs it, one step at a time touches its socket.
+        asio::ip::tcp::socket socket(asio::make_strand(*m_io));
+        co_await m_acceptor.async_accept(socket, asio::redirect_error(asio::use_awaitable, error));
         // Everything already waiting in the short listen queue is taken at
         // once, before any of it is read: a burst of clients then finds room
         // in the queue instead of having its connection attempts dropped.
         while (!error) {
             Connect(std::move(socket));
-            socket = m_acceptor.accept(error);
+            socket = asio::ip::tcp::socket(asio::make_strand(*m_io));
+            m_acceptor.accept(socket, error);
         }
         if (OutOfResources(error)) {
             backOff.expires_after(kAcceptBackOff);
@@ -130,7 +138,7 @@ void TRequestListener::Stop()
         // them there, in one step, so no request can slip into the device
         // queue between the drop and the closing of its connection.
         std::promise<void> stopped;
-        asio::post(*m_io, [&] {
+        asio::post(m_acceptor.get_executor(), [&] {
             std::error_code ignored;
             m_acceptor.close(ignored);
             DeviceQueue.StopRequests();
@@ -145,7 +153,10 @@ void TRequestListener::Stop()
         m_active = false;
         m_work.reset();
         m_io->stop();
-        m_ioThread.join();
+        for (std::thread& thread : m_ioThreads) {
+            thread.join();
+        }
+        m_ioThreads.clear();
     }
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(QString::fromUtf8("接口监听服务器已经停止。"));

@@ -9,6 +9,7 @@
 #include <optional>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 class TConnectionSet;
 class TInfoSink;
@@ -19,9 +20,11 @@ public:
     ETerminateThreadTimeout();
 };
 
-// The member port's TCP server. One I/O thread accepts and serves every
-// connection as a coroutine; requests wait for the device in the device
-// queue, so the number of threads stays the same however many clients wait.
+// The member port's TCP server. Two I/O threads accept and serve every
+// connection as a coroutine on a strand of its own; requests wait for the
+// device in the device queue, so the number of threads stays the same
+// however many clients wait. A card transaction runs on the thread of the
+// connection that asked for it, and the other thread goes on serving.
 class TRequestListener {
 public:
     TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure procedure);
@@ -59,7 +62,7 @@ private:
     // Keeps the I/O thread alive while active, also when nothing is pending.
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
     std::shared_ptr<TConnectionSet> m_connections;
-    std::thread m_ioThread;
+    std::vector<std::thread> m_ioThreads;
     bool m_active = false;
     uint16_t m_localPort = 0;
 };
