@@ -35,7 +35,7 @@ void TBenchEnvironment::SetLogging(bool on)
 size_t TBenchEnvironment::LogBytes() const
 {
     struct stat st {};
-    return stat(LogFile->FileName.c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+    return stat(LogFile->FileName().c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
 }
 
 namespace BenchRequests {

@@ -40,7 +40,9 @@ public:
     void WriteBool(std::string_view section, std::string_view key, bool value);
 
     // Writes every line with CR LF through a temporary file in the same
-    // folder that is then renamed over the old one. Throws EWriteError.
+    // folder ("<name>.XXXXXX") that is then renamed over the old one; the
+    // folder is synced after the rename, so the new file survives a power
+    // cut. Throws EWriteError.
     void UpdateFile() const;
 
 private:
@@ -59,3 +61,9 @@ private:
     std::string m_fileName;
     std::vector<std::string> m_lines;
 };
+
+// Removes the temporary files that saves of fileName left behind when they
+// were cut short (a crash, a power cut): "<name>.XXXXXX" beside it, six
+// letters or digits, that no save is writing any more. Called at start.
+// Gives how many were removed.
+int RemoveInterruptedSaves(const std::string& fileName);

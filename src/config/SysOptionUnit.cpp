@@ -30,6 +30,7 @@ void TSysOption::Load()
     MemberPortNo = ini.ReadInteger(kSys, "MemberPortNo", 8883);
     ScanPortNo = ini.ReadInteger(kSys, "ScanPortNo", 8881);
     WriteLog = ini.ReadBool(kSys, "WriteLog", true);
+    LogKeepDays = ini.ReadInteger(kSys, "LogKeepDays", 0);
     DelayMinutes = ini.ReadInteger(kDoorlock, "DelayMinutes", 0);
     DelayMinutes2 = ini.ReadInteger(kDoorlock, "DelayMinutes2", 0);
     UseNativeDoorlockDb = ini.ReadBool(kDoorlock, "UseNativeDoorlockDb", false);

@@ -30,6 +30,8 @@ public:
     int32_t DelayMinutes = 0;
     int32_t DelayMinutes2 = 0;
     bool WriteLog = true;
+    // Day log files older than this many days are removed; 0 keeps them all.
+    int32_t LogKeepDays = 0;
     bool AutoReadDoorCard = false;
     std::string PmsServer = "127.0.0.1";
     int32_t PmsServerPort = 9873;

@@ -5,6 +5,7 @@
 #include "member/ClientConnection.h"
 #include "member/DeviceQueue.h"
 #include "member/RequestDocument.h"
+#include "member/ServiceStatus.h"
 #include "shell/log/LogFileUnit.h"
 
 #include <asio.hpp>
@@ -226,6 +227,7 @@ asio::awaitable<bool> TMemberMessageHandler::DoPrintCard(const TPrintRequest& re
 
 asio::awaitable<void> TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)
 {
+    ServiceStatus().RequestAnswered(response.ResultCode != "200", TextCodec::FromGbk(response.ResultMessage));
     std::string bytes = BuildResponseText(response);
     bytes.push_back('\0');
     try {

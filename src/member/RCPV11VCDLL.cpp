@@ -56,6 +56,15 @@ public:
     bool Loaded() const { return m_handle != nullptr; }
     const std::string& Error() const { return m_error; }
 
+    bool Exports(const char* name) const
+    {
+#ifdef _WIN32
+        return GetProcAddress(m_handle, name) != nullptr;
+#else
+        return dlsym(m_handle, name) != nullptr;
+#endif
+    }
+
     // Resolves one function into target; a missing one is remembered as the
     // error and leaves target null.
     template <typename TFunction>
@@ -112,6 +121,7 @@ TRCPV11Library::TRCPV11Library(const std::string& libraryPath)
     }
     m_functions = f;
     m_loaded = true;
+    m_simulator = m_module->Exports(RCPV11::SimulatorMarker);
 }
 
 TRCPV11Library::~TRCPV11Library() = default;

@@ -59,6 +59,10 @@ using TPrintCharacterDataSetting
     = int32_t(RCPV11_CALL*)(int32_t, int32_t, int32_t, int32_t, const char*, int32_t, int32_t);
 using TErasePrintDischarge = int32_t(RCPV11_CALL*)(int32_t, int32_t, int32_t, int32_t, int32_t);
 }
+
+// Exported by the printer simulator alone: whatever its file is called, a
+// library that has it drives no real printer.
+constexpr const char* SimulatorMarker = "MemberCardPrinterSimulator";
 } // namespace RCPV11
 
 // The printer library loaded at run time. When the library or one of its
@@ -75,6 +79,8 @@ public:
     TRCPV11Library& operator=(const TRCPV11Library&) = delete;
 
     bool Loaded() const { return m_loaded; }
+    // A loaded library that is the printer simulator (see SimulatorMarker).
+    bool IsSimulator() const { return m_simulator; }
     // Why the library could not be used; empty when it was loaded.
     const std::string& LoadError() const { return m_loadError; }
 
@@ -114,5 +120,6 @@ private:
     std::unique_ptr<TModule> m_module;
     TFunctions m_functions;
     bool m_loaded = false;
+    bool m_simulator = false;
     std::string m_loadError;
 };

@@ -3,6 +3,7 @@
 #include "base/TextCodec.h"
 #include "member/CardFaceLayout.h"
 #include "member/OptionUnit.h"
+#include "member/ServiceStatus.h"
 #include "shell/log/LogFileUnit.h"
 
 #include <array>
@@ -90,6 +91,14 @@ void Log(const std::string& text)
     }
 }
 
+// A failed step: logged, and kept as the printer's last fault for whoever
+// watches the interface.
+void Fault(const std::string& text)
+{
+    Log(text);
+    ServiceStatus().PrinterFault(TextCodec::FromGbk(text));
+}
+
 std::function<void()>& OptionsDialog()
 {
     static std::function<void()> show;
@@ -135,7 +144,12 @@ bool TTRWGII2010DMember::OpenPort()
     const bool usb = options.PortName == "USB";
     m_handle = m_library.CommOpen(options.PortNumber(), usb ? 0 : options.Bandrate);
     m_portOpen = m_handle != 0;
-    Log(m_portOpen ? Texts().PortOpened : Texts().PortOpenFailed);
+    if (m_portOpen) {
+        Log(Texts().PortOpened);
+    } else {
+        Fault(Texts().PortOpenFailed);
+    }
+    ServiceStatus().PrinterPortChanged(m_portOpen);
     return m_portOpen;
 }
 
@@ -143,10 +157,11 @@ bool TTRWGII2010DMember::ClosePort()
 {
     const int32_t result = m_library.CommClose(m_handle);
     if ((result & 0xFF) == 0) {
-        Log(Texts().PortCloseFailed);
+        Fault(Texts().PortCloseFailed);
         return false;
     }
     m_portOpen = false;
+    ServiceStatus().PrinterPortChanged(false);
     Log(Texts().PortClosed);
     Beep();
     return true;
@@ -155,7 +170,11 @@ bool TTRWGII2010DMember::ClosePort()
 bool TTRWGII2010DMember::ResetDevice()
 {
     const bool ok = m_library.Reset(m_handle, kTimeout) == kSuccess;
-    Log(ok ? Texts().ResetOk : Texts().ResetFailed);
+    if (ok) {
+        Log(Texts().ResetOk);
+    } else {
+        Fault(Texts().ResetFailed);
+    }
     return ok;
 }
 
@@ -170,7 +189,7 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
     bool ok = false;
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Log(t.CardInFailed + StatusText(cardIn));
+        Fault(t.CardInFailed + StatusText(cardIn));
     } else {
         const int32_t status = m_library.RfidCardRequestAndWriteData(
             m_handle, Options().BlockNo, kRfidMode, kAccessKey, CardNo.c_str(), kTimeout);
@@ -179,10 +198,10 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
             Beep();
             Log(t.WriteOk + CardNo);
         } else {
-            Log(t.WriteFailed + StatusText(status));
+            Fault(t.WriteFailed + StatusText(status));
         }
     }
-    EjectCard();
+    EjectCard(!ok);
     return ok;
 }
 
@@ -199,7 +218,7 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
     bool ok = false;
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Log(t.CardInFailed + StatusText(cardIn));
+        Fault(t.CardInFailed + StatusText(cardIn));
     } else {
         std::array<char, kReadBufferSize> buffer {};
         const int32_t status = m_library.RfidCardRequestAndReadData(
@@ -210,10 +229,10 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
             CardNo.assign(buffer.data(), strnlen(buffer.data(), buffer.size()));
             Log(t.ReadOk + CardNo);
         } else {
-            Log(t.ReadFailed + StatusText(status));
+            Fault(t.ReadFailed + StatusText(status));
         }
     }
-    EjectCard();
+    EjectCard(!ok);
     return ok;
 }
 
@@ -224,14 +243,14 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
 
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Log(t.CardInFailed + StatusText(cardIn));
-        EjectCard();
+        Fault(t.CardInFailed + StatusText(cardIn));
+        EjectCard(true);
         return false;
     }
     const int32_t cleared = m_library.PrintBufferClear(m_handle, kTimeout);
     if (cleared != kSuccess) {
-        Log(t.ClearFailed + StatusText(cleared));
-        EjectCard();
+        Fault(t.ClearFailed + StatusText(cleared));
+        EjectCard(true);
         return false;
     }
 
@@ -252,27 +271,35 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
     }
 
     if (contentStatus != kSuccess || adStatus != kSuccess) {
-        Log(t.SendFailed + StatusText(contentStatus) + ";" + (withAd ? StatusText(adStatus) : std::string()));
-        EjectCard();
+        Fault(t.SendFailed + StatusText(contentStatus) + ";" + (withAd ? StatusText(adStatus) : std::string()));
+        EjectCard(true);
         return false;
     }
     // Erases the old face, prints the buffer and ejects the card in one go.
     const int32_t printed = m_library.ErasePrintDischarge(m_handle, 1, 1, 1, kTimeout);
     if (printed != kSuccess) {
-        Log(t.PrintFailed + StatusText(printed));
+        Fault(t.PrintFailed + StatusText(printed));
         return false;
     }
     Log(t.PrintOk);
     return true;
 }
 
-void TTRWGII2010DMember::EjectCard()
+void TTRWGII2010DMember::EjectCard(bool afterFault)
 {
     // Also after a failed step: a card left inside would be the one the
     // next transaction, for another guest, works on.
     const int32_t status = m_library.Dischange(m_handle, kEjectMode, kTimeout);
-    if (status != kSuccess) {
-        Log(Texts().CardOutFailed + StatusText(status));
+    if (status == kSuccess) {
+        return;
+    }
+    const std::string line = Texts().CardOutFailed + StatusText(status);
+    // After a failed step the eject often fails as well; the step that
+    // failed first is the one worth showing.
+    if (afterFault) {
+        Log(line);
+    } else {
+        Fault(line);
     }
 }
 

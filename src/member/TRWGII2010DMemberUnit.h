@@ -49,7 +49,8 @@ public:
 
 private:
     // Dischange, logging its failure; the transaction's result stands.
-    void EjectCard();
+    // afterFault: an earlier step of the transaction has failed already.
+    void EjectCard(bool afterFault);
 
     std::unique_ptr<TCardPrinterLibrary> m_ownLibrary;
     TCardPrinterLibrary& m_library;

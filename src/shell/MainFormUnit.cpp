@@ -8,10 +8,12 @@
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
-#include "member/DeviceQueue.h"
 #include "member/MemberTestFormUnit.h"
+#include "member/ServiceStatus.h"
 #include "resources/Artwork.h"
 #include "shell/ModalRun.h"
+#include "shell/ServiceNotify.h"
+#include "shell/StatusPanel.h"
 #include "shell/http/HttpListener.h"
 #include "shell/listener/RequestListener.h"
 #include "shell/listener/ServerExecute.h"
@@ -182,7 +184,9 @@ void TMainForm::BuildClientArea()
     m_statusBar = new QStatusBar(this);
     m_statusBar->setObjectName(QStringLiteral("StatusBar"));
     m_statusBar->setFixedHeight(kStatusBarHeight);
+    m_statusBar->setSizeGripEnabled(false);
     setStatusBar(m_statusBar);
+    m_statusPanel = new TStatusPanel(m_statusBar);
 }
 
 void TMainForm::AppendLine(const QString& line)
@@ -271,25 +275,26 @@ void TMainForm::StartListener()
         this, [this](TClientConnection& connection, std::string requestLine) {
             return TCPServerExecute(connection, std::move(requestLine));
         });
+    const int32_t port = SysOption->MemberPortNo;
     // The HTTP API comes up with the member port, also when that port
     // cannot be bound: each serves on its own.
     try {
-        m_listener->Start(SysOption->MemberPortNo);
-    } catch (...) {
+        m_listener->Start(port);
+    } catch (const std::exception& error) {
+        ServiceStatus().ListenerFailed(port, ErrorMessage(error));
         StartHttpListener();
+        m_statusPanel->Refresh();
         throw;
     }
+    ServiceStatus().ListenerStarted(m_listener->LocalPort());
     StartHttpListener();
+    m_statusPanel->Refresh();
+    NotifyServiceReady("listening on port " + std::to_string(m_listener->LocalPort()));
 }
 
 void TMainForm::StartHttpListener()
 {
-    m_httpListener = std::make_unique<THttpListener>(this, [] {
-        THealthReport report;
-        report.MemberPort = SysOption->MemberPortNo;
-        report.Queued = DeviceQueue.Queued();
-        return report;
-    });
+    m_httpListener = std::make_unique<THttpListener>(this);
     if (HttpOption) {
         m_httpListener->Start(*HttpOption);
     }
@@ -308,6 +313,7 @@ void TMainForm::StopListener()
         StopHttpListener();
         throw;
     }
+    ServiceStatus().ListenerStopped();
     StopHttpListener();
 }
 
@@ -316,6 +322,11 @@ void TMainForm::StopHttpListener()
     if (m_httpListener) {
         m_httpListener->Stop();
     }
+}
+
+bool TMainForm::Listening() const
+{
+    return m_listener && m_listener->Active();
 }
 
 asio::awaitable<void> TMainForm::TCPServerExecute(TClientConnection& connection, std::string requestLine)
@@ -365,6 +376,11 @@ void RunMemberInterface(QApplication& application, TBaseMember* device)
     // program.
     TModalRun run;
     TMainWindowScope window;
+    if (MessagesUnattended() && !window.Form().Listening()) {
+        NotifyServiceStopping();
+        return;
+    }
     CentreOnScreen(&window.Form());
     run.Exec(window.Form());
+    NotifyServiceStopping();
 }

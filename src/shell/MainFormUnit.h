@@ -22,11 +22,12 @@ class TBaseMember;
 class TClientConnection;
 class THttpListener;
 class TRequestListener;
+class TStatusPanel;
 
 // The operator's view of the interface server: log pane, menu, tool bar and
-// an empty status bar. It owns the request listener, which therefore serves
-// exactly as long as the window exists, and every way of closing it asks
-// for the administrator password.
+// a status bar that shows whether it serves. It owns the request listener,
+// which therefore serves exactly as long as the window exists, and every way
+// of closing it asks for the administrator password.
 class TMainForm : public QMainWindow, public TInfoSink {
     Q_OBJECT
 
@@ -40,6 +41,9 @@ public:
     // The close check: the administrator password prompt. True when the
     // window may close (or a desktop session may end).
     bool CloseCheckPassed();
+
+    // The request listener is accepting connections.
+    bool Listening() const;
 
 signals:
     // The window has closed after a passed close check.
@@ -80,6 +84,7 @@ private:
     QToolBar* m_toolBar = nullptr;
     QPlainTextEdit* m_infoMemo = nullptr;
     QStatusBar* m_statusBar = nullptr;
+    TStatusPanel* m_statusPanel = nullptr;
 
     std::unique_ptr<TRequestListener> m_listener;
     std::unique_ptr<THttpListener> m_httpListener;
@@ -92,5 +97,6 @@ extern TMainForm* MainWindow;
 // device (when device is not null), then shows the main window until it
 // closes after a passed close check, or until the operating system ends the
 // program. Returns once the window has been destroyed and the listener
-// stopped.
+// stopped. A run nobody can watch (messages unattended) whose listener could
+// not start ends at once: it would serve nothing and tell nobody.
 void RunMemberInterface(QApplication& application, TBaseMember* device);

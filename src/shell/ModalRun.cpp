@@ -1,7 +1,7 @@
 #include "shell/ModalRun.h"
 
 #include "shell/MainFormUnit.h"
-#include "ui/ErrorGuard.h"
+#include "ui/DialogLook.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -54,7 +54,7 @@ void TModalRun::EndBySystem()
         return;
     }
     m_endedBySystem = true;
-    SetErrorsUnattended(true);
+    SetMessagesUnattended(true);
     DismissDialogs();
     m_dismissTimer.start();
     m_loop.quit();

@@ -1,40 +1,100 @@
+#include "base/ProfileFile.h"
+#include "base/TextCodec.h"
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/OptionUnit.h"
 #include "member/RCPV11VCDLL.h"
+#include "member/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
+#include "shell/HeadlessRun.h"
 #include "shell/MemberProgram.h"
+#include "shell/ProgramArguments.h"
 #include "shell/ShutdownSignals.h"
 #include "shell/listener/RequestListener.h"
 #include "shell/log/LogFileUnit.h"
+#include "ui/DialogLook.h"
 
 #include <QApplication>
 
 #include <csignal>
 #include <cstdio>
 
+namespace {
+
+// Command line not understood (sysexits' EX_USAGE).
+constexpr int kExitUsage = 64;
+// Nobody can see the window and nothing listens (EX_UNAVAILABLE): a service
+// manager sees the failure and may try again later.
+constexpr int kExitNotListening = 69;
+
+TPrinterLibraryKind KindOf(const TRCPV11Library& library)
+{
+    if (!library.Loaded()) {
+        return TPrinterLibraryKind::None;
+    }
+    return library.IsSimulator() ? TPrinterLibraryKind::Simulator : TPrinterLibraryKind::Vendor;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    switch (ProgramRequest(argc, argv)) {
+    case TProgramRequest::Help:
+        std::fputs(ProgramHelpText().c_str(), stdout);
+        return 0;
+    case TProgramRequest::Version:
+        std::fputs(ProgramVersionText().c_str(), stdout);
+        return 0;
+    case TProgramRequest::Run:
+        break;
+    }
+
     // Before any thread exists, so every thread inherits the mask and the
     // signals reach the program only through the main window's run.
     BlockShutdownSignals();
     std::signal(SIGPIPE, SIG_IGN);
     RaiseOpenFileLimit();
+    if (ChooseOffscreenWithoutDisplay(argc, argv)) {
+        std::fputs("member-interface: no display; serving without a window\n", stderr);
+    }
 
+    // What a save cut short by a crash left behind would otherwise stay for
+    // good; at start no save of ours can be running.
+    RemoveInterruptedSaves(OptionFileName());
     SysOption = std::make_unique<TSysOption>(OptionFileName());
     SysOption->Load();
-    LogFile = std::make_unique<TLogFile>(TodayLogFileName());
+    LogFile = TLogFile::Daily(LogFolder());
+    LogFile->RemoveExpiredLogs();
     MemberOption = std::make_unique<TOption>(OptionFileName());
     MemberOption->Load();
     HttpOption = std::make_unique<THttpOption>(OptionFileName());
     HttpOption->Load();
 
     QApplication application(argc, argv);
+    // The application object has taken its own options out of argv.
+    if (argc > 1) {
+        std::fprintf(stderr, "member-interface: unknown argument '%s' (see --help)\n", argv[1]);
+        return kExitUsage;
+    }
+    const bool headless = IsHeadlessPlatform(QGuiApplication::platformName());
+    SetMessagesUnattended(headless);
+    SetUnattendedMessageLog([](const QString& line) { LogFile->WriteLine(TextCodec::ToGbk(line)); });
+
     // Outlives the device. Without it every card operation fails; say why
     // where whoever started the program can see it.
     TRCPV11Library printerLibrary;
+    ServiceStatus().PrinterLibraryChosen(KindOf(printerLibrary), QString::fromStdString(printerLibrary.LoadError()));
     if (!printerLibrary.Loaded()) {
         std::fprintf(stderr, "Printer library: %s\n", printerLibrary.LoadError().c_str());
     }
-    return RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
+    const int exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
+
+    const TServiceSnapshot status = ServiceStatus().Snapshot();
+    if (exitCode == 0 && headless && status.Listener == TListenerState::Failed) {
+        std::fprintf(stderr, "member-interface: cannot listen on port %d: %s\n", status.Port,
+            status.ListenerError.toUtf8().constData());
+        return kExitNotListening;
+    }
+    return exitCode;
 }

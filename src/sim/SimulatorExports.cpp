@@ -1,6 +1,7 @@
-// The printer library's ten functions, as the program loads them. Nothing
-// else leaves this library (see exports.map), and no exception crosses the
-// C boundary: an unexpected error answers as a lost reply would.
+// The printer library's ten functions, as the program loads them, and the
+// marker that tells the program it drives no real printer. Nothing else
+// leaves this library (see exports.map), and no exception crosses the C
+// boundary: an unexpected error answers as a lost reply would.
 
 #include "member/RCPV11VCDLL.h"
 #include "sim/SimulatedPrinter.h"
@@ -8,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace {
@@ -46,6 +48,10 @@ int32_t Guarded(int32_t onError, TCall call) noexcept
 } // namespace
 
 extern "C" {
+
+// Its presence is what counts; the text says which build it came from.
+extern const char MemberCardPrinterSimulator[];
+const char MemberCardPrinterSimulator[] = "member-interface printer simulator " MEMBER_VERSION;
 
 int32_t RCPV11_CALL CommOpen(int32_t port, int32_t baudOrZero)
 {
@@ -104,6 +110,8 @@ int32_t RCPV11_CALL ErasePrintDischarge(int32_t handle, int32_t a, int32_t b, in
 }
 
 } // extern "C"
+
+static_assert(std::string_view("MemberCardPrinterSimulator") == RCPV11::SimulatorMarker);
 
 // The loader casts the resolved symbols to these types.
 static_assert(std::is_same_v<decltype(&CommOpen), RCPV11::TCommOpen>);

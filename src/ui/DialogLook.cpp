@@ -9,15 +9,34 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include <cstdio>
 #include <limits>
 
 namespace {
+
 constexpr int kFieldHeight = 20;
+
+bool& Unattended()
+{
+    static bool unattended = false;
+    return unattended;
+}
+
+std::function<void(const QString&)>& UnattendedLog()
+{
+    static std::function<void(const QString&)> log;
+    return log;
+}
+
 } // namespace
 
 QFont DialogFont()
 {
-    QFont font(QStringLiteral("SimSun"));
+    QFont font;
+    font.setFamilies({ QStringLiteral("SimSun"), QStringLiteral("WenQuanYi Micro Hei"),
+        QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Sans CJK") });
+    // What fills in when none of them is installed.
+    font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(12);
     return font;
 }
@@ -78,6 +97,15 @@ int ExecModal(QDialog& dialog)
 
 void ShowMessageBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text)
 {
+    if (Unattended()) {
+        const QString line = caption + QStringLiteral(": ") + text;
+        std::fprintf(stderr, "%s\n", line.toUtf8().constData());
+        std::fflush(stderr);
+        if (UnattendedLog()) {
+            UnattendedLog()(line);
+        }
+        return;
+    }
     QMessageBox box(icon, caption, text, QMessageBox::Ok, owner);
     box.button(QMessageBox::Ok)->setText(QString::fromUtf8("确定"));
     ExecModal(box);
@@ -100,4 +128,19 @@ void CentreOnScreen(QWidget* window)
     QRect frame = window->frameGeometry();
     frame.moveCenter(screen->availableGeometry().center());
     window->move(frame.topLeft());
+}
+
+void SetMessagesUnattended(bool unattended)
+{
+    Unattended() = unattended;
+}
+
+bool MessagesUnattended()
+{
+    return Unattended();
+}
+
+void SetUnattendedMessageLog(std::function<void(const QString& line)> log)
+{
+    UnattendedLog() = std::move(log);
 }

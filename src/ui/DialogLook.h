@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QRect>
 
+#include <functional>
+
 class QDialog;
 class QLabel;
 class QLineEdit;
@@ -13,8 +15,9 @@ class QWidget;
 // What the administration dialogs share, so each constructor only says what
 // goes where.
 
-// SimSun at 12 pixels; where SimSun is not installed, Qt falls back to an
-// installed CJK font.
+// SimSun at 12 pixels; where SimSun is not installed, the sans-serif CJK
+// faces Debian ships (WenQuanYi Micro Hei, Noto Sans CJK), then any
+// sans-serif face, never a serif one.
 QFont DialogFont();
 
 // A dialog frame: fixed size, title and close box, no minimise or maximise.
@@ -32,7 +35,18 @@ QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QPoint at, 
 int ExecModal(QDialog& dialog);
 
 // A modal message box whose one OK button reads "确定", like the dialogs' own.
+// While messages are unattended it is a line instead (below).
 void ShowMessageBox(QWidget* owner, QMessageBox::Icon icon, const QString& caption, const QString& text);
+
+// Set while nobody can answer a box: the program runs without a display, or
+// the operating system is ending it. Every message box then becomes the line
+// "<caption>: <text>" on standard error, also handed to the unattended
+// message log, and returns at once.
+void SetMessagesUnattended(bool unattended);
+bool MessagesUnattended();
+// Where unattended messages are recorded besides standard error (the log
+// file); nowhere until set.
+void SetUnattendedMessageLog(std::function<void(const QString& line)> log);
 
 // The program's own operator messages, captioned "提示".
 void ShowNotice(QWidget* owner, QMessageBox::Icon icon, const QString& text);

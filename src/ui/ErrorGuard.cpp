@@ -7,20 +7,12 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
-#include <cstdio>
-
 namespace {
 
 QString& Title()
 {
     static QString title;
     return title;
-}
-
-bool& Unattended()
-{
-    static bool unattended = false;
-    return unattended;
 }
 
 } // namespace
@@ -60,20 +52,11 @@ QString ErrorMessage(const std::exception& error)
 void ShowErrorBox(const QString& message)
 {
     const QString text = ErrorBoxText(message);
-    if (Unattended()) {
-        std::fprintf(stderr, "%s: %s\n", ApplicationTitle().toUtf8().constData(), text.toUtf8().constData());
-        return;
-    }
     QWidget* over = QApplication::activeModalWidget();
     if (over == nullptr) {
         over = QApplication::activeWindow();
     }
     ShowMessageBox(over, QMessageBox::Critical, ApplicationTitle(), text);
-}
-
-void SetErrorsUnattended(bool unattended)
-{
-    Unattended() = unattended;
 }
 
 void Guarded(const std::function<void()>& handler)

@@ -20,13 +20,9 @@ QString ErrorBoxText(const QString& message);
 QString ErrorMessage(const std::exception& error);
 
 // The error box: error icon, one OK button, ApplicationTitle() as caption,
-// over the active window. While errors are unattended the message goes to
-// standard error instead.
+// over the active window; a line on standard error while messages are
+// unattended (SetMessagesUnattended).
 void ShowErrorBox(const QString& message);
-
-// Set when the operating system ends the program: nobody is left to dismiss
-// a box, and one would keep the program from ending.
-void SetErrorsUnattended(bool unattended);
 
 // Runs one handler of a window or dialog. An error leaving it is shown in the
 // error box and goes no further, so the window stays usable.

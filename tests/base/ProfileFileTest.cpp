@@ -1,16 +1,22 @@
 #include "base/ProfileFile.h"
 
+#include "base/FileDescriptor.h"
 #include "support/TestEnvironment.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
 
 namespace {
 
 class ProfileFileTest : public ::testing::Test {
 protected:
     std::string Path() const { return m_dir.path().toStdString() + "/Option.ini"; }
+    std::string Beside(const std::string& name) const { return m_dir.path().toStdString() + "/" + name; }
     void Store(const std::string& bytes) const { WriteFileBytes(Path(), bytes); }
 
 private:
@@ -115,6 +121,30 @@ TEST_F(ProfileFileTest, FailedSaveRaisesAndLeavesTheOldFile)
     TProfileFile onDir(asDir);
     onDir.WriteString("S", "K", "v");
     EXPECT_THROW(onDir.UpdateFile(), EWriteError);
+}
+
+TEST_F(ProfileFileTest, TempFilesOfInterruptedSavesAreRemovedAndNothingElse)
+{
+    const std::vector<std::string> kept { "Option.ini", "Option.ini.bak", "Option.ini.abc", "Option.ini.abcdefg",
+        "Option.ini.ab-def", "Other.ini.aB3dE9", "Option.ini.Held01" };
+    for (const std::string& name : kept) {
+        WriteFileBytes(Beside(name), "x");
+    }
+    WriteFileBytes(Beside("Option.ini.aB3dE9"), "[S]\r\nK=half");
+    // A save of another program in the same folder, still writing.
+    const TFileDescriptor held(open(Beside("Option.ini.Held01").c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(flock(held.get(), LOCK_EX), 0);
+
+    EXPECT_EQ(RemoveInterruptedSaves(Path()), 1);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Beside("Option.ini.aB3dE9"))));
+    for (const std::string& name : kept) {
+        EXPECT_TRUE(QFile::exists(QString::fromStdString(Beside(name)))) << name;
+    }
+    // A save that ends normally leaves no temporary file behind.
+    TProfileFile ini(Path());
+    ini.WriteString("S", "K", "v");
+    ini.UpdateFile();
+    EXPECT_EQ(RemoveInterruptedSaves(Path()), 0);
 }
 
 } // namespace

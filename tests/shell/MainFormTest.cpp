@@ -1,6 +1,8 @@
 #include "base/InterfaceKind.h"
 #include "config/SysOptionUnit.h"
+#include "member/ServiceStatus.h"
 #include "shell/MainFormUnit.h"
+#include "shell/StatusPanel.h"
 #include "shell/listener/RequestListener.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
@@ -38,6 +40,14 @@ QString InfoMemoText(TMainForm& form)
     return form.findChild<QPlainTextEdit*>(QStringLiteral("InfoMemo"))->toPlainText();
 }
 
+// One field of the status bar.
+QString Panel(TMainForm& form, const char* objectName)
+{
+    return form.findChild<QStatusBar*>(QStringLiteral("StatusBar"))
+        ->findChild<QLabel*>(QString::fromLatin1(objectName))
+        ->text();
+}
+
 TModalDriver::TAction EnterPassword(const char* password)
 {
     return [password](QWidget* dialog) {
@@ -71,7 +81,18 @@ TEST_F(MainFormTest, CreationSetsTheTitleAndStartsServingWithTheStartLine)
     EXPECT_EQ(ApplicationTitle(), form.windowTitle());
     EXPECT_EQ(InfoMemoText(form), kStartLine);
     EXPECT_TRUE(Answered(m_port));
-    EXPECT_TRUE(form.findChild<QStatusBar*>(QStringLiteral("StatusBar"))->currentMessage().isEmpty());
+    EXPECT_EQ(Panel(form, "ListenerPanel"), QString::fromUtf8("监听端口 %1").arg(m_port));
+}
+
+TEST_F(MainFormTest, StatusBarFollowsAnsweredRequestsWithoutBeingAsked)
+{
+    TMainForm form;
+    form.show();
+    ASSERT_TRUE(Answered(m_port)); // no device: answered with a failure
+    const QString expected = StatusTexts(ServiceStatus().Snapshot()).Requests;
+    EXPECT_TRUE(expected.contains(QString::fromUtf8("读卡失败"))) << expected.toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Panel(form, "RequestsPanel") == expected; }, 3000))
+        << Panel(form, "RequestsPanel").toStdString();
 }
 
 TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsStartLine)
@@ -96,6 +117,8 @@ TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsSta
     EXPECT_EQ(text, QStringLiteral("Could not bind socket. Address and port are already in use."));
     EXPECT_EQ(icon, QMessageBox::Critical);
     EXPECT_EQ(InfoMemoText(form), kStartLine);
+    EXPECT_EQ(Panel(form, "ListenerPanel"),
+        QString::fromUtf8("未监听端口 %1：Could not bind socket. Address and port are already in use.").arg(m_port));
 }
 
 TEST_F(MainFormTest, RefusedExitKeepsTheWindowOpenAndServing)

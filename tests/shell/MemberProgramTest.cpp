@@ -8,7 +8,7 @@
 #include "support/LoopbackClient.h"
 #include "support/ModalDriver.h"
 #include "support/TestEnvironment.h"
-#include "ui/ErrorGuard.h"
+#include "ui/DialogLook.h"
 
 #include <QApplication>
 #include <QTest>
@@ -80,7 +80,7 @@ protected:
     }
     void TearDown() override
     {
-        SetErrorsUnattended(false);
+        SetMessagesUnattended(false);
         TProcessObjectsTest::TearDown();
     }
 
@@ -130,7 +130,7 @@ TEST_F(MemberProgramTest, ShutdownSignalEndsTheRunWithoutPromptAndDismissesOpenD
         EXPECT_EQ(Run(), 0);
         EXPECT_TRUE(driver.Done());
         EXPECT_EQ(m_calls, (std::vector<std::string> { "OpenPort", "ClosePort" }));
-        SetErrorsUnattended(false);
+        SetMessagesUnattended(false);
     }
 }
 

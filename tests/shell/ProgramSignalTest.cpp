@@ -1,93 +1,14 @@
 #include "base/TextCodec.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
+#include "support/RunningProgram.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QThread>
-
 #include <csignal>
-#include <cstdio>
 
 namespace {
-
-const std::string kRequest = Framed(R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)");
-
-// The real program, copied into a folder of its own so its Option.ini and
-// log file are the test's, running offscreen on a free port.
-class TRunningProgram {
-public:
-    explicit TRunningProgram(uint16_t port)
-        : m_port(port)
-    {
-        // Every binary of the build lands in one folder.
-        const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/member-interface");
-        m_program = m_dir.filePath(QStringLiteral("member-interface"));
-        QFile::copy(built, m_program);
-        WriteFileBytes(m_dir.filePath(QStringLiteral("Option.ini")).toStdString(),
-            "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\n");
-
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        m_process.setProcessEnvironment(environment);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(m_program, {});
-    }
-
-    ~TRunningProgram()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished();
-        }
-    }
-
-    bool Started() { return m_process.waitForStarted(); }
-
-    // Waits (up to ten seconds) until the member port answers a request.
-    bool Answers()
-    {
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            if (Exchange(m_port, kRequest).Bytes.find("<ResultCode>") != std::string::npos) {
-                return true;
-            }
-            QThread::msleep(100);
-        }
-        return false;
-    }
-
-    // Sends the signal and waits (up to twenty seconds) for the program to end.
-    bool EndsOn(int signal)
-    {
-        QElapsedTimer clock;
-        clock.start();
-        ::kill(static_cast<pid_t>(m_process.processId()), signal);
-        const bool ended = m_process.waitForFinished(20000);
-        std::printf("[ figure ] signal %d to exit: %lld ms\n", signal, static_cast<long long>(clock.elapsed()));
-        return ended;
-    }
-
-    QProcess& Process() { return m_process; }
-
-    std::string Log() const
-    {
-        const QStringList logs = QDir(m_dir.path()).entryList({ QStringLiteral("*.LOG") }, QDir::Files);
-        return logs.isEmpty() ? std::string() : ReadFileBytes(m_dir.filePath(logs.front()).toStdString());
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QString m_program;
-    uint16_t m_port;
-    QProcess m_process;
-};
 
 TEST(ProgramSignalTest, SigtermAndSigintEndTheProgramInOrderWithExitCodeZero)
 {
@@ -95,13 +16,13 @@ TEST(ProgramSignalTest, SigtermAndSigintEndTheProgramInOrderWithExitCodeZero)
         SCOPED_TRACE(signal);
         const uint16_t port = FreePort();
         TRunningProgram program(port);
-        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(program.Start());
         ASSERT_TRUE(program.Answers());
 
         ASSERT_TRUE(program.EndsOn(signal));
         EXPECT_EQ(program.Process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.Process().exitCode(), 0);
-        EXPECT_FALSE(Exchange(port, kRequest).Connected);
+        EXPECT_FALSE(Exchange(port, ReadRequest()).Connected);
         const std::vector<std::string> log = LogEntries(program.Log());
         // The port is closed after the listener has stopped, so after the
         // last request's entries.

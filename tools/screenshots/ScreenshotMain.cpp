@@ -1,6 +1,8 @@
 // Renders the main window and every dialog to PNG files, for the README.
 // Usage: member-screenshots <output folder>; run with QT_QPA_PLATFORM=offscreen.
 
+#include "base/ExecutablePath.h"
+#include "base/FileDescriptor.h"
 #include "base/TextCodec.h"
 #include "config/AboutFormUnit.h"
 #include "config/ChangePasswordFormUnit.h"
@@ -9,17 +11,34 @@
 #include "member/MemberTestFormUnit.h"
 #include "member/OptionFormUnit.h"
 #include "member/OptionUnit.h"
+#include "member/RCPV11VCDLL.h"
+#include "member/ServiceStatus.h"
+#include "member/TRWGII2010DMemberUnit.h"
 #include "shell/MainFormUnit.h"
 #include "shell/log/LogFileUnit.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 #include <cstdio>
 
 namespace {
+
+void WriteTextFile(const std::string& path, const std::string& text)
+{
+    QFile file(QString::fromStdString(path));
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.write(text.data(), static_cast<qint64>(text.size()));
+    }
+}
 
 bool Save(QWidget& window, const QDir& folder, const char* fileName)
 {
@@ -39,6 +58,50 @@ void Type(QWidget& dialog, const char* field, const char* text)
     edit->deselect();
 }
 
+// Sends one request to the interface on this machine and reads the answer,
+// so the status bar shows requests that really went through.
+void Request(uint16_t port, const std::string& request)
+{
+    const TFileDescriptor fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+        return;
+    }
+    const std::string bytes = request + '\0';
+    if (send(fd.get(), bytes.data(), bytes.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(bytes.size())) {
+        return;
+    }
+    char buffer[1024];
+    while (recv(fd.get(), buffer, sizeof buffer, 0) > 0) {
+    }
+}
+
+// Whether nothing listens on the port, so the pictures can show the usual one.
+bool PortFree(uint16_t port)
+{
+    const TFileDescriptor fd(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    // As the listener binds: closed connections of an earlier run do not count.
+    const int reuse = 1;
+    setsockopt(fd.get(), SOL_SOCKET, SO_REUSEADDR, &reuse, sizeof reuse);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    return bind(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+}
+
+// Lets the window's timers run for a while.
+void Settle(int ms)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < ms) {
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -54,19 +117,56 @@ int main(int argc, char* argv[])
         return 1;
     }
 
-    // Options and log of a scratch folder; port 0 lets the listener take any
-    // free port, so a running interface is not disturbed.
+    // Options and log of a scratch folder; the usual port when it is free,
+    // else any free one (port 0), so a running interface is not disturbed.
     const QTemporaryDir scratch;
     SysOption = std::make_unique<TSysOption>(scratch.filePath(QStringLiteral("Option.ini")).toStdString());
-    SysOption->MemberPortNo = 0;
+    SysOption->MemberPortNo = PortFree(8883) ? 8883 : 0;
     LogFile = std::make_unique<TLogFile>(scratch.filePath(QStringLiteral("screenshots.LOG")).toStdString());
     MemberOption = std::make_unique<TOption>(scratch.filePath(QStringLiteral("Option.ini")).toStdString());
     MemberOption->Adtext = Gbk("欢迎光临 Velmora 酒店|会员消费享八折");
 
+    // The build's printer simulator, copied so its card and fault settings
+    // are the scratch folder's.
+    const QString simulator = scratch.filePath(QString::fromLatin1(TRCPV11Library::FileName));
+    QFile::copy(QString::fromStdString(ExecutableDirectory() + TRCPV11Library::FileName), simulator);
+    const std::string printerState = scratch.filePath(QStringLiteral("CardPrinter.ini")).toStdString();
+    WriteTextFile(printerState, "[Card]\r\nPresent=1\r\nBlock1=00012345\r\n");
+    TRCPV11Library library(simulator.toStdString());
+    ServiceStatus().PrinterLibraryChosen(library.IsSimulator() ? TPrinterLibraryKind::Simulator
+            : library.Loaded()                                 ? TPrinterLibraryKind::Vendor
+                                                               : TPrinterLibraryKind::None,
+        QString::fromStdString(library.LoadError()));
+    TTRWGII2010DMember device(library);
+    device.OpenPort();
+    CurrentMemberDevice = &device;
+
     bool ok = true;
+    {
+        TMainForm form;
+        MainWindow = &form;
+
+        // A few requests, the last one into a card jam.
+        const uint16_t port = static_cast<uint16_t>(ServiceStatus().Snapshot().Port);
+        Request(port, R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)");
+        Request(port,
+            R"(<Request type="WriteMemberCard"><RequestID>1</RequestID><CardNo>00012346</CardNo>)"
+            R"(<ExpireDate>2027-12-31</ExpireDate><GuestName>张三</GuestName><Score>100</Score></Request>)");
+        Request(port,
+            R"(<Request type="PrintMemberCard"><RequestID>2</RequestID><CardNo>00012346</CardNo>)"
+            R"(<Content>当前消费:100&#10;卡内余额:300</Content></Request>)");
+        WriteTextFile(printerState, "[Card]\r\nPresent=1\r\nBlock1=00012346\r\n[Faults]\r\nCardInOver=56\r\n");
+        Request(port,
+            R"(<Request type="WriteMemberCard"><RequestID>3</RequestID><CardNo>00012347</CardNo>)"
+            R"(<ExpireDate>2027-12-31</ExpireDate><GuestName>李四</GuestName><Score>0</Score></Request>)");
+        Settle(1200);
+        ok &= Save(form, folder, "main-window.png");
+        MainWindow = nullptr;
+    }
+    CurrentMemberDevice = nullptr;
+
     TMainForm form;
     MainWindow = &form;
-    ok &= Save(form, folder, "main-window.png");
 
     TCheckPasswordForm prompt(&form);
     Type(prompt, "edtPswd", "qirtal");

@@ -1,5 +1,32 @@
 #include "shell/http/HealthReport.h"
 
+#include "member/DeviceQueue.h"
+#include "member/ServiceStatus.h"
+
+THealthReport CurrentHealth()
+{
+    const TServiceSnapshot status = ServiceStatus().Snapshot();
+    THealthReport report;
+    report.MemberPort = status.Port;
+    report.Listening = status.Listener == TListenerState::Listening;
+    switch (status.PrinterLibrary) {
+    case TPrinterLibraryKind::Vendor:
+        report.PrinterLibrary = "vendor";
+        break;
+    case TPrinterLibraryKind::Simulator:
+        report.PrinterLibrary = "simulator";
+        break;
+    case TPrinterLibraryKind::None:
+        report.PrinterLibrary = "none";
+        break;
+    }
+    report.PortOpen = status.PrinterPortOpen;
+    report.Queued = DeviceQueue.Queued();
+    report.AnsweredToday = status.AnsweredToday;
+    report.FailedToday = status.FailedToday;
+    return report;
+}
+
 QJsonObject HealthObject(const THealthReport& report)
 {
     return QJsonObject {

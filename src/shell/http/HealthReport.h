@@ -19,5 +19,8 @@ struct THealthReport {
     uint64_t FailedToday = 0;
 };
 
+// The running interface's report: its service status and the device queue.
+THealthReport CurrentHealth();
+
 // The report with "status": "ok" and the program's version.
 QJsonObject HealthObject(const THealthReport& report);

@@ -3,6 +3,7 @@
 #include "base/AsciiCase.h"
 #include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
+#include "member/ServiceStatus.h"
 #include "shell/http/CardJson.h"
 #include "shell/http/HttpRules.h"
 #include "shell/http/OpenApiDocument.h"
@@ -239,6 +240,7 @@ THttpAnswer THttpApi::AnswerWithBody(const THttpRequest& request) const
             response = RunHere(handler.PrintMemberCard(CardJson::PrintRequest(object)));
             break;
         }
+        ServiceStatus().RequestAnswered(response.ResultCode != "200", TextCodec::FromGbk(response.ResultMessage));
         return Finish(request, JsonAnswer(200, CardJson::ResponseObject(response, requestId)));
     } catch (const EBadRequest& error) {
         return Finish(request, ErrorAnswer(400, error.what()));

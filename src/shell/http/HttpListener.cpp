@@ -4,6 +4,7 @@
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
 #include "member/DeviceQueue.h"
+#include "member/ServiceStatus.h"
 #include "shell/http/HttpRules.h"
 #include "shell/http/HttpServer.h"
 #include "shell/log/LogFileUnit.h"
@@ -76,7 +77,9 @@ void THttpListener::Start(const THttpOption& option)
         return;
     }
     m_server = std::move(server);
-    const QString line = QString::fromUtf8("HTTP接口已经启动: ") + Url(option.BindAddress, m_server->LocalPort());
+    const QString url = Url(option.BindAddress, m_server->LocalPort());
+    ServiceStatus().HttpApiListening(url);
+    const QString line = QString::fromUtf8("HTTP接口已经启动: ") + url;
     LogFile->WriteLine(TextCodec::ToGbk(line));
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(line);
@@ -91,6 +94,7 @@ void THttpListener::Refuse(THttpProblem problem)
         m_infoMemo->AppendLine(line);
     }
     std::fprintf(stderr, "member-interface: HTTP API not listening: %s\n", problem.English.c_str());
+    ServiceStatus().HttpApiRefused(problem.Text);
     m_problem = std::move(problem);
 }
 
@@ -102,6 +106,7 @@ void THttpListener::Stop()
     DeviceQueue.StopRequests();
     m_server->Stop();
     m_server.reset();
+    ServiceStatus().HttpApiStopped();
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(QString::fromUtf8("HTTP接口已经停止。"));
     }

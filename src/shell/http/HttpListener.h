@@ -29,16 +29,17 @@ std::optional<THttpProblem> HttpSettingsProblem(const THttpOption& option);
 // listener. Nothing listens unless the options enable it.
 class THttpListener {
 public:
-    // The log pane gets the start and stop lines, as for the member port.
-    THttpListener(TInfoSink* InfoMemo, THttpApi::THealthSource health);
+    // The log pane gets the start and stop lines, as for the member port;
+    // the health endpoint reports what health gives.
+    explicit THttpListener(TInfoSink* InfoMemo, THttpApi::THealthSource health = CurrentHealth);
     // A server still running is stopped without a word to the log pane.
     ~THttpListener();
     THttpListener(const THttpListener&) = delete;
     THttpListener& operator=(const THttpListener&) = delete;
 
     // Never throws: the member port serves whether or not this can listen.
-    // When it cannot, the log, the log pane and stderr say why, and so does
-    // Problem.
+    // When it cannot, the log, the log pane, stderr and the service status
+    // (the status bar) say why, and so does Problem.
     void Start(const THttpOption& option);
 
     // Drops every request step still waiting for the printer (those

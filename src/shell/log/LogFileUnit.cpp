@@ -4,39 +4,87 @@
 #include "base/FileDescriptor.h"
 #include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
+#include "shell/log/LogRetention.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
-#include <ctime>
-#include <string_view>
 
 std::unique_ptr<TLogFile> LogFile;
 
 namespace {
 
-std::tm LocalNow()
+std::tm Local(std::time_t time)
 {
-    const std::time_t now = std::time(nullptr);
     std::tm local {};
-    localtime_r(&now, &local);
+    localtime_r(&time, &local);
     return local;
+}
+
+int DayNumber(const std::tm& local)
+{
+    return (local.tm_year + 1900) * 10000 + (local.tm_mon + 1) * 100 + local.tm_mday;
+}
+
+QDate Date(const std::tm& local)
+{
+    return QDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
 }
 
 } // namespace
 
-std::string TodayLogFileName()
+std::string LogFolder()
 {
-    const std::tm local = LocalNow();
-    char date[64];
-    std::snprintf(date, sizeof date, "%04d%02d%02d", local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-    return ExecutableDirectory() + date + ".LOG";
+    return ExecutableDirectory();
 }
 
 TLogFile::TLogFile(std::string FileName)
-    : FileName(std::move(FileName))
+    : m_path(std::move(FileName))
+    , m_daily(false)
+    , m_clock(&NowFromSystem)
 {
+}
+
+TLogFile::TLogFile(std::string folder, TClock clock)
+    : m_path(std::move(folder))
+    , m_daily(true)
+    , m_clock(std::move(clock))
+    , m_day(DayNumber(Local(m_clock())))
+{
+}
+
+std::unique_ptr<TLogFile> TLogFile::Daily(std::string folder, TClock clock)
+{
+    return std::unique_ptr<TLogFile>(new TLogFile(std::move(folder), std::move(clock)));
+}
+
+std::time_t TLogFile::NowFromSystem()
+{
+    return std::time(nullptr);
+}
+
+std::string TLogFile::FileNameOn(const std::tm& local) const
+{
+    return m_daily ? m_path + DayLogName(Date(local)).toStdString() : m_path;
+}
+
+std::string TLogFile::FileName() const
+{
+    return FileNameOn(Local(m_clock()));
+}
+
+void TLogFile::RemoveExpiredLogs()
+{
+    std::scoped_lock lock(m_mutex);
+    RemoveExpiredLogsOn(Local(m_clock()));
+}
+
+void TLogFile::RemoveExpiredLogsOn(const std::tm& local)
+{
+    if (m_daily && SysOption) {
+        RemoveExpiredDayLogs(m_path, Date(local), SysOption->LogKeepDays);
+    }
 }
 
 void TLogFile::WriteLine(std::string_view text)
@@ -44,9 +92,17 @@ void TLogFile::WriteLine(std::string_view text)
     if (SysOption && !SysOption->WriteLog) {
         return;
     }
-    // The stamp is taken under the lock so entries stay in time order.
+    // The stamp is taken under the lock so entries stay in time order, and
+    // the day's file follows from the stamp, so an entry stamped after
+    // midnight is never in the file of the day before.
     std::scoped_lock lock(m_mutex);
-    const std::tm t = LocalNow();
+    const std::tm t = Local(m_clock());
+    if (m_daily && DayNumber(t) != m_day) {
+        m_day = DayNumber(t);
+        // A cut entry belongs to yesterday's file; today's starts clean.
+        m_entryCut = false;
+        RemoveExpiredLogsOn(t);
+    }
     const char sep = FormatSettings::TimeSeparator();
     char stamp[96];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d%c%02d%c%02d ", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
@@ -60,7 +116,7 @@ void TLogFile::WriteLine(std::string_view text)
     entry += text;
     entry += "\r\n";
 
-    const TFileDescriptor fd(open(FileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    const TFileDescriptor fd(open(FileNameOn(t).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
     if (fd.get() < 0) {
         return;
     }

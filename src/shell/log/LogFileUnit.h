@@ -1,35 +1,65 @@
 #pragma once
 
+#include <ctime>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
 
-// Appends one time-stamped line per entry to the day's log file. The file is
+// Appends one time-stamped line per entry to the log file. The file is
 // opened and closed for every entry, so each entry is on disk when WriteLine
 // returns and others may read, copy or delete the file in between.
 class TLogFile {
 public:
+    using TClock = std::function<std::time_t()>;
+
+    // Every entry goes to this one file.
     explicit TLogFile(std::string FileName);
+
+    // Every entry goes to <folder><yyyymmdd>.LOG of the local date in its
+    // time stamp, so a run that passes midnight goes on in the new day's
+    // file. folder ends with its separator.
+    static std::unique_ptr<TLogFile> Daily(std::string folder, TClock clock = &NowFromSystem);
 
     // text is GBK and written unchanged. Never reports a failure: an entry
     // that cannot be written (file not writable, disk full) is dropped and
     // the next call tries again. Writing is skipped while WriteLog is off.
+    // The first entry of a new day removes the expired day files (below).
     void WriteLine(std::string_view text);
 
-    const std::string FileName;
+    // The file the next entry goes to.
+    std::string FileName() const;
+
+    // For a daily writer, removes the day files older than LogKeepDays of
+    // SysOption (0 keeps them all); nothing else in the folder is touched.
+    void RemoveExpiredLogs();
 
 private:
+    TLogFile(std::string folder, TClock clock);
+
+    static std::time_t NowFromSystem();
+    std::string FileNameOn(const std::tm& local) const;
+    void RemoveExpiredLogsOn(const std::tm& local);
+
+    // The fixed file, or the daily files' folder.
+    const std::string m_path;
+    const bool m_daily;
+    const TClock m_clock;
+
     // Concurrent writers wait for one another, so no entry is lost and none
     // is interleaved with another.
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
+    // yyyymmdd of the day file the last entry went to.
+    int m_day = 0;
     // The last write stopped inside an entry (disk full, size limit): the
-    // next entry begins with CR LF so it starts on a line of its own.
+    // next entry to the same file begins with CR LF so it starts on a line
+    // of its own.
     bool m_entryCut = false;
 };
 
-// The one process-wide writer; its file name is fixed when it is created.
+// The one process-wide writer.
 extern std::unique_ptr<TLogFile> LogFile;
 
-// <executable folder>/<yyyymmdd of today>.LOG
-std::string TodayLogFileName();
+// The executable's folder, where the day files are kept.
+std::string LogFolder();

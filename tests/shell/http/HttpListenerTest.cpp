@@ -4,6 +4,7 @@
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
 #include "member/DeviceQueue.h"
+#include "member/ServiceStatus.h"
 
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
@@ -93,7 +94,7 @@ TEST_F(HttpListenerTest, SettingsThatMustNotListen)
 TEST_F(HttpListenerTest, AnOpenAddressWithoutATokenDoesNotListen)
 {
     const uint16_t port = FreePort();
-    THttpListener listener(&m_pane, nullptr);
+    THttpListener listener(&m_pane);
     testing::internal::CaptureStderr();
     listener.Start(Option("0.0.0.0", "", port));
     const std::string stderrText = testing::internal::GetCapturedStderr();
@@ -108,11 +109,15 @@ TEST_F(HttpListenerTest, AnOpenAddressWithoutATokenDoesNotListen)
     EXPECT_NE(stderrText.find("HTTP API not listening: BindAddress 0.0.0.0 is not a loopback address"),
         std::string::npos)
         << stderrText;
+    // What the status bar shows.
+    const TServiceSnapshot status = ServiceStatus().Snapshot();
+    EXPECT_EQ(status.HttpApi, THttpApiState::Refused);
+    EXPECT_EQ(status.HttpApiProblem, listener.Problem()->Text);
 }
 
 TEST_F(HttpListenerTest, DisabledListensNowhereAndSaysNothing)
 {
-    THttpListener listener(&m_pane, nullptr);
+    THttpListener listener(&m_pane);
     THttpOption option = Option("0.0.0.0", "");
     option.Enabled = false;
     listener.Start(option);
@@ -124,10 +129,10 @@ TEST_F(HttpListenerTest, DisabledListensNowhereAndSaysNothing)
 
 TEST_F(HttpListenerTest, ATakenPortIsReported)
 {
-    THttpListener first(nullptr, nullptr);
+    THttpListener first(nullptr);
     first.Start(Option("127.0.0.1", "", FreePort()));
     ASSERT_TRUE(first.Listening());
-    THttpListener second(&m_pane, nullptr);
+    THttpListener second(&m_pane);
     testing::internal::CaptureStderr();
     second.Start(Option("127.0.0.1", "", first.LocalPort()));
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot listen on 127.0.0.1 port"), std::string::npos);
@@ -140,7 +145,7 @@ TEST_F(HttpListenerTest, ATakenPortIsReported)
 // the program stops.
 TEST_F(HttpListenerTest, StopAnswersQueuedRequests503AndWritesNothing)
 {
-    THttpListener listener(&m_pane, nullptr);
+    THttpListener listener(&m_pane);
     listener.Start(Option("127.0.0.1", "", FreePort()));
     ASSERT_TRUE(listener.Listening());
     const uint16_t port = listener.LocalPort();

@@ -1,6 +1,7 @@
 #include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
 #include "shell/log/LogFileUnit.h"
+#include "shell/log/LogRetention.h"
 
 #include "support/TestEnvironment.h"
 
@@ -11,7 +12,9 @@
 
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <csignal>
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -107,10 +110,66 @@ TEST_F(LogFileTest, AnEntryCutShortByAFullDiskIsFollowedByAWholeLine)
     EXPECT_EQ(Log().back(), "whole");
 }
 
-TEST(LogFileNameTest, NamedAfterTodayBesideTheExecutable)
+// The local time of that day, hour, minute and second as the clock gives it.
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second)
 {
-    const QString name = QString::fromStdString(TodayLogFileName());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("/\\d{8}\\.LOG$")).match(name).hasMatch()) << name.toStdString();
+    std::tm t {};
+    t.tm_year = year - 1900;
+    t.tm_mon = month - 1;
+    t.tm_mday = day;
+    t.tm_hour = hour;
+    t.tm_min = minute;
+    t.tm_sec = second;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
+TEST_F(LogFileTest, DailyWriterMovesToTheNewDaysFileAtMidnightAndThenRemovesExpiredDays)
+{
+    SysOption->LogKeepDays = 3;
+    // Three days old on the 6th, four on the 7th.
+    WriteFileBytes(Dir() + "20261203.LOG", "old\r\n");
+    std::time_t now = LocalTime(2026, 12, 6, 23, 59, 59);
+    const std::unique_ptr<TLogFile> daily = TLogFile::Daily(Dir(), [&now] { return now; });
+    daily->RemoveExpiredLogs();
+    EXPECT_EQ(daily->FileName(), Dir() + "20261206.LOG");
+
+    daily->WriteLine("before midnight");
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Dir() + "20261203.LOG")));
+    now = LocalTime(2026, 12, 7, 0, 0, 0);
+    EXPECT_EQ(daily->FileName(), Dir() + "20261207.LOG");
+    daily->WriteLine("after midnight");
+
+    EXPECT_EQ(LogEntries(ReadFileBytes(Dir() + "20261206.LOG")), std::vector<std::string> {"before midnight"});
+    EXPECT_EQ(ReadFileBytes(Dir() + "20261207.LOG"), "2026-12-07 00:00:00 after midnight\r\n");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(Dir() + "20261203.LOG")));
+}
+
+TEST_F(LogFileTest, ExpiredDayFilesAreRemovedAndNothingElse)
+{
+    const std::vector<std::string> files { "20261207.LOG", "20261204.LOG", "20261203.LOG", "20200101.LOG",
+        "20200101.LOG.bak", "notes.txt", "2020010.LOG", "202001011.LOG", "20201301.LOG", "20200101.log",
+        "x20200101.LOG", "20270101.LOG" };
+    const struct {
+        int keepDays;
+        std::vector<std::string> removed;
+    } cases[] = {
+        { 0, {} },
+        { -1, {} },
+        { 3, { "20261203.LOG", "20200101.LOG" } },
+        { 1, { "20261204.LOG", "20261203.LOG", "20200101.LOG" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keepDays);
+        for (const std::string& name : files) {
+            WriteFileBytes(Dir() + name, "x");
+        }
+        EXPECT_EQ(RemoveExpiredDayLogs(Dir(), QDate(2026, 12, 7), c.keepDays), static_cast<int>(c.removed.size()));
+        for (const std::string& name : files) {
+            const bool removed = std::find(c.removed.begin(), c.removed.end(), name) != c.removed.end();
+            EXPECT_EQ(QFile::exists(QString::fromStdString(Dir() + name)), !removed) << name;
+        }
+    }
 }
 
 } // namespace

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <mutex>
+
+enum class TListenerState {
+    NotStarted,
+    Listening,
+    // Binding failed; nothing listens for the rest of the run.
+    Failed,
+    Stopped,
+};
+
+// The local HTTP API beside the member port.
+enum class THttpApiState {
+    // Not enabled in the options.
+    Off,
+    Listening,
+    // Enabled, but the settings or the address kept it from listening.
+    Refused,
+    Stopped,
+};
+
+enum class TPrinterLibraryKind {
+    None,
+    Vendor,
+    Simulator,
+};
+
+// What the interface is doing at one moment, as plain values: the main
+// window's status bar shows it, and anything else that reports the state
+// (a service manager, a health check) can read the same.
+struct TServiceSnapshot {
+    TListenerState Listener = TListenerState::NotStarted;
+    // The port bound while listening, else the one asked for.
+    int32_t Port = 0;
+    // Why nothing listens, for Failed.
+    QString ListenerError;
+
+    THttpApiState HttpApi = THttpApiState::Off;
+    // Where it listens, for Listening; why it does not, for Refused.
+    QString HttpApiAddress;
+    QString HttpApiProblem;
+
+    TPrinterLibraryKind PrinterLibrary = TPrinterLibraryKind::None;
+    // Why no library could be used, for None.
+    QString PrinterLibraryError;
+    bool PrinterPortOpen = false;
+    // The printer's last failed step, as the driver logged it; null time
+    // when there was none.
+    QDateTime LastPrinterFaultAt;
+    QString LastPrinterFault;
+
+    // Requests answered since local midnight, and how many of those answers
+    // reported a failure.
+    QDate Today;
+    uint64_t AnsweredToday = 0;
+    uint64_t FailedToday = 0;
+    // The last answer that reported a failure, on whatever day; null time
+    // when there was none.
+    QDateTime LastFailureAt;
+    QString LastFailure;
+};
+
+// The process-wide state of the running interface. Every operation may be
+// called from any thread; none of them fails or blocks for long.
+class TServiceStatus {
+public:
+    using TClock = std::function<QDateTime()>;
+
+    // On the local clock.
+    TServiceStatus();
+    // clock gives the local time; the day's counts restart when its date
+    // changes.
+    explicit TServiceStatus(TClock clock);
+
+    void ListenerStarted(int32_t port);
+    void ListenerFailed(int32_t port, const QString& why);
+    // Only a listener that was listening becomes stopped: a failed start
+    // stays visible as such.
+    void ListenerStopped();
+
+    void HttpApiListening(const QString& address);
+    void HttpApiRefused(const QString& why);
+    // Only an API that was listening becomes stopped.
+    void HttpApiStopped();
+
+    void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error);
+    void PrinterPortChanged(bool open);
+    void PrinterFault(const QString& text);
+
+    // One request has been answered; failed when the answer reports a
+    // failure (message is its result message).
+    void RequestAnswered(bool failed, const QString& message);
+
+    TServiceSnapshot Snapshot() const;
+
+private:
+    // Starts the day's counts afresh when the date has moved on.
+    void RollDay(const QDate& today);
+
+    TClock m_clock;
+    mutable std::mutex m_mutex;
+    TServiceSnapshot m_state;
+};
+
+// The one status of this process.
+TServiceStatus& ServiceStatus();

@@ -1,0 +1,166 @@
+#include "shell/StatusPanel.h"
+
+#include "member/ServiceStatus.h"
+
+#include <QLabel>
+#include <QPainter>
+#include <QStatusBar>
+
+namespace {
+
+constexpr int kRefreshMs = 500;
+constexpr int kMinimumFieldWidth = 40;
+constexpr int kFieldPadding = 3;
+
+// A time of today as hh:mm:ss; of another day with its date in front.
+QString When(const QDateTime& at, const QDate& today)
+{
+    if (at.date() == today) {
+        return at.toString(QStringLiteral("hh:mm:ss"));
+    }
+    return at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
+}
+
+QString ListenerText(const TServiceSnapshot& s)
+{
+    switch (s.Listener) {
+    case TListenerState::Listening:
+        return QString::fromUtf8("监听端口 %1").arg(s.Port);
+    case TListenerState::Failed:
+        return QString::fromUtf8("未监听端口 %1：%2").arg(s.Port).arg(s.ListenerError);
+    case TListenerState::Stopped:
+        return QString::fromUtf8("监听已停止");
+    case TListenerState::NotStarted:
+        break;
+    }
+    return QString::fromUtf8("监听未启动");
+}
+
+QString HttpApiText(const TServiceSnapshot& s)
+{
+    switch (s.HttpApi) {
+    case THttpApiState::Listening:
+        return QString::fromUtf8("HTTP接口 %1").arg(s.HttpApiAddress);
+    case THttpApiState::Refused:
+        return QString::fromUtf8("HTTP接口未启动：%1").arg(s.HttpApiProblem);
+    case THttpApiState::Stopped:
+        return QString::fromUtf8("HTTP接口已停止");
+    case THttpApiState::Off:
+        break;
+    }
+    return QString();
+}
+
+QString PrinterText(const TServiceSnapshot& s)
+{
+    QString text;
+    switch (s.PrinterLibrary) {
+    case TPrinterLibraryKind::Vendor:
+        text = QString::fromUtf8("打印机：厂商库");
+        break;
+    case TPrinterLibraryKind::Simulator:
+        text = QString::fromUtf8("打印机：模拟器");
+        break;
+    case TPrinterLibraryKind::None:
+        text = QString::fromUtf8("打印机：无打印机库");
+        break;
+    }
+    text += s.PrinterPortOpen ? QString::fromUtf8("，端口已打开") : QString::fromUtf8("，端口未打开");
+    if (!s.LastPrinterFaultAt.isNull()) {
+        text += QString::fromUtf8("，故障 %1 %2").arg(When(s.LastPrinterFaultAt, s.Today), s.LastPrinterFault);
+    }
+    return text;
+}
+
+QString RequestsText(const TServiceSnapshot& s)
+{
+    QString text = QString::fromUtf8("今日应答 %1 次，失败 %2 次").arg(s.AnsweredToday).arg(s.FailedToday);
+    if (!s.LastFailureAt.isNull()) {
+        text += QString::fromUtf8("，最近失败 %1 %2").arg(When(s.LastFailureAt, s.Today), s.LastFailure);
+    }
+    return text;
+}
+
+} // namespace
+
+// A field as wide as its text while there is room, then cut short with
+// "…"; the whole text is its tool tip. The window keeps its width,
+// whatever a socket error or a printer fault says.
+class TElidedLabel : public QLabel {
+public:
+    TElidedLabel(const char* objectName, QWidget* parent)
+        : QLabel(parent)
+    {
+        setObjectName(QString::fromLatin1(objectName));
+        // The status bar's classic sunken fields, so the three read apart.
+        setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        setContentsMargins(kFieldPadding, 0, kFieldPadding, 0);
+    }
+
+    void SetFullText(const QString& text, const QString& tip)
+    {
+        if (text != this->text()) {
+            setText(text);
+        }
+        const QString fullTip = tip.isEmpty() ? text : text + QLatin1Char('\n') + tip;
+        if (fullTip != toolTip()) {
+            setToolTip(fullTip);
+        }
+    }
+
+    QSize minimumSizeHint() const override { return QSize(kMinimumFieldWidth, QLabel::minimumSizeHint().height()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        drawFrame(&painter);
+        const QRect area = contentsRect();
+        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
+        painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, shown);
+    }
+};
+
+TStatusTexts StatusTexts(const TServiceSnapshot& snapshot)
+{
+    TStatusTexts texts;
+    texts.Listener = ListenerText(snapshot);
+    texts.Printer = PrinterText(snapshot);
+    texts.Requests = RequestsText(snapshot);
+    texts.HttpApi = HttpApiText(snapshot);
+    if (snapshot.PrinterLibrary == TPrinterLibraryKind::None) {
+        texts.PrinterTip = snapshot.PrinterLibraryError;
+    }
+    return texts;
+}
+
+TStatusPanel::TStatusPanel(QStatusBar* statusBar)
+    : QObject(statusBar)
+    , m_listener(new TElidedLabel("ListenerPanel", statusBar))
+    , m_httpApi(new TElidedLabel("HttpApiPanel", statusBar))
+    , m_printer(new TElidedLabel("PrinterPanel", statusBar))
+    , m_requests(new TElidedLabel("RequestsPanel", statusBar))
+{
+    // The requests' field takes what the other two leave.
+    statusBar->addWidget(m_listener);
+    statusBar->addWidget(m_httpApi);
+    statusBar->addWidget(m_printer);
+    statusBar->addWidget(m_requests, 1);
+    connect(&m_timer, &QTimer::timeout, this, &TStatusPanel::Refresh);
+    m_timer.start(kRefreshMs);
+    Refresh();
+}
+
+void TStatusPanel::Refresh()
+{
+    const TStatusTexts texts = StatusTexts(ServiceStatus().Snapshot());
+    m_listener->SetFullText(texts.Listener, QString());
+    // Shown only where the options enable the API.
+    m_httpApi->SetFullText(texts.HttpApi, QString());
+    const bool hidden = texts.HttpApi.isEmpty();
+    if (m_httpApi->isHidden() != hidden) {
+        m_httpApi->setHidden(hidden);
+    }
+    m_printer->SetFullText(texts.Printer, texts.PrinterTip);
+    m_requests->SetFullText(texts.Requests, QString());
+}

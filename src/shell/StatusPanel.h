@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+
+class QStatusBar;
+class TElidedLabel;
+struct TServiceSnapshot;
+
+// The status bar's fields as texts.
+struct TStatusTexts {
+    // Listening on which port, or not and why.
+    QString Listener;
+    // Which printer library drives the printer, whether its port is open,
+    // its last fault.
+    QString Printer;
+    // Today's answered and failed requests and the last failure.
+    QString Requests;
+    // The longer story behind Printer (why no library could be loaded).
+    QString PrinterTip;
+    // Where the HTTP API listens, or why it does not; empty while it is
+    // not enabled.
+    QString HttpApi;
+};
+
+TStatusTexts StatusTexts(const TServiceSnapshot& snapshot);
+
+// Keeps the main window's status bar showing the truth: it reads the
+// process-wide service status now and twice a second from then on, so a
+// request answered or the day ending shows without anybody asking.
+class TStatusPanel : public QObject {
+public:
+    explicit TStatusPanel(QStatusBar* statusBar);
+
+    void Refresh();
+
+private:
+    TElidedLabel* m_listener;
+    TElidedLabel* m_httpApi;
+    TElidedLabel* m_printer;
+    TElidedLabel* m_requests;
+    QTimer m_timer;
+};

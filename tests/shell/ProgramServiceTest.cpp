@@ -1,0 +1,182 @@
+// The built program as a service manager, a script or an administrator
+// meets it: no display, a command line, a port that may be taken, a run
+// that passes midnight.
+
+#include "base/FileDescriptor.h"
+#include "base/TextCodec.h"
+#include "support/FreePort.h"
+#include "support/LoopbackClient.h"
+#include "support/RunningProgram.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QThread>
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <csignal>
+
+namespace {
+
+bool Exists(const std::string& path)
+{
+    return QFile::exists(QString::fromStdString(path));
+}
+
+// A socket standing in for systemd's notification socket (NOTIFY_SOCKET).
+class TNotifySocket {
+public:
+    TNotifySocket()
+        : m_path(m_dir.filePath(QStringLiteral("notify")).toStdString())
+        , m_fd(socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0))
+    {
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        m_path.copy(address.sun_path, sizeof address.sun_path - 1);
+        bind(m_fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    }
+
+    const std::string& Path() const { return m_path; }
+
+    // The next message, or empty when none comes within timeoutMs.
+    std::string Next(int timeoutMs)
+    {
+        pollfd p { m_fd.get(), POLLIN, 0 };
+        if (poll(&p, 1, timeoutMs) != 1) {
+            return {};
+        }
+        char buffer[4096];
+        const ssize_t n = recv(m_fd.get(), buffer, sizeof buffer, 0);
+        return n > 0 ? std::string(buffer, static_cast<size_t>(n)) : std::string();
+    }
+
+private:
+    QTemporaryDir m_dir;
+    std::string m_path;
+    TFileDescriptor m_fd;
+};
+
+TEST(ProgramServiceTest, CommandLineAnswersHelpAndVersionWithoutStartingAndRefusesTheRest)
+{
+    const struct {
+        const char* argument;
+        int exitCode;
+        std::string out;
+        std::string err;
+    } cases[] = {
+        { "--version", 0, "member-interface " MEMBER_VERSION "\n", "" },
+        { "-v", 0, "member-interface " MEMBER_VERSION "\n", "" },
+        { "--help", 0, "Usage: member-interface [--help | --version]\n", "" },
+        { "-h", 0, "Usage: member-interface [--help | --version]\n", "" },
+        { "--verison", 64, "", "member-interface: unknown argument '--verison' (see --help)\n" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.argument);
+        const uint16_t port = FreePort();
+        TRunningProgram program(port);
+        // An X display that is not there: answering needs none.
+        if (c.exitCode == 0) {
+            program.Environment().insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
+        }
+        ASSERT_TRUE(program.Start({ QString::fromLatin1(c.argument) }));
+        ASSERT_TRUE(program.Ends(10000));
+        EXPECT_EQ(program.Process().exitCode(), c.exitCode);
+        const std::string out = program.Process().readAllStandardOutput().toStdString();
+        EXPECT_EQ(out.substr(0, c.out.size()), c.out);
+        EXPECT_NE(program.StandardError().find(c.err), std::string::npos) << program.StandardError();
+        EXPECT_EQ(program.Log(), "");
+        EXPECT_FALSE(Exchange(port, ReadRequest()).Connected);
+    }
+}
+
+TEST(ProgramServiceTest, WithoutADisplayItServesReportsReadyOnceListeningAndASecondCopyOnThePortEnds)
+{
+    const uint16_t port = FreePort();
+    TNotifySocket firstManager;
+    TRunningProgram first(port);
+    first.Environment().insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromStdString(firstManager.Path()));
+    ASSERT_TRUE(first.Start());
+    EXPECT_EQ(firstManager.Next(10000), "READY=1\nSTATUS=listening on port " + std::to_string(port));
+    EXPECT_TRUE(Exchange(port, ReadRequest()).Connected);
+
+    TNotifySocket secondManager;
+    TRunningProgram second(port);
+    second.Environment().insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromStdString(secondManager.Path()));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(second.Ends(10000));
+    std::printf("[ figure ] second copy on a taken port ended after %lld ms\n", static_cast<long long>(clock.elapsed()));
+    EXPECT_EQ(second.Process().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.Process().exitCode(), 69);
+    const std::string bindError = "Could not bind socket. Address and port are already in use.";
+    EXPECT_NE(second.StandardError().find("member-interface: cannot listen on port " + std::to_string(port) + ": "
+                  + bindError + "\n"),
+        std::string::npos)
+        << second.StandardError();
+    // The box nobody could have answered is a line of the log as well.
+    const std::vector<std::string> log = LogEntries(second.Log());
+    EXPECT_NE(std::find(log.begin(), log.end(), Gbk("Velmora会员卡接口: ") + bindError), log.end());
+    EXPECT_EQ(secondManager.Next(0).find("READY=1"), std::string::npos);
+
+    EXPECT_TRUE(first.Answers());
+    ASSERT_TRUE(first.EndsOn(SIGTERM));
+    EXPECT_EQ(first.Process().exitCode(), 0);
+    EXPECT_EQ(firstManager.Next(1000), "STOPPING=1");
+}
+
+TEST(ProgramServiceTest, ARunPassingMidnightMovesToTheNextDaysLogAndRemovesExpiredDays)
+{
+    if (std::string(FAKETIME_LIBRARY).empty()) {
+        GTEST_SKIP() << "libfaketime is not installed";
+    }
+    const uint16_t port = FreePort();
+    TRunningProgram program(port, "LogKeepDays=3\r\n");
+    const std::string dir = program.Dir();
+    // 20261203 is three days old on the 6th and four on the 7th.
+    for (const char* name : { "20200101.LOG", "20200101.LOG.bak", "notes.txt", "20261203.LOG", "20261204.LOG" }) {
+        WriteFileBytes(dir + name, "kept until now\r\n");
+    }
+    QProcessEnvironment& environment = program.Environment();
+    environment.insert(QStringLiteral("LD_PRELOAD"), QStringLiteral(FAKETIME_LIBRARY));
+    // A sanitizer build wants its runtime first; the clock library does not
+    // intercept anything it needs.
+    environment.insert(QStringLiteral("ASAN_OPTIONS"),
+        environment.value(QStringLiteral("ASAN_OPTIONS")) + QStringLiteral(":verify_asan_link_order=0"));
+    environment.insert(QStringLiteral("FAKETIME"), QStringLiteral("@2026-12-06 23:59:50"));
+    // Eight hours east of Greenwich, so local midnight is not UTC's.
+    environment.insert(QStringLiteral("TZ"), QStringLiteral("CST-8"));
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.Answers());
+    ASSERT_LT(clock.elapsed(), 9000) << "the request before midnight came too late";
+    EXPECT_FALSE(Exists(dir + "20200101.LOG"));
+    for (const char* name : { "20200101.LOG.bak", "notes.txt", "20261203.LOG", "20261204.LOG" }) {
+        EXPECT_TRUE(Exists(dir + name)) << name;
+    }
+
+    QThread::msleep(static_cast<unsigned long>(std::max<qint64>(0, 11000 - clock.elapsed())));
+    const std::string afterMidnight
+        = Framed(R"(<Request type="ReadMemberCard"><InputPassword>after midnight</InputPassword></Request>)");
+    EXPECT_NE(Exchange(port, afterMidnight).Bytes.find("<ResultCode>"), std::string::npos);
+    ASSERT_TRUE(program.EndsOn(SIGTERM));
+
+    const std::string before = ReadFileBytes(dir + "20261206.LOG");
+    const std::string after = ReadFileBytes(dir + "20261207.LOG");
+    EXPECT_NE(before.find("<InputPassword>0</InputPassword>"), std::string::npos) << before;
+    EXPECT_EQ(before.find("after midnight"), std::string::npos);
+    EXPECT_EQ(after.rfind("2026-12-07 00:00:", 0), 0u) << after;
+    EXPECT_NE(after.find("after midnight"), std::string::npos) << after;
+    EXPECT_FALSE(Exists(dir + "20261203.LOG"));
+    for (const char* name : { "20200101.LOG.bak", "notes.txt", "20261204.LOG" }) {
+        EXPECT_TRUE(Exists(dir + name)) << name;
+    }
+}
+
+} // namespace

@@ -1,0 +1,84 @@
+#include "member/ServiceStatus.h"
+#include "shell/StatusPanel.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
+{
+    const QDate today(2026, 12, 7);
+    TServiceSnapshot serving;
+    serving.Today = today;
+    serving.Listener = TListenerState::Listening;
+    serving.Port = 8883;
+    serving.PrinterLibrary = TPrinterLibraryKind::Vendor;
+    serving.PrinterPortOpen = true;
+    serving.AnsweredToday = 15;
+    serving.FailedToday = 3;
+    serving.LastFailureAt = QDateTime(today, QTime(14, 3, 22));
+    serving.LastFailure = QString::fromUtf8("写卡失败");
+    serving.LastPrinterFaultAt = QDateTime(today, QTime(14, 3, 21));
+    serving.LastPrinterFault = QString::fromUtf8("进卡失败:Card jam B");
+
+    TServiceSnapshot failed;
+    failed.Today = today;
+    failed.Listener = TListenerState::Failed;
+    failed.Port = 8883;
+    failed.ListenerError = QStringLiteral("Could not bind socket. Address and port are already in use.");
+    failed.PrinterLibrary = TPrinterLibraryKind::None;
+    failed.PrinterLibraryError = QStringLiteral("libRCPV11_VCDLL.so: cannot open shared object file");
+    failed.LastPrinterFaultAt = QDateTime(QDate(2026, 12, 6), QTime(23, 10, 0));
+    failed.LastPrinterFault = QString::fromUtf8("打开串口失败.");
+
+    TServiceSnapshot stopped;
+    stopped.Listener = TListenerState::Stopped;
+    stopped.PrinterLibrary = TPrinterLibraryKind::Simulator;
+
+    const struct {
+        const char* name;
+        TServiceSnapshot snapshot;
+        TStatusTexts expected;
+    } cases[] = {
+        { "serving", serving,
+            { QString::fromUtf8("监听端口 8883"),
+                QString::fromUtf8("打印机：厂商库，端口已打开，故障 14:03:21 进卡失败:Card jam B"),
+                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString() } },
+        { "failed", failed,
+            { QString::fromUtf8("未监听端口 8883：Could not bind socket. Address and port are already in use."),
+                QString::fromUtf8("打印机：无打印机库，端口未打开，故障 2026-12-06 23:10:00 打开串口失败."),
+                QString::fromUtf8("今日应答 0 次，失败 0 次"),
+                QStringLiteral("libRCPV11_VCDLL.so: cannot open shared object file") } },
+        { "stopped", stopped,
+            { QString::fromUtf8("监听已停止"), QString::fromUtf8("打印机：模拟器，端口未打开"),
+                QString::fromUtf8("今日应答 0 次，失败 0 次"), QString() } },
+        { "not started", TServiceSnapshot {},
+            { QString::fromUtf8("监听未启动"), QString::fromUtf8("打印机：无打印机库，端口未打开"),
+                QString::fromUtf8("今日应答 0 次，失败 0 次"), QString() } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TStatusTexts texts = StatusTexts(c.snapshot);
+        EXPECT_EQ(texts.Listener.toStdString(), c.expected.Listener.toStdString());
+        EXPECT_EQ(texts.Printer.toStdString(), c.expected.Printer.toStdString());
+        EXPECT_EQ(texts.Requests.toStdString(), c.expected.Requests.toStdString());
+        EXPECT_EQ(texts.PrinterTip.toStdString(), c.expected.PrinterTip.toStdString());
+    }
+}
+
+TEST(StatusPanelTest, HttpApiFieldSaysWhereItListensOrWhyNot)
+{
+    TServiceSnapshot snapshot;
+    EXPECT_EQ(StatusTexts(snapshot).HttpApi, QString());
+    snapshot.HttpApi = THttpApiState::Listening;
+    snapshot.HttpApiAddress = QStringLiteral("http://127.0.0.1:8884");
+    EXPECT_EQ(StatusTexts(snapshot).HttpApi.toStdString(), "HTTP接口 http://127.0.0.1:8884");
+    snapshot.HttpApi = THttpApiState::Refused;
+    snapshot.HttpApiProblem = QString::fromUtf8("BindAddress 0.0.0.0 不是回环地址，其他计算机可以访问，但未设置 Token");
+    EXPECT_EQ(StatusTexts(snapshot).HttpApi.toStdString(),
+        "HTTP接口未启动：BindAddress 0.0.0.0 不是回环地址，其他计算机可以访问，但未设置 Token");
+    snapshot.HttpApi = THttpApiState::Stopped;
+    EXPECT_EQ(StatusTexts(snapshot).HttpApi.toStdString(), "HTTP接口已停止");
+}
+
+} // namespace
