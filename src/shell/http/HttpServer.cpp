@@ -41,11 +41,21 @@ void ListenOptions(socket_t socket)
     setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
 }
 
+// The library listens with a queue of 5 fixed when it was built: a burst
+// of clients beyond that loses connection attempts, each retried by the
+// client's system only after a second. Listening again on the bound socket
+// sets a longer queue (where the system allows it; elsewhere the call
+// changes nothing).
+class TLibraryServer : public httplib::Server {
+public:
+    void LengthenListenQueue(int length) { ::listen(svr_sock_, length); }
+};
+
 } // namespace
 
 THttpServer::THttpServer(std::shared_ptr<const THttpApi> api)
     : m_api(std::move(api))
-    , m_server(std::make_unique<httplib::Server>())
+    , m_server(std::make_unique<TLibraryServer>())
 {
     httplib::Server& server = *m_server;
     server.new_task_queue = [this] { return new TBoundedTaskQueue(kThreads, kWaitingConnections, m_stopping); };
@@ -123,6 +133,7 @@ void THttpServer::Start(const std::string& address, uint16_t port)
             + ": the port is taken, or the address is not one of this computer's");
     }
     m_localPort = static_cast<uint16_t>(bound);
+    static_cast<TLibraryServer&>(*m_server).LengthenListenQueue(kListenQueue);
     auto ended = std::make_shared<std::atomic<bool>>(false);
     m_thread = std::thread([this, ended] {
         m_server->listen_after_bind();

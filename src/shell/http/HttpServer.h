@@ -19,6 +19,8 @@ class THttpServer {
 public:
     static constexpr size_t kThreads = 8;
     static constexpr size_t kWaitingConnections = 32;
+    // Connections the system holds before the server takes them.
+    static constexpr int kListenQueue = 64;
     // A client that sends nothing for this long is closed, before its
     // request as in the middle of it.
     static constexpr int kIdleSeconds = 5;
