@@ -143,7 +143,8 @@ void CheckSysOptionRoundTrip(const std::string& path)
     TSysOption second(copy);
     second.Load();
     FUZZ_CHECK(second.MemberPortNo == first.MemberPortNo && second.WriteLog == first.WriteLog
-            && second.DelayMinutes == first.DelayMinutes && second.PmsServerPort == first.PmsServerPort,
+            && second.DelayMinutes == first.DelayMinutes && second.PmsServerPort == first.PmsServerPort
+            && second.LogKeepDays == first.LogKeepDays,
         "system options read, saved and read again are the same");
     // A text read from a file has lost its outer quotes already; one that
     // still has a pair would lose that too on the next save.

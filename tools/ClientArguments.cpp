@@ -2,44 +2,22 @@
 
 #include "base/StrToInt.h"
 
-#include <algorithm>
+#include <QCommandLineParser>
+#include <QStringList>
+
 #include <charconv>
 #include <cmath>
-#include <map>
 
 namespace {
 
 // Which command may carry which option; the common ones go with all.
 enum TOptionScope : unsigned {
-    kAnyCommand = 0x1F,
     kWrite = 1u << static_cast<unsigned>(TClientCommand::Write),
     kRead = 1u << static_cast<unsigned>(TClientCommand::Read),
     kPrint = 1u << static_cast<unsigned>(TClientCommand::Print),
+    kRaw = 1u << static_cast<unsigned>(TClientCommand::Raw),
+    kAnyCommand = kWrite | kRead | kPrint | kRaw,
 };
-
-struct TOptionRule {
-    bool TakesValue;
-    unsigned Scope;
-};
-
-const std::map<std::string, TOptionRule, std::less<>>& Options()
-{
-    static const std::map<std::string, TOptionRule, std::less<>> options {
-        {"--help", {false, kAnyCommand}},
-        {"--xml", {false, kAnyCommand}},
-        {"--host", {true, kAnyCommand}},
-        {"--port", {true, kAnyCommand}},
-        {"--timeout", {true, kAnyCommand}},
-        {"--card-no", {true, kWrite | kPrint}},
-        {"--expire-date", {true, kWrite}},
-        {"--guest-name", {true, kWrite}},
-        {"--score", {true, kWrite}},
-        {"--channel", {true, kWrite | kRead}},
-        {"--input-password", {false, kRead}},
-        {"--content", {true, kPrint}},
-    };
-    return options;
-}
 
 const char* CommandName(TClientCommand command)
 {
@@ -53,19 +31,34 @@ const char* CommandName(TClientCommand command)
     case TClientCommand::Raw:
         return "raw";
     case TClientCommand::Help:
+    case TClientCommand::Version:
         break;
     }
     return "help";
 }
 
-std::optional<TClientCommand> CommandNamed(const std::string& name)
+// The parser sees every byte as one Latin-1 character, so values (and the
+// parser's messages quoting them) come back byte for byte: whether they are
+// UTF-8 is for the request builder to say, naming the option.
+QString Chars(const std::string& bytes)
+{
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string Bytes(const QString& chars)
+{
+    const QByteArray latin1 = chars.toLatin1();
+    return std::string(latin1.constData(), static_cast<size_t>(latin1.size()));
+}
+
+TClientCommand CommandNamed(const std::string& name)
 {
     for (TClientCommand c : {TClientCommand::Write, TClientCommand::Read, TClientCommand::Print, TClientCommand::Raw}) {
         if (name == CommandName(c)) {
             return c;
         }
     }
-    return std::nullopt;
+    throw EUsageError("unknown command '" + name + "'");
 }
 
 uint16_t PortValue(const std::string& text)
@@ -89,6 +82,14 @@ double TimeoutValue(const std::string& text)
     return value;
 }
 
+std::string HostValue(const std::string& text)
+{
+    if (text.empty()) {
+        throw EUsageError("the host must not be empty");
+    }
+    return text;
+}
+
 // Checked here with the server's own number rules: a channel it cannot read
 // would only make it close the connection without a word.
 std::string ChannelValue(const std::string& text)
@@ -100,127 +101,107 @@ std::string ChannelValue(const std::string& text)
     return text;
 }
 
-void Apply(TClientArguments& args, std::string_view name, const std::string& value)
+// Every option once: its name, what its value is called (empty for a
+// switch), which commands take it, and what it sets.
+struct TOptionRule {
+    const char* Name;
+    const char* ValueName;
+    unsigned Scope;
+    void (*Apply)(TClientArguments& args, const std::string& value);
+};
+
+constexpr TOptionRule kOptions[] = {
+    {"xml", "", kAnyCommand, [](TClientArguments& a, const std::string&) { a.Xml = true; }},
+    {"host", "HOST", kAnyCommand, [](TClientArguments& a, const std::string& v) { a.Host = HostValue(v); }},
+    {"port", "PORT", kAnyCommand, [](TClientArguments& a, const std::string& v) { a.Port = PortValue(v); }},
+    {"timeout", "SECS", kAnyCommand,
+        [](TClientArguments& a, const std::string& v) { a.TimeoutSeconds = TimeoutValue(v); }},
+    {"card-no", "N", kWrite | kPrint, [](TClientArguments& a, const std::string& v) { a.CardNo = v; }},
+    {"expire-date", "D", kWrite, [](TClientArguments& a, const std::string& v) { a.ExpireDate = v; }},
+    {"guest-name", "G", kWrite, [](TClientArguments& a, const std::string& v) { a.GuestName = v; }},
+    {"score", "S", kWrite, [](TClientArguments& a, const std::string& v) { a.Score = v; }},
+    {"channel", "C", kWrite | kRead, [](TClientArguments& a, const std::string& v) { a.Channel = ChannelValue(v); }},
+    {"input-password", "", kRead, [](TClientArguments& a, const std::string&) { a.InputPassword = true; }},
+    {"content", "TEXT", kPrint, [](TClientArguments& a, const std::string& v) { a.Content = UnescapeContent(v); }},
+};
+
+const TOptionRule& RuleOf(const QString& name)
 {
-    if (name == "--xml") {
-        args.Xml = true;
-    } else if (name == "--host") {
-        if (value.empty()) {
-            throw EUsageError("the host must not be empty");
+    for (const TOptionRule& rule : kOptions) {
+        if (name == QLatin1String(rule.Name)) {
+            return rule;
         }
-        args.Host = value;
-    } else if (name == "--port") {
-        args.Port = PortValue(value);
-    } else if (name == "--timeout") {
-        args.TimeoutSeconds = TimeoutValue(value);
-    } else if (name == "--card-no") {
-        args.CardNo = value;
-    } else if (name == "--expire-date") {
-        args.ExpireDate = value;
-    } else if (name == "--guest-name") {
-        args.GuestName = value;
-    } else if (name == "--score") {
-        args.Score = value;
-    } else if (name == "--channel") {
-        args.Channel = ChannelValue(value);
-    } else if (name == "--input-password") {
-        args.InputPassword = true;
-    } else if (name == "--content") {
-        args.Content = UnescapeContent(value);
     }
+    // The parser only reports names it was given.
+    throw std::logic_error("unregistered option " + name.toStdString());
 }
 
 } // namespace
 
 TClientArguments ParseClientArguments(const std::vector<std::string>& args)
 {
-    TClientArguments result;
-    std::optional<TClientCommand> command;
-    std::vector<std::string> operands;
-    // Options are checked against the command once it is known, so both
-    // "write --card-no 1" and "--card-no 1 write" work.
-    std::vector<std::pair<std::string, std::string>> given;
-    bool helpAsked = false;
-    bool optionsEnded = false;
-
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg == "-" || !arg.starts_with('-')) {
-            if (!command) {
-                command = CommandNamed(arg);
-                if (!command) {
-                    throw EUsageError("unknown command '" + arg + "'");
-                }
-            } else {
-                operands.push_back(arg);
-            }
-            continue;
-        }
-        if (arg == "--") {
-            optionsEnded = true;
-            continue;
-        }
-        if (arg == "-h") {
-            helpAsked = true;
-            continue;
-        }
-        const size_t eq = arg.find('=');
-        const std::string name = arg.substr(0, eq);
-        const auto rule = Options().find(name);
-        if (rule == Options().end() || !name.starts_with("--")) {
-            throw EUsageError("unrecognized option '" + arg + "'");
-        }
-        std::string value;
-        if (!rule->second.TakesValue) {
-            if (eq != std::string::npos) {
-                throw EUsageError("option '" + name + "' doesn't allow an argument");
-            }
-        } else if (eq != std::string::npos) {
-            value = arg.substr(eq + 1);
-        } else if (i + 1 < args.size()) {
-            value = args[++i];
-        } else {
-            throw EUsageError("option '" + name + "' requires an argument");
-        }
-        if (name == "--help") {
-            helpAsked = true;
-            continue;
-        }
-        given.emplace_back(name, std::move(value));
+    // Options go before or after the command: the parser collects them all,
+    // and they are checked against the command once it is known.
+    QCommandLineParser parser;
+    const QCommandLineOption help(QStringList {QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
+    parser.addOption(help);
+    parser.addOption(version);
+    for (const TOptionRule& rule : kOptions) {
+        parser.addOption(QCommandLineOption(QLatin1String(rule.Name), QString(), QLatin1String(rule.ValueName)));
+    }
+    QStringList list {QStringLiteral("member-client")};
+    for (const std::string& arg : args) {
+        list << Chars(arg);
+    }
+    if (!parser.parse(list)) {
+        throw EUsageError(Bytes(parser.errorText()));
     }
 
-    if (helpAsked) {
+    TClientArguments result;
+    if (parser.isSet(help)) {
         result.Command = TClientCommand::Help;
         return result;
     }
-    if (!command) {
+    if (parser.isSet(version)) {
+        result.Command = TClientCommand::Version;
+        return result;
+    }
+    QStringList operands = parser.positionalArguments();
+    if (operands.isEmpty()) {
         throw EUsageError("no command given");
     }
+    result.Command = CommandNamed(Bytes(operands.takeFirst()));
 
-    result.Command = *command;
-    const unsigned bit = 1u << static_cast<unsigned>(*command);
-    for (const auto& [name, value] : given) {
-        if ((Options().find(name)->second.Scope & bit) == 0) {
-            throw EUsageError("option '" + name + "' does not apply to '" + CommandName(*command) + "'");
+    const unsigned bit = 1u << static_cast<unsigned>(result.Command);
+    for (const QString& name : parser.optionNames()) {
+        const TOptionRule& rule = RuleOf(name);
+        if ((rule.Scope & bit) == 0) {
+            throw EUsageError("option '--" + Bytes(name) + "' does not apply to '" + CommandName(result.Command) + "'");
         }
-        Apply(result, name, value);
+    }
+    for (const TOptionRule& rule : kOptions) {
+        const QString name = QLatin1String(rule.Name);
+        if (parser.isSet(name)) {
+            // Given twice, the last one counts.
+            rule.Apply(result, *rule.ValueName == '\0' ? std::string() : Bytes(parser.values(name).constLast()));
+        }
     }
 
-    if (*command == TClientCommand::Raw) {
+    if (result.Command == TClientCommand::Raw) {
         if (operands.size() != 1) {
             throw EUsageError(operands.empty() ? "'raw' needs a file name, or - for standard input"
                                                : "'raw' takes one file, not " + std::to_string(operands.size()));
         }
-        result.RawFile = operands.front();
+        result.RawFile = Bytes(operands.front());
         return result;
     }
     if (!operands.empty()) {
-        throw EUsageError("unexpected argument '" + operands.front() + "'");
+        throw EUsageError("unexpected argument '" + Bytes(operands.front()) + "'");
     }
-    const bool cardNoGiven
-        = std::any_of(given.begin(), given.end(), [](const auto& option) { return option.first == "--card-no"; });
-    if ((*command == TClientCommand::Write || *command == TClientCommand::Print) && !cardNoGiven) {
-        throw EUsageError(std::string("'") + CommandName(*command) + "' needs --card-no");
+    if ((result.Command == TClientCommand::Write || result.Command == TClientCommand::Print)
+        && !parser.isSet(QStringLiteral("card-no"))) {
+        throw EUsageError(std::string("'") + CommandName(result.Command) + "' needs --card-no");
     }
     return result;
 }
@@ -265,6 +246,7 @@ Options:
       --timeout SECS  give up after SECS seconds (default 30)
       --xml           print the response text exactly as received
   -h, --help          show this help and exit
+      --version       show the version and exit
 
 The channel is -1 for the hotel's own card (the server's default) or 11 for
 the alliance card.

@@ -13,7 +13,7 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-enum class TClientCommand { Help, Write, Read, Print, Raw };
+enum class TClientCommand { Help, Write, Read, Print, Raw, Version };
 
 // Everything the command line asks for. Texts are as typed (UTF-8).
 struct TClientArguments {
@@ -35,7 +35,8 @@ struct TClientArguments {
 };
 
 // Options may stand before or after the command, as "--name value" or
-// "--name=value"; "--" ends the options. Throws EUsageError.
+// "--name=value"; "--" ends the options. --help, then --version, win over
+// everything else but a malformed option. Throws EUsageError.
 TClientArguments ParseClientArguments(const std::vector<std::string>& args);
 
 // The usage text shown by --help.

@@ -86,6 +86,10 @@ int RunMemberClient(const std::vector<std::string>& argList, std::istream& in, s
             out << ClientUsage();
             return kExitSuccess;
         }
+        if (args.Command == TClientCommand::Version) {
+            out << kProgram << ' ' << MEMBER_VERSION << '\n';
+            return kExitSuccess;
+        }
         request = args.Command == TClientCommand::Raw ? FrameRaw(RawBytes(args.RawFile, in)) : BuildRequest(args);
     } catch (const EUsageError& error) {
         err << kProgram << ": " << error.what() << '\n'

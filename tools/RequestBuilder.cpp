@@ -93,6 +93,7 @@ std::string BuildRequest(const TClientArguments& args)
         break;
     case TClientCommand::Raw:
     case TClientCommand::Help:
+    case TClientCommand::Version:
         throw EUsageError("no request to build for this command");
     }
     xml += QStringLiteral("</MemberRequest>");

@@ -208,7 +208,7 @@ std::string TProfileFile::ReadString(std::string_view section, std::string_view 
 int32_t TProfileFile::ReadInteger(std::string_view section, std::string_view key, int32_t def) const
 {
     int32_t value = 0;
-    return TryStrToInt(ReadString(section, key, ""), value) ? value : def;
+    return TryProfileStrToInt(ReadString(section, key, ""), value) ? value : def;
 }
 
 bool TProfileFile::ReadBool(std::string_view section, std::string_view key, bool def) const

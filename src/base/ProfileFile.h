@@ -30,7 +30,9 @@ public:
 
     // Values are cut to 2047 bytes, as the platform's 2048-byte buffer does.
     std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
-    // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else gives def.
+    // Decimal with an optional sign, or hexadecimal after "0x", "0X" or "$",
+    // within the signed 32-bit range (TryProfileStrToInt); anything else,
+    // an empty value included, gives def.
     int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def) const;
     // Read as an integer: non-zero is true; a value that is no number gives def.
     bool ReadBool(std::string_view section, std::string_view key, bool def) const;

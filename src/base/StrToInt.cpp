@@ -1,76 +1,113 @@
 #include "base/StrToInt.h"
 
+#include <initializer_list>
+#include <optional>
+
 namespace {
 
-int HexDigit(char c)
+constexpr uint64_t kMaxPositive = 2147483647ull;
+constexpr uint64_t kMaxNegative = 2147483648ull;
+constexpr uint64_t kMaxPattern = 0xFFFFFFFFull;
+
+int DigitValue(char c, int base)
 {
+    int d = -1;
     if (c >= '0' && c <= '9') {
-        return c - '0';
+        d = c - '0';
+    } else if (c >= 'a' && c <= 'f') {
+        d = c - 'a' + 10;
+    } else if (c >= 'A' && c <= 'F') {
+        d = c - 'A' + 10;
     }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
+    return d < base ? d : -1;
+}
+
+// The digits' value when every one is a digit of the base and the value does
+// not exceed limit; leading zeros never count against the limit.
+std::optional<uint64_t> Magnitude(std::string_view digits, int base, uint64_t limit)
+{
+    if (digits.empty()) {
+        return std::nullopt;
     }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
+    uint64_t magnitude = 0;
+    for (char c : digits) {
+        const int d = DigitValue(c, base);
+        if (d < 0) {
+            return std::nullopt;
+        }
+        magnitude = magnitude * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
+        if (magnitude > limit) {
+            return std::nullopt;
+        }
     }
-    return -1;
+    return magnitude;
+}
+
+int32_t Signed(uint64_t magnitude, bool negative)
+{
+    return negative ? static_cast<int32_t>(-static_cast<int64_t>(magnitude)) : static_cast<int32_t>(magnitude);
+}
+
+// Takes an optional "+" or "-" off the front; true for "-".
+bool TakeSign(std::string_view& text)
+{
+    const bool negative = text.starts_with('-');
+    if (negative || text.starts_with('+')) {
+        text.remove_prefix(1);
+    }
+    return negative;
+}
+
+// Takes the first of prefixes that text starts with off its front.
+bool TakePrefix(std::string_view& text, std::initializer_list<std::string_view> prefixes)
+{
+    for (const std::string_view prefix : prefixes) {
+        if (text.starts_with(prefix)) {
+            text.remove_prefix(prefix.size());
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace
 
 bool TryStrToInt(std::string_view text, int32_t& value)
 {
-    size_t i = 0;
-    while (i < text.size() && text[i] == ' ') {
-        ++i;
+    while (text.starts_with(' ')) {
+        text.remove_prefix(1);
     }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    const std::string_view rest = text.substr(i);
-    size_t prefix = 0;
-    if (rest.starts_with('$') || rest.starts_with('x') || rest.starts_with('X')) {
-        prefix = 1;
-    } else if (rest.starts_with("0x") || rest.starts_with("0X")) {
-        prefix = 2;
-    }
-    const std::string_view digits = rest.substr(prefix);
-    if (digits.empty()) {
-        return false;
-    }
-
-    uint64_t magnitude = 0;
-    if (prefix > 0) {
-        for (char c : digits) {
-            const int d = HexDigit(c);
-            if (d < 0) {
-                return false;
-            }
-            magnitude = magnitude * 16 + static_cast<uint64_t>(d);
-            if (magnitude > 0xFFFFFFFFull) {
-                return false;
-            }
+    const bool negative = TakeSign(text);
+    if (TakePrefix(text, {"0x", "0X", "$", "x", "X"})) {
+        const std::optional<uint64_t> pattern = Magnitude(text, 16, kMaxPattern);
+        if (!pattern) {
+            return false;
         }
-        auto pattern = static_cast<uint32_t>(magnitude);
-        if (negative) {
-            pattern = 0u - pattern;
-        }
-        value = static_cast<int32_t>(pattern);
+        const auto bits = static_cast<uint32_t>(*pattern);
+        value = static_cast<int32_t>(negative ? 0u - bits : bits);
         return true;
     }
-
-    const uint64_t limit = negative ? 2147483648ull : 2147483647ull;
-    for (char c : digits) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-        magnitude = magnitude * 10 + static_cast<uint64_t>(c - '0');
-        if (magnitude > limit) {
-            return false;
-        }
+    const std::optional<uint64_t> magnitude = Magnitude(text, 10, negative ? kMaxNegative : kMaxPositive);
+    if (!magnitude) {
+        return false;
     }
-    value = negative ? static_cast<int32_t>(-static_cast<int64_t>(magnitude)) : static_cast<int32_t>(magnitude);
+    value = Signed(*magnitude, negative);
+    return true;
+}
+
+bool TryProfileStrToInt(std::string_view text, int32_t& value)
+{
+    std::optional<uint64_t> magnitude;
+    bool negative = false;
+    if (TakePrefix(text, {"0x", "0X", "$"})) {
+        magnitude = Magnitude(text, 16, kMaxPositive);
+    } else {
+        negative = TakeSign(text);
+        magnitude = Magnitude(text, 10, negative ? kMaxNegative : kMaxPositive);
+    }
+    if (!magnitude) {
+        return false;
+    }
+    value = Signed(*magnitude, negative);
     return true;
 }

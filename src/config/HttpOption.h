@@ -8,9 +8,10 @@
 // Read once at start; nothing in the program writes the section, and the
 // other sections' saves leave it as it is. Without the section nothing
 // listens, so an installation behaves as it did before the API existed.
+// Each key's name and default are in the key table in HttpOption.cpp.
 class THttpOption {
 public:
-    // Stores the path; reads nothing.
+    // Stores the path and sets every field to its key's default; reads nothing.
     explicit THttpOption(std::string fileName);
 
     // A missing file, section or key, or a value the file's rules do not
@@ -18,10 +19,10 @@ public:
     void Load();
 
     std::string FileName;
-    bool Enabled = false;
-    int32_t Port = 8884;
+    bool Enabled;
+    int32_t Port;
     // An address of this computer, or a name that resolves to one.
-    std::string BindAddress = "127.0.0.1";
+    std::string BindAddress;
     // Comma-separated exact origins ("https://pms.example.com") whose pages
     // may call the API.
     std::string AllowedOrigins;
@@ -29,5 +30,5 @@ public:
     std::string Token;
 };
 
-// The one process-wide instance, created and loaded at start after SysOption.
+// The one process-wide instance, created and loaded at start after MemberOption.
 extern std::unique_ptr<THttpOption> HttpOption;

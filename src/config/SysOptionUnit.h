@@ -6,35 +6,39 @@
 
 // Settings of the interface shell in the SysOption and DoorlockOption
 // sections of Option.ini. The member-card interface uses Password,
-// MemberPortNo and WriteLog; the other keys belong to sibling interface kinds
-// and are carried through every save so the file keeps them.
+// MemberPortNo, WriteLog and LogKeepDays; the other keys belong to sibling
+// interface kinds and are carried through every save so the file keeps them.
+// Each key's name and default are in the key table in SysOptionUnit.cpp.
 class TSysOption {
 public:
+    // Stores the path and sets every field to its key's default; reads nothing.
     explicit TSysOption(std::string fileName);
 
+    // A missing file, section or key, or a value the file's rules do not
+    // accept, gives the key's default.
     void Load();
-    // Writes all fourteen keys at once; other sections stay as they are.
+    // Writes all fifteen keys at once; other sections stay as they are.
     // Throws EWriteError ("Unable to write to <file>") and then leaves the
     // file as it was.
     void Save() const;
 
-    int32_t DoorlockPortNo = 8886;
-    int32_t HandPortNo = 8886;
-    bool UseNativeDoorlockDb = false;
-    bool SaveDoorlockRecord = false;
-    int32_t PolicePortNo = 8885;
-    int32_t MemberPortNo = 8883;
-    int32_t ScanPortNo = 8881;
+    int32_t DoorlockPortNo;
+    int32_t HandPortNo;
+    bool UseNativeDoorlockDb;
+    bool SaveDoorlockRecord;
+    int32_t PolicePortNo;
+    int32_t MemberPortNo;
+    int32_t ScanPortNo;
     std::string FileName;
-    std::string Password = "qirtal";
-    int32_t DelayMinutes = 0;
-    int32_t DelayMinutes2 = 0;
-    bool WriteLog = true;
-    // Day log files older than this many days are removed; 0 keeps them all.
-    int32_t LogKeepDays = 0;
-    bool AutoReadDoorCard = false;
-    std::string PmsServer = "127.0.0.1";
-    int32_t PmsServerPort = 9873;
+    std::string Password;
+    int32_t DelayMinutes;
+    int32_t DelayMinutes2;
+    bool WriteLog;
+    bool AutoReadDoorCard;
+    std::string PmsServer;
+    int32_t PmsServerPort;
+    // Days of daily log files to keep; 0 keeps them all.
+    int32_t LogKeepDays;
 };
 
 // The one process-wide instance, created and loaded before anything else.

@@ -179,5 +179,5 @@ void ShowMemberTestDialog()
 {
     TMemberTestForm form;
     CentreOnScreen(&form);
-    form.exec();
+    ExecModal(form);
 }

@@ -238,5 +238,5 @@ void ShowOptionForm()
 {
     TOptionForm form;
     CentreOnScreen(&form);
-    form.exec();
+    ExecModal(form);
 }

@@ -1,7 +1,7 @@
 #include "member/OptionUnit.h"
 
 #include "base/AsciiCase.h"
-#include "base/ProfileFile.h"
+#include "base/ProfileKey.h"
 
 #include <string_view>
 
@@ -9,7 +9,19 @@ std::unique_ptr<TOption> MemberOption;
 
 namespace {
 
-constexpr const char* kSection = "MemberOption";
+constexpr std::string_view kSection = "MemberOption";
+
+// The seven keys in the order Load reads and Save writes them.
+constexpr TProfileKey<TOption> kKeys[] = {
+    {kSection, "BlockNo", &TOption::BlockNo, 1},
+    {kSection, "PortName", &TOption::PortName, "USB"},
+    {kSection, "Bandrate", &TOption::Bandrate, 9600},
+    {kSection, "PrintMode", &TOption::PrintMode, 0},
+    {kSection, "Adtext", &TOption::Adtext, ""},
+    {kSection, "YState", &TOption::YState, 350},
+    {kSection, "Rowlen", &TOption::Rowlen, 24},
+};
+
 constexpr int32_t kUsbPort = 100;
 constexpr int32_t kLastSerialPort = kUsbPort - 1;
 
@@ -35,31 +47,17 @@ bool SmallNumber(std::string_view digits, int32_t& value)
 TOption::TOption(std::string FileName)
     : FileName(std::move(FileName))
 {
+    SetProfileDefaults(kKeys, *this);
 }
 
 void TOption::Load()
 {
-    const TProfileFile ini(FileName);
-    BlockNo = ini.ReadInteger(kSection, "BlockNo", 1);
-    PortName = ini.ReadString(kSection, "PortName", "USB");
-    Bandrate = ini.ReadInteger(kSection, "Bandrate", 9600);
-    PrintMode = ini.ReadInteger(kSection, "PrintMode", 0);
-    Adtext = ini.ReadString(kSection, "Adtext", "");
-    YState = ini.ReadInteger(kSection, "YState", 350);
-    Rowlen = ini.ReadInteger(kSection, "Rowlen", 24);
+    LoadProfile(FileName, kKeys, *this);
 }
 
 void TOption::Save() const
 {
-    TProfileFile ini(FileName);
-    ini.WriteInteger(kSection, "BlockNo", BlockNo);
-    ini.WriteString(kSection, "PortName", PortName);
-    ini.WriteInteger(kSection, "Bandrate", Bandrate);
-    ini.WriteInteger(kSection, "PrintMode", PrintMode);
-    ini.WriteString(kSection, "Adtext", Adtext);
-    ini.WriteInteger(kSection, "YState", YState);
-    ini.WriteInteger(kSection, "Rowlen", Rowlen);
-    ini.UpdateFile();
+    SaveProfile(FileName, kKeys, *this);
 }
 
 int32_t TOption::PortNumber() const

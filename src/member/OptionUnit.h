@@ -7,13 +7,15 @@
 // The card printer's settings in the MemberOption section of Option.ini.
 // The driver reads them at every card operation, so a saved change reaches
 // the next one; port settings take effect when the port is next opened.
+// Each key's name and default are in the key table in OptionUnit.cpp.
 class TOption {
 public:
-    // Stores the path; reads nothing.
+    // Stores the path and sets every field to its key's default; reads nothing.
     explicit TOption(std::string FileName);
 
-    // A missing file, section or key, or a value that is no whole number,
-    // gives the key's default.
+    // A missing file, section or key, or a value the file's rules do not
+    // accept (decimal with an optional sign, or hexadecimal after "0x", "0X"
+    // or "$"), gives the key's default.
     void Load();
     // Writes the seven keys at once; other sections and keys stay as they
     // are. Throws EWriteError ("Unable to write to <file>") and then leaves
@@ -32,14 +34,14 @@ public:
     int32_t PortNumber() const;
 
     std::string FileName;
-    int32_t BlockNo = 1;
-    std::string PortName = "USB";
-    int32_t Bandrate = 9600;
-    int32_t PrintMode = 0;
+    int32_t BlockNo;
+    std::string PortName;
+    int32_t Bandrate;
+    int32_t PrintMode;
     // Advertising lines joined by the byte "|".
     std::string Adtext;
-    int32_t YState = 350;
-    int32_t Rowlen = 24;
+    int32_t YState;
+    int32_t Rowlen;
 };
 
 // The one process-wide instance, created and loaded at start after SysOption.

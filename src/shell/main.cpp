@@ -59,6 +59,14 @@ int main(int argc, char* argv[])
         std::fputs("member-interface: no display; serving without a window\n", stderr);
     }
 
+    QApplication application(argc, argv);
+    // The application object has taken its own options out of argv; a
+    // command line not understood changes nothing, not even old logs.
+    if (argc > 1) {
+        std::fprintf(stderr, "member-interface: unknown argument '%s' (see --help)\n", argv[1]);
+        return kExitUsage;
+    }
+
     // What a save cut short by a crash left behind would otherwise stay for
     // good; at start no save of ours can be running.
     RemoveInterruptedSaves(OptionFileName());
@@ -70,13 +78,6 @@ int main(int argc, char* argv[])
     MemberOption->Load();
     HttpOption = std::make_unique<THttpOption>(OptionFileName());
     HttpOption->Load();
-
-    QApplication application(argc, argv);
-    // The application object has taken its own options out of argv.
-    if (argc > 1) {
-        std::fprintf(stderr, "member-interface: unknown argument '%s' (see --help)\n", argv[1]);
-        return kExitUsage;
-    }
     const bool headless = IsHeadlessPlatform(QGuiApplication::platformName());
     SetMessagesUnattended(headless);
     SetUnattendedMessageLog([](const QString& line) { LogFile->WriteLine(TextCodec::ToGbk(line)); });

@@ -85,12 +85,43 @@ QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QPoint at, 
     return field;
 }
 
+namespace {
+
+// Where the keyboard belongs once dialog has closed: the modal dialog it was
+// shown over, else the window that was active when it opened, else its
+// owner's window, else the one main window. The window active at the start
+// may already be gone: activation arrives late, so right after one dialog
+// closes the application can still name it as the active window.
+QWidget* WindowToReturnTo(const QDialog& dialog, QWidget* previous)
+{
+    const auto usable = [&dialog](QWidget* window) {
+        return window != nullptr && window != &dialog && window->isVisible();
+    };
+    if (QWidget* modal = QApplication::activeModalWidget(); usable(modal)) {
+        return modal;
+    }
+    if (usable(previous)) {
+        return previous;
+    }
+    if (QWidget* owner = dialog.parentWidget(); owner != nullptr && usable(owner->window())) {
+        return owner->window();
+    }
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (usable(window) && window->windowType() == Qt::Window) {
+            return window;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
 int ExecModal(QDialog& dialog)
 {
     const QPointer<QWidget> previous = QApplication::activeWindow();
     const int result = dialog.exec();
-    if (previous && previous->isVisible()) {
-        previous->activateWindow();
+    if (QWidget* window = WindowToReturnTo(dialog, previous)) {
+        window->activateWindow();
     }
     return result;
 }

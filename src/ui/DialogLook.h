@@ -29,9 +29,11 @@ QPushButton* NewButton(QWidget* parent, const char* objectName, const QString& c
 // Echoes every character as "*" and takes any length.
 QLineEdit* NewPasswordField(QWidget* parent, const char* objectName, QPoint at, int width);
 
-// Runs the dialog modally, then hands the activation back to the window that
-// had it: without a window manager (a kiosk X server) nothing else would, and
-// the keyboard would no longer reach the main window's menu.
+// Runs the dialog modally, then hands the activation back: to the dialog it
+// was shown over, else to the window that had it, else to the main window.
+// Without a window manager (a kiosk X server) nothing else would, and the
+// keyboard would no longer reach the main window's menu. Every dialog and
+// message box is run through this.
 int ExecModal(QDialog& dialog);
 
 // A modal message box whose one OK button reads "确定", like the dialogs' own.

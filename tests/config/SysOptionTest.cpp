@@ -39,6 +39,7 @@ TEST_F(SysOptionTest, DefaultsWithoutAFileAndNoFileCreated)
     EXPECT_TRUE(option.WriteLog);
     EXPECT_EQ(option.PmsServer, "127.0.0.1");
     EXPECT_EQ(option.PmsServerPort, 9873);
+    EXPECT_EQ(option.LogKeepDays, 0);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Path())));
 }
 
@@ -50,29 +51,25 @@ TEST_F(SysOptionTest, ValueRules)
     EXPECT_TRUE(Loaded("[SysOption]\r\nWriteLog=2\r\n").WriteLog);
     EXPECT_TRUE(Loaded("[SysOption]\r\nWriteLog=off\r\n").WriteLog);
     EXPECT_EQ(Loaded("[SysOption]\r\nPassword=\r\n").Password, "");
+    EXPECT_EQ(Loaded("[SysOption]\r\nLogKeepDays=30\r\n").LogKeepDays, 30);
+    EXPECT_EQ(Loaded("[SysOption]\r\nLogKeepDays=x1E\r\n").LogKeepDays, 0);
 }
 
-TEST_F(SysOptionTest, SaveWritesAllFourteenKeysAndKeepsMemberOption)
+TEST_F(SysOptionTest, SaveWritesAllFifteenKeysInOrderAndKeepsMemberOption)
 {
     const std::string member = "[MemberOption]\r\nPortName=COM3\r\nAdtext=\xBB\xB6\xD3\xAD|x\r\n";
     TSysOption option = Loaded("[SysOption]\r\nWriteLog=0\r\n" + member);
     option.Password = "\xD0\xC2";
     option.Save();
 
-    const std::string bytes = ReadFileBytes(Path());
-    EXPECT_NE(bytes.find(member), std::string::npos);
-    const TProfileFile ini(Path());
-    EXPECT_EQ(ini.ReadString("SysOption", "Password", ""), "\xD0\xC2");
-    EXPECT_EQ(ini.ReadString("SysOption", "WriteLog", ""), "0");
-    const char* sysKeys[] = {"DoorlockPortNo", "HandPortNo", "PolicePortNo", "MemberPortNo", "ScanPortNo"};
-    for (const char* key : sysKeys) {
-        EXPECT_NE(ini.ReadString("SysOption", key, "missing"), "missing") << key;
-    }
-    const char* doorKeys[] = {"DelayMinutes", "DelayMinutes2", "UseNativeDoorlockDb", "SaveDoorlockRecord",
-        "AutoReadDoorCard", "PmsServer", "PmsServerPort"};
-    for (const char* key : doorKeys) {
-        EXPECT_NE(ini.ReadString("DoorlockOption", key, "missing"), "missing") << key;
-    }
+    // Keys already in the file keep their lines; new ones follow the last
+    // key of their section, in the table's order.
+    EXPECT_EQ(ReadFileBytes(Path()),
+        "[SysOption]\r\nWriteLog=0\r\nPassword=\xD0\xC2\r\nDoorlockPortNo=8886\r\nHandPortNo=8886\r\n"
+        "PolicePortNo=8885\r\nMemberPortNo=8883\r\nScanPortNo=8881\r\nLogKeepDays=0\r\n"
+            + member
+            + "[DoorlockOption]\r\nDelayMinutes=0\r\nDelayMinutes2=0\r\nUseNativeDoorlockDb=0\r\n"
+              "SaveDoorlockRecord=0\r\nAutoReadDoorCard=0\r\nPmsServer=127.0.0.1\r\nPmsServerPort=9873\r\n");
 
     TSysOption again(Path());
     again.Load();

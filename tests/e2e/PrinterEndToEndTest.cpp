@@ -3,10 +3,9 @@
 // program in a folder of its own, so Option.ini, the log, CardPrinter.ini
 // and the card face are private to it.
 
-#include "ChildProcess.h"
-
 #include "base/ProfileFile.h"
 #include "base/TextCodec.h"
+#include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/TestEnvironment.h"
 
@@ -14,10 +13,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <memory>
 #include <set>
 #include <thread>
 
@@ -49,7 +48,7 @@ std::string Response(const std::string& code, const std::string& message, const 
     return text;
 }
 
-class TPrinterEndToEndTest : public ::testing::Test {
+class PrinterEndToEndTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -57,7 +56,14 @@ protected:
         m_binDir = std::string(MEMBER_BIN_DIR) + "/";
         m_port = FreePort();
         ASSERT_NE(m_port, 0);
-        WriteFileBytes(Path("Option.ini"), "[SysOption]\r\nMemberPortNo=" + std::to_string(m_port) + "\r\n");
+        WriteOptions("");
+    }
+
+    // Option.ini with the test's port and the given MemberOption lines.
+    void WriteOptions(const std::string& memberLines) const
+    {
+        WriteFileBytes(Path("Option.ini"),
+            "[SysOption]\r\nMemberPortNo=" + std::to_string(m_port) + "\r\n[MemberOption]\r\n" + memberLines);
     }
 
     std::string Path(const std::string& name) const { return m_dir.path().toStdString() + "/" + name; }
@@ -82,15 +88,20 @@ protected:
         if (withSimulator) {
             Copy(kLibrary);
         }
-        m_child = std::make_unique<TChildProcess>(Path(kProgram), Path("stdout.txt"), Path("stderr.txt"));
-        ASSERT_TRUE(m_child->Started());
-        ASSERT_TRUE(WaitForPort(m_port)) << ReadFileBytes(Path("stderr.txt"));
+        m_program.setStandardOutputFile(QString::fromStdString(Path("stdout.txt")));
+        m_program.setStandardErrorFile(QString::fromStdString(Path("stderr.txt")));
+        m_program.start(QString::fromStdString(Path(kProgram)), {});
+        ASSERT_TRUE(m_program.waitForStarted()) << m_program.errorString().toStdString();
+        ASSERT_TRUE(WaitUntilListening(m_port)) << ReadFileBytes(Path("stderr.txt"));
     }
 
+    // SIGTERM ends the program in order, with exit code 0.
     void Stop()
     {
-        ASSERT_TRUE(m_child);
-        EXPECT_EQ(m_child->Terminate(), 0);
+        m_program.terminate();
+        ASSERT_TRUE(m_program.waitForFinished(10000));
+        EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(m_program.exitCode(), 0);
     }
 
     std::string Send(const std::string& request) const
@@ -131,10 +142,12 @@ private:
     QTemporaryDir m_dir;
     std::string m_binDir;
     uint16_t m_port = 0;
-    std::unique_ptr<TChildProcess> m_child;
+    // Declared after the folder: a program still running when the test ends
+    // is killed before its folder goes.
+    QProcess m_program;
 };
 
-TEST_F(TPrinterEndToEndTest, WritesReadsAndPrintsACardOnTheSimulator)
+TEST_F(PrinterEndToEndTest, WritesReadsAndPrintsACardOnTheSimulator)
 {
     Start();
     const std::string written = Send(WriteRequest("00012345"));
@@ -160,7 +173,20 @@ TEST_F(TPrinterEndToEndTest, WritesReadsAndPrintsACardOnTheSimulator)
     EXPECT_EQ(Outcomes(), expected);
 }
 
-TEST_F(TPrinterEndToEndTest, MissingAndJammedCardsFailWithTheirStatusTexts)
+TEST_F(PrinterEndToEndTest, ALineWidthTheFileCannotReadPrintsAtTheDefaultWidth)
+{
+    // "x10" would be 16 to the request protocol; to the options file it is
+    // no number, so lines are cut at the default 24 bytes.
+    WriteOptions("Rowlen=x10\r\n");
+    Start();
+    EXPECT_EQ(Send("<Request type=\"PrintMemberCard\"><RequestID>9</RequestID><CardNo>1</CardNo>"
+                   "<Content>123456789012345678901234567</Content></Request>"),
+        Response("200", "打印卡成功"));
+    Stop();
+    EXPECT_EQ(ReadFileBytes(Path("CardFace.txt")), "y=23\t123456789012345678901234\ny=47\t567\n");
+}
+
+TEST_F(PrinterEndToEndTest, MissingAndJammedCardsFailWithTheirStatusTexts)
 {
     WriteFileBytes(Path("CardPrinter.ini"), "[Card]\r\nPresent=0\r\n");
     Start();
@@ -188,7 +214,7 @@ TEST_F(TPrinterEndToEndTest, MissingAndJammedCardsFailWithTheirStatusTexts)
     EXPECT_EQ(Outcomes(), expected);
 }
 
-TEST_F(TPrinterEndToEndTest, WithoutThePrinterLibraryEveryRequestFails)
+TEST_F(PrinterEndToEndTest, WithoutThePrinterLibraryEveryRequestFails)
 {
     Start(false);
     EXPECT_EQ(Send(WriteRequest("00012345")), Response("500", "写卡失败", "00012345"));
@@ -204,7 +230,7 @@ TEST_F(TPrinterEndToEndTest, WithoutThePrinterLibraryEveryRequestFails)
     EXPECT_EQ(lines.back(), "串口关闭失败.");
 }
 
-TEST_F(TPrinterEndToEndTest, ConcurrentWritesRunOneTransactionAtATime)
+TEST_F(PrinterEndToEndTest, ConcurrentWritesRunOneTransactionAtATime)
 {
     // With each printer call taking 50 ms, unserialised transactions would
     // overlap on the port (status 2) or take a card in twice (status 65).

@@ -1,20 +1,49 @@
 #include "member/BaseMemberUnit.h"
 
+#include "member/MemberMessageHandlerUnit.h"
+#include "support/TestEnvironment.h"
+
 #include <gtest/gtest.h>
 
 namespace {
 
-TEST(BaseMemberTest, DefaultBodiesFailAndLeaveOutputsEmpty)
+class BaseMemberTest : public TProcessObjectsTest {
+protected:
+    void SetUp() override
+    {
+        TProcessObjectsTest::SetUp();
+        CurrentMemberDevice = &m_device;
+    }
+
+    TBaseMember m_device;
+};
+
+// A device kind without card operations keeps the base's bodies: they fail
+// and fill in nothing, so every request is answered as failed, never as
+// done, and a read hands back no card number.
+TEST_F(BaseMemberTest, ADeviceWithoutCardOperationsFailsEveryRequest)
 {
-    TBaseMember device;
-    EXPECT_FALSE(device.OpenPort());
-    EXPECT_FALSE(device.ClosePort());
-    EXPECT_FALSE(device.ResetDevice());
-    EXPECT_FALSE(device.WriteCard("1", "", "", "", -1));
-    EXPECT_FALSE(device.PrintCard("1", "x"));
-    std::string no, pw, exp, name, score;
-    EXPECT_FALSE(device.ReadCard(false, no, pw, exp, name, score, -1));
-    EXPECT_TRUE(no.empty() && pw.empty() && exp.empty() && name.empty() && score.empty());
+    const struct {
+        const char* request;
+        const char* message;
+        const char* cardNo;
+    } cases[] = {
+        {"<R type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>5</CardNo><ExpireDate/><GuestName/><Score/></R>",
+            "写卡失败", "5"},
+        {"<R type=\"ReadMemberCard\"><InputPassword>1</InputPassword></R>", "读卡失败", ""},
+        {"<R type=\"PrintMemberCard\"><RequestID>1</RequestID><CardNo>5</CardNo><Content>x</Content></R>", "打印卡失败",
+            ""},
+    };
+    for (const auto& c : cases) {
+        TRecordingConnection connection;
+        RunToEnd(TMemberMessageHandler(nullptr).HandleMessage(connection, QString::fromUtf8(c.request)));
+        EXPECT_EQ(connection.Written,
+            std::string("<DoorResponse><RequestID></RequestID><ResultCode>500</ResultCode><ResultMessage>") + c.message
+                + "</ResultMessage><CardNo>" + c.cardNo
+                + "</CardNo><ExpireDate></ExpireDate><GuestName></GuestName><Score></Score><Password></Password>"
+                  "</DoorResponse>"
+                + std::string(1, '\0'));
+    }
 }
 
 TEST(BuildResponseTextTest, ElementOrderPutsPasswordLast)

@@ -8,7 +8,7 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-TEST(TCardFaceLayoutTest, SplitContentKeepsCrLfBlankLinesAndDropsBareLfOnes)
+TEST(CardFaceLayoutTest, SplitContentKeepsCrLfBlankLinesAndDropsBareLfOnes)
 {
     struct TCase {
         std::string content;
@@ -30,7 +30,7 @@ TEST(TCardFaceLayoutTest, SplitContentKeepsCrLfBlankLinesAndDropsBareLfOnes)
     }
 }
 
-TEST(TCardFaceLayoutTest, WrapLinesCutsBytesAtTheWidth)
+TEST(CardFaceLayoutTest, WrapLinesCutsBytesAtTheWidth)
 {
     const std::string b48(48, '8');
     const std::string b50(50, '5');
@@ -56,7 +56,7 @@ TEST(TCardFaceLayoutTest, WrapLinesCutsBytesAtTheWidth)
     }
 }
 
-TEST(TCardFaceLayoutTest, WrapLinesMayCutATwoByteCharacterInHalf)
+TEST(CardFaceLayoutTest, WrapLinesMayCutATwoByteCharacterInHalf)
 {
     // 23 ASCII bytes, then a character of two bytes: the 24th byte is its first.
     const std::string line = std::string(23, '1') + Gbk("中");
@@ -65,7 +65,7 @@ TEST(TCardFaceLayoutTest, WrapLinesMayCutATwoByteCharacterInHalf)
     EXPECT_EQ(text, line.substr(0, 24) + "\r\n" + line.substr(24) + "\r\n");
 }
 
-TEST(TCardFaceLayoutTest, AdvertisingTextBreaksAtEveryBar)
+TEST(CardFaceLayoutTest, AdvertisingTextBreaksAtEveryBar)
 {
     struct TCase {
         std::string adtext;

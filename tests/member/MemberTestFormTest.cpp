@@ -20,6 +20,7 @@
 #include <QTest>
 
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 
@@ -198,8 +199,10 @@ TEST_F(MemberTestFormTest, ACallWaitsForTheRequestHoldingTheDeviceAndShowsTheBus
         const TDeviceTurn turn(DeviceQueue);
         holding = true;
         // Until the dialog's call has queued behind this one (or, were it
-        // to skip the queue, has already run).
-        while (DeviceQueue.Queued() < 2 && device.Calls().empty()) {
+        // to skip the queue, has already run); bounded, so a dialog that never
+        // calls fails the test instead of leaving this thread spinning.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (DeviceQueue.Queued() < 2 && device.Calls().empty() && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::yield();
         }
         device.Released = true;

@@ -7,9 +7,9 @@
 
 namespace {
 
-class TOptionTest : public TProcessObjectsTest { };
+class OptionTest : public TProcessObjectsTest { };
 
-TEST_F(TOptionTest, WithoutFileEveryKeyHasItsDefault)
+TEST_F(OptionTest, WithoutFileEveryKeyHasItsDefault)
 {
     TOption option(OptionPath());
     option.Load();
@@ -24,7 +24,7 @@ TEST_F(TOptionTest, WithoutFileEveryKeyHasItsDefault)
     EXPECT_EQ(ReadFileBytes(OptionPath()), "") << "loading creates no file";
 }
 
-TEST_F(TOptionTest, LoadReadsTheMemberSectionAndFallsBackPerKey)
+TEST_F(OptionTest, LoadReadsTheMemberSectionAndFallsBackPerKey)
 {
     WriteFileBytes(OptionPath(),
         "[SysOption]\r\nBlockNo=9\r\n"
@@ -41,7 +41,23 @@ TEST_F(TOptionTest, LoadReadsTheMemberSectionAndFallsBackPerKey)
     EXPECT_EQ(option.Rowlen, 24);
 }
 
-TEST_F(TOptionTest, SaveWritesTheSevenKeysAndKeepsEverythingElse)
+TEST_F(OptionTest, IntegersFollowTheFilesRuleNotTheProtocols)
+{
+    // "x10" is a number to the request protocol but not to the options file:
+    // the line width stays at its default instead of becoming 16.
+    const struct {
+        const char* value;
+        int32_t rowlen;
+    } cases[] = {{"x10", 24}, {"0x10", 16}, {"$10", 16}, {"-0x10", 24}, {"+16", 16}};
+    for (const auto& c : cases) {
+        WriteFileBytes(OptionPath(), std::string("[MemberOption]\r\nRowlen=") + c.value + "\r\n");
+        TOption option(OptionPath());
+        option.Load();
+        EXPECT_EQ(option.Rowlen, c.rowlen) << c.value;
+    }
+}
+
+TEST_F(OptionTest, SaveWritesTheSevenKeysAndKeepsEverythingElse)
 {
     WriteFileBytes(OptionPath(), "[SysOption]\r\nPassword=x\r\n[MemberOption]\r\nExtra=1\r\nRowlen=10\r\n");
     TOption option(OptionPath());
@@ -59,7 +75,7 @@ TEST_F(TOptionTest, SaveWritesTheSevenKeysAndKeepsEverythingElse)
     EXPECT_EQ(again.Rowlen, 10);
 }
 
-TEST_F(TOptionTest, FailedSaveNamesTheFile)
+TEST_F(OptionTest, FailedSaveNamesTheFile)
 {
     const std::string path = Dir() + "missing/Option.ini";
     TOption option(path);
@@ -71,7 +87,7 @@ TEST_F(TOptionTest, FailedSaveNamesTheFile)
     }
 }
 
-TEST(TOptionPortNumberTest, MapsPortNamesToTheLibrarysNumbers)
+TEST(OptionPortNumberTest, MapsPortNamesToTheLibrarysNumbers)
 {
     struct TCase {
         std::string name;

@@ -40,14 +40,14 @@ void ExpectUnusable(TRCPV11Library& library)
     }
 }
 
-TEST(TRCPV11LibraryTest, MissingLibraryAnswersLikeAnEmptyPortHandle)
+TEST(RCPV11LibraryTest, MissingLibraryAnswersLikeAnEmptyPortHandle)
 {
     TRCPV11Library library("/nonexistent/" + std::string(TRCPV11Library::FileName));
     EXPECT_THAT(library.LoadError(), HasSubstr("/nonexistent/libRCPV11_VCDLL.so"));
     ExpectUnusable(library);
 }
 
-TEST(TRCPV11LibraryTest, LibraryMissingAFunctionIsNotUsedAtAll)
+TEST(RCPV11LibraryTest, LibraryMissingAFunctionIsNotUsedAtAll)
 {
     TRCPV11Library library(PARTIAL_PRINTER_LIBRARY);
     EXPECT_EQ(library.LoadError(), "missing function CommClose");
@@ -55,9 +55,9 @@ TEST(TRCPV11LibraryTest, LibraryMissingAFunctionIsNotUsedAtAll)
     ExpectUnusable(library);
 }
 
-class TDriverWithoutLibraryTest : public TProcessObjectsTest { };
+class DriverWithoutLibraryTest : public TProcessObjectsTest { };
 
-TEST_F(TDriverWithoutLibraryTest, EveryOperationFailsWithItsLogLine)
+TEST_F(DriverWithoutLibraryTest, EveryOperationFailsWithItsLogLine)
 {
     TRCPV11Library library("/nonexistent/lib.so");
     TTRWGII2010DMember device(library);

@@ -20,7 +20,7 @@ namespace {
 const std::string kKey = "\"A3B19C07E2D4\"";
 const std::string kNoCardText = "No target card(only when using a no card status command)C";
 
-class TDriverTest : public TProcessObjectsTest {
+class TRWGII2010DMemberTest : public TProcessObjectsTest {
 protected:
     // Opens the port (handle 7) and forgets the calls and lines it made.
     void OpenPort()
@@ -66,7 +66,7 @@ const std::string kSampleContent = Gbk("\r\n当前消费:100\r\n卡内余额:300
 
 // --- Port -------------------------------------------------------------------
 
-TEST_F(TDriverTest, OpenPortPassesPortNumberAndBaudRateOfTheOptions)
+TEST_F(TRWGII2010DMemberTest, OpenPortPassesPortNumberAndBaudRateOfTheOptions)
 {
     struct TCase {
         std::string portName;
@@ -91,7 +91,7 @@ TEST_F(TDriverTest, OpenPortPassesPortNumberAndBaudRateOfTheOptions)
     }
 }
 
-TEST_F(TDriverTest, OpenPortWithoutHandleFailsAndLogsIt)
+TEST_F(TRWGII2010DMemberTest, OpenPortWithoutHandleFailsAndLogsIt)
 {
     Library.Script("CommOpen", {0});
     EXPECT_FALSE(Device.OpenPort());
@@ -103,7 +103,7 @@ TEST_F(TDriverTest, OpenPortWithoutHandleFailsAndLogsIt)
     EXPECT_EQ(Library.Calls()[1], "CardInOver(0,15)");
 }
 
-TEST_F(TDriverTest, OpeningAnOpenPortAgainClosesItFirst)
+TEST_F(TRWGII2010DMemberTest, OpeningAnOpenPortAgainClosesItFirst)
 {
     EXPECT_TRUE(Device.OpenPort());
     Library.Script("CommOpen", {9});
@@ -116,7 +116,7 @@ TEST_F(TDriverTest, OpeningAnOpenPortAgainClosesItFirst)
     EXPECT_THAT(Lines(), ElementsAre("打开串口成功.", "打开串口成功.", "串口关闭成功.", "打开串口成功."));
 }
 
-TEST_F(TDriverTest, ClosePortJudgesTheLowestByteOnly)
+TEST_F(TRWGII2010DMemberTest, ClosePortJudgesTheLowestByteOnly)
 {
     struct TCase {
         int32_t result;
@@ -137,7 +137,7 @@ TEST_F(TDriverTest, ClosePortJudgesTheLowestByteOnly)
             "打开串口成功.", "串口关闭失败."));
 }
 
-TEST_F(TDriverTest, ResetSucceedsOnlyOnStatus32AndLogsNoStatusText)
+TEST_F(TRWGII2010DMemberTest, ResetSucceedsOnlyOnStatus32AndLogsNoStatusText)
 {
     OpenPort();
     Library.Script("Reset", {32, 56});
@@ -149,7 +149,7 @@ TEST_F(TDriverTest, ResetSucceedsOnlyOnStatus32AndLogsNoStatusText)
 
 // --- Write and read --------------------------------------------------------
 
-TEST_F(TDriverTest, WriteCardIsOneTransactionOnTheBlockOfTheMoment)
+TEST_F(TRWGII2010DMemberTest, WriteCardIsOneTransactionOnTheBlockOfTheMoment)
 {
     OpenPort();
     EXPECT_TRUE(Device.WriteCard("00012345", Gbk("张三"), "2030-01-01", "100", 11));
@@ -161,7 +161,7 @@ TEST_F(TDriverTest, WriteCardIsOneTransactionOnTheBlockOfTheMoment)
     EXPECT_THAT(Lines(), ElementsAre("写数据块成功.卡号:00012345", "写数据块成功.卡号: 42"));
 }
 
-TEST_F(TDriverTest, WriteStaysSuccessfulWhenOnlyTheEjectFails)
+TEST_F(TRWGII2010DMemberTest, WriteStaysSuccessfulWhenOnlyTheEjectFails)
 {
     OpenPort();
     Library.Script("Dischange", {56});
@@ -169,7 +169,7 @@ TEST_F(TDriverTest, WriteStaysSuccessfulWhenOnlyTheEjectFails)
     EXPECT_THAT(Lines(), ElementsAre("写数据块成功.卡号:00012345", "出卡失败:Card jam B"));
 }
 
-TEST_F(TDriverTest, FailedWriteStepsStillEjectTheCard)
+TEST_F(TRWGII2010DMemberTest, FailedWriteStepsStillEjectTheCard)
 {
     struct TCase {
         std::string failing;
@@ -203,7 +203,7 @@ TEST_F(TDriverTest, FailedWriteStepsStillEjectTheCard)
     }
 }
 
-TEST_F(TDriverTest, ReadCardGivesOnlyTheCardNumber)
+TEST_F(TRWGII2010DMemberTest, ReadCardGivesOnlyTheCardNumber)
 {
     OpenPort();
     Library.ReadData = std::string("00012345\0garbage", 16);
@@ -222,7 +222,7 @@ TEST_F(TDriverTest, ReadCardGivesOnlyTheCardNumber)
     EXPECT_THAT(Lines(), ElementsAre("读卡成功.卡号:00012345"));
 }
 
-TEST_F(TDriverTest, ReadOfAFullBlockWithoutZeroByteEndsAtTheBlock)
+TEST_F(TRWGII2010DMemberTest, ReadOfAFullBlockWithoutZeroByteEndsAtTheBlock)
 {
     OpenPort();
     // The zero-filled buffer ends the text where the library stopped writing.
@@ -232,7 +232,7 @@ TEST_F(TDriverTest, ReadOfAFullBlockWithoutZeroByteEndsAtTheBlock)
     EXPECT_EQ(cardNo, "0123456789ABCDEF");
 }
 
-TEST_F(TDriverTest, FailedReadLeavesEveryOutputEmptyAndEjects)
+TEST_F(TRWGII2010DMemberTest, FailedReadLeavesEveryOutputEmptyAndEjects)
 {
     struct TCase {
         std::string failing;
@@ -256,7 +256,7 @@ TEST_F(TDriverTest, FailedReadLeavesEveryOutputEmptyAndEjects)
     }
 }
 
-TEST(TStatusTextTest, KnowsTheTableAndNothingElse)
+TEST(StatusTextTest, KnowsTheTableAndNothingElse)
 {
     struct TCase {
         int32_t code;
@@ -284,7 +284,7 @@ TEST(TStatusTextTest, KnowsTheTableAndNothingElse)
 
 // --- Printing --------------------------------------------------------------
 
-TEST_F(TDriverTest, PrintsTheSampleContentAtTheTop)
+TEST_F(TRWGII2010DMemberTest, PrintsTheSampleContentAtTheTop)
 {
     OpenPort();
     EXPECT_TRUE(Device.PrintCard("88888888", kSampleContent));
@@ -294,7 +294,7 @@ TEST_F(TDriverTest, PrintsTheSampleContentAtTheTop)
     EXPECT_THAT(Lines(), ElementsAre("当前消费:100", "卡内余额:300", "擦除打印成功."));
 }
 
-TEST_F(TDriverTest, PrintsTheAdvertisingTextAtYStateWithThePrintMode)
+TEST_F(TRWGII2010DMemberTest, PrintsTheAdvertisingTextAtYStateWithThePrintMode)
 {
     MemberOption->Adtext = Gbk("欢迎光临|Velmora酒店");
     MemberOption->YState = 300;
@@ -306,7 +306,7 @@ TEST_F(TDriverTest, PrintsTheAdvertisingTextAtYStateWithThePrintMode)
             TextCall(300, Gbk("欢迎光临\r\nVelmora酒店"), 2), "ErasePrintDischarge(7,1,1,1,15)"));
 }
 
-TEST_F(TDriverTest, EmptyContentStillSendsAnEmptyText)
+TEST_F(TRWGII2010DMemberTest, EmptyContentStillSendsAnEmptyText)
 {
     OpenPort();
     EXPECT_TRUE(Device.PrintCard("1", " \r\n\t"));
@@ -314,7 +314,7 @@ TEST_F(TDriverTest, EmptyContentStillSendsAnEmptyText)
     EXPECT_THAT(Lines(), ElementsAre("擦除打印成功."));
 }
 
-TEST_F(TDriverTest, BlankLinesAreLoggedAndPrintedAsTheyWereWritten)
+TEST_F(TRWGII2010DMemberTest, BlankLinesAreLoggedAndPrintedAsTheyWereWritten)
 {
     OpenPort();
     EXPECT_TRUE(Device.PrintCard("1", "one\r\n\r\ntwo\n\nthree"));
@@ -322,7 +322,7 @@ TEST_F(TDriverTest, BlankLinesAreLoggedAndPrintedAsTheyWereWritten)
     EXPECT_THAT(Lines(), ElementsAre("one", "", "two", "three", "擦除打印成功."));
 }
 
-TEST_F(TDriverTest, RowlenOfTheMomentCutsLinesAndBelowOnePrintsThemWhole)
+TEST_F(TRWGII2010DMemberTest, RowlenOfTheMomentCutsLinesAndBelowOnePrintsThemWhole)
 {
     OpenPort();
     const std::string line = "1234567890";
@@ -338,7 +338,7 @@ TEST_F(TDriverTest, RowlenOfTheMomentCutsLinesAndBelowOnePrintsThemWhole)
     EXPECT_EQ(calls[10], TextCall(23, "1234567890\r\n"));
 }
 
-TEST_F(TDriverTest, FailedSendsNameBothTextsAndEjectTheCardUnprinted)
+TEST_F(TRWGII2010DMemberTest, FailedSendsNameBothTextsAndEjectTheCardUnprinted)
 {
     struct TCase {
         std::string adtext;
@@ -367,7 +367,7 @@ TEST_F(TDriverTest, FailedSendsNameBothTextsAndEjectTheCardUnprinted)
     }
 }
 
-TEST_F(TDriverTest, PrintStopsAtAFailedCardInOrBufferClearAndEjects)
+TEST_F(TRWGII2010DMemberTest, PrintStopsAtAFailedCardInOrBufferClearAndEjects)
 {
     struct TCase {
         std::string failing;
@@ -394,7 +394,7 @@ TEST_F(TDriverTest, PrintStopsAtAFailedCardInOrBufferClearAndEjects)
     }
 }
 
-TEST_F(TDriverTest, FailedErasePrintEjectIsLoggedAndNotRepeated)
+TEST_F(TRWGII2010DMemberTest, FailedErasePrintEjectIsLoggedAndNotRepeated)
 {
     OpenPort();
     Library.Script("ErasePrintDischarge", {64});
@@ -405,7 +405,7 @@ TEST_F(TDriverTest, FailedErasePrintEjectIsLoggedAndNotRepeated)
 
 // --- Options dialog --------------------------------------------------------
 
-TEST_F(TDriverTest, ShowOptionsShowsTheRegisteredDialog)
+TEST_F(TRWGII2010DMemberTest, ShowOptionsShowsTheRegisteredDialog)
 {
     Device.ShowOptions();
     int shown = 0;
@@ -419,7 +419,7 @@ TEST_F(TDriverTest, ShowOptionsShowsTheRegisteredDialog)
 
 // --- Through the request path ---------------------------------------------
 
-TEST_F(TDriverTest, ConcurrentRequestsRunWholeTransactionsOneAfterAnother)
+TEST_F(TRWGII2010DMemberTest, ConcurrentRequestsRunWholeTransactionsOneAfterAnother)
 {
     Library.CallTime = std::chrono::milliseconds(2);
     OpenPort();

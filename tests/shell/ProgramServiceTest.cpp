@@ -78,7 +78,8 @@ TEST(ProgramServiceTest, CommandLineAnswersHelpAndVersionWithoutStartingAndRefus
     for (const auto& c : cases) {
         SCOPED_TRACE(c.argument);
         const uint16_t port = FreePort();
-        TRunningProgram program(port);
+        TRunningProgram program(port, "LogKeepDays=1\r\n");
+        WriteFileBytes(program.Dir() + "20200101.LOG", "old\r\n");
         // An X display that is not there: answering needs none.
         if (c.exitCode == 0) {
             program.Environment().insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
@@ -89,7 +90,8 @@ TEST(ProgramServiceTest, CommandLineAnswersHelpAndVersionWithoutStartingAndRefus
         const std::string out = program.Process().readAllStandardOutput().toStdString();
         EXPECT_EQ(out.substr(0, c.out.size()), c.out);
         EXPECT_NE(program.StandardError().find(c.err), std::string::npos) << program.StandardError();
-        EXPECT_EQ(program.Log(), "");
+        // Nothing started: no log written, none removed, nothing listening.
+        EXPECT_EQ(program.Log(), "old\r\n");
         EXPECT_FALSE(Exchange(port, ReadRequest()).Connected);
     }
 }

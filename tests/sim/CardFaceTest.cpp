@@ -14,7 +14,7 @@ namespace {
 
 // Text is rendered only with a QGuiApplication; the program's window has
 // one, the tests make one (offscreen).
-class TCardFaceTest : public ::testing::Test {
+class CardFaceTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
@@ -40,9 +40,9 @@ protected:
     static std::unique_ptr<QGuiApplication> s_app;
 };
 
-std::unique_ptr<QGuiApplication> TCardFaceTest::s_app;
+std::unique_ptr<QGuiApplication> CardFaceTest::s_app;
 
-TEST_F(TCardFaceTest, EachPrintedLineHasItsOwnPosition)
+TEST_F(CardFaceTest, EachPrintedLineHasItsOwnPosition)
 {
     const std::vector<TPrintedText> texts = {
         {0, 23, Gbk("当前消费:100\r\n\r\n卡内余额:300\r\n")},
@@ -60,7 +60,7 @@ TEST_F(TCardFaceTest, EachPrintedLineHasItsOwnPosition)
     EXPECT_EQ(CardFace::Text(lines), "y=23\t当前消费:100\ny=47\t\ny=71\t卡内余额:300\ny=350\tA\ny=374\tB\n");
 }
 
-TEST_F(TCardFaceTest, RendersChineseTextInItsLinesOnly)
+TEST_F(CardFaceTest, RendersChineseTextInItsLinesOnly)
 {
     const QImage image = CardFace::Render(CardFace::Lines({{0, 23, Gbk("当前消费:100\r\n\r\n欢迎")}}));
     ASSERT_EQ(image.size(), QSize(CardFace::Width, CardFace::Height));
@@ -74,7 +74,7 @@ TEST_F(TCardFaceTest, RendersChineseTextInItsLinesOnly)
     EXPECT_NE(image.copy(0, 23, 200, 24), other.copy(0, 23, 200, 24));
 }
 
-TEST_F(TCardFaceTest, SaveWritesTextAndAReadablePicture)
+TEST_F(CardFaceTest, SaveWritesTextAndAReadablePicture)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());

@@ -19,7 +19,7 @@ namespace {
 constexpr int32_t kOk = 32;
 const char* const kKey = TSimulatedPrinter::AccessKey;
 
-class TSimulatedPrinterTest : public ::testing::Test {
+class SimulatedPrinterTest : public ::testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(m_dir.isValid()); }
 
@@ -52,7 +52,7 @@ protected:
     TSimulatedPrinter Printer {Folder()};
 };
 
-TEST_F(TSimulatedPrinterTest, OpensUsbAndSerialPortsAtTheKnownRates)
+TEST_F(SimulatedPrinterTest, OpensUsbAndSerialPortsAtTheKnownRates)
 {
     struct TCase {
         int32_t port;
@@ -81,7 +81,7 @@ TEST_F(TSimulatedPrinterTest, OpensUsbAndSerialPortsAtTheKnownRates)
     }
 }
 
-TEST_F(TSimulatedPrinterTest, APortOpensOnceUntilItIsClosed)
+TEST_F(SimulatedPrinterTest, APortOpensOnceUntilItIsClosed)
 {
     const int32_t first = OpenUsb();
     EXPECT_EQ(Printer.CommOpen(100, 0), 0);
@@ -92,7 +92,7 @@ TEST_F(TSimulatedPrinterTest, APortOpensOnceUntilItIsClosed)
     EXPECT_NE(second, first);
 }
 
-TEST_F(TSimulatedPrinterTest, CallsOnAHandleThatIsNotOpenGiveStatus1)
+TEST_F(SimulatedPrinterTest, CallsOnAHandleThatIsNotOpenGiveStatus1)
 {
     const int32_t handle = OpenUsb();
     ASSERT_EQ(Printer.CommClose(handle), 1);
@@ -110,7 +110,7 @@ TEST_F(TSimulatedPrinterTest, CallsOnAHandleThatIsNotOpenGiveStatus1)
     EXPECT_EQ(Ini("Card", "Inside"), "0");
 }
 
-TEST_F(TSimulatedPrinterTest, TheCardGoesInAndOutAndKeepsItsBlocks)
+TEST_F(SimulatedPrinterTest, TheCardGoesInAndOutAndKeepsItsBlocks)
 {
     const int32_t h = OpenUsb();
     EXPECT_EQ(Printer.Dischange(h, 1, 15), 34) << "nothing inside to eject";
@@ -135,7 +135,7 @@ TEST_F(TSimulatedPrinterTest, TheCardGoesInAndOutAndKeepsItsBlocks)
     EXPECT_STREQ(buffer.data(), "") << "a block never written is empty";
 }
 
-TEST_F(TSimulatedPrinterTest, WithoutACardAtTheSlotNothingGoesIn)
+TEST_F(SimulatedPrinterTest, WithoutACardAtTheSlotNothingGoesIn)
 {
     const int32_t h = OpenUsb();
     SetIni("Card", "Present", "0");
@@ -145,7 +145,7 @@ TEST_F(TSimulatedPrinterTest, WithoutACardAtTheSlotNothingGoesIn)
     EXPECT_EQ(Printer.Dischange(h, 1, 15), 34);
 }
 
-TEST_F(TSimulatedPrinterTest, RfidCallsCheckKeyBlockAndData)
+TEST_F(SimulatedPrinterTest, RfidCallsCheckKeyBlockAndData)
 {
     const int32_t h = OpenUsb();
     ASSERT_EQ(Printer.CardInOver(h, 15), kOk);
@@ -183,7 +183,7 @@ TEST_F(TSimulatedPrinterTest, RfidCallsCheckKeyBlockAndData)
     EXPECT_EQ(Printer.RfidCardRequestAndReadData(h, 1, 0, kKey, nullptr, 15), 65);
 }
 
-TEST_F(TSimulatedPrinterTest, BlocksKeepBlanksQuotesAndChineseBytes)
+TEST_F(SimulatedPrinterTest, BlocksKeepBlanksQuotesAndChineseBytes)
 {
     const int32_t h = OpenUsb();
     ASSERT_EQ(Printer.CardInOver(h, 15), kOk);
@@ -195,7 +195,7 @@ TEST_F(TSimulatedPrinterTest, BlocksKeepBlanksQuotesAndChineseBytes)
     }
 }
 
-TEST_F(TSimulatedPrinterTest, ReadWritesAtMostSixteenBytesAndAZero)
+TEST_F(SimulatedPrinterTest, ReadWritesAtMostSixteenBytesAndAZero)
 {
     const int32_t h = OpenUsb();
     ASSERT_EQ(Printer.CardInOver(h, 15), kOk);
@@ -206,7 +206,7 @@ TEST_F(TSimulatedPrinterTest, ReadWritesAtMostSixteenBytesAndAZero)
     EXPECT_EQ(std::string(buffer.data(), 18), std::string("ABCDEFGHIJKLMNOP\0#", 18));
 }
 
-TEST_F(TSimulatedPrinterTest, AFaultAnswersEveryCallUntilItIsRemoved)
+TEST_F(SimulatedPrinterTest, AFaultAnswersEveryCallUntilItIsRemoved)
 {
     const int32_t h = OpenUsb();
     SetIni("Faults", "CardInOver", "56");
@@ -224,7 +224,7 @@ TEST_F(TSimulatedPrinterTest, AFaultAnswersEveryCallUntilItIsRemoved)
     EXPECT_EQ(Printer.CommClose(h), 0);
 }
 
-TEST_F(TSimulatedPrinterTest, ACallWhileAnotherRunsOnThePortIsRefused)
+TEST_F(SimulatedPrinterTest, ACallWhileAnotherRunsOnThePortIsRefused)
 {
     const int32_t h = OpenUsb();
     SetIni("Faults", "DelayMs", "300");
@@ -236,7 +236,7 @@ TEST_F(TSimulatedPrinterTest, ACallWhileAnotherRunsOnThePortIsRefused)
     EXPECT_EQ(Printer.Reset(h, 15), kOk) << "the port is free again";
 }
 
-TEST_F(TSimulatedPrinterTest, PrintingWritesTheFaceAndEjects)
+TEST_F(SimulatedPrinterTest, PrintingWritesTheFaceAndEjects)
 {
     const int32_t h = OpenUsb();
     WriteFileBytes(Folder() + "CardFace.png", "an older card");
@@ -256,7 +256,7 @@ TEST_F(TSimulatedPrinterTest, PrintingWritesTheFaceAndEjects)
     EXPECT_EQ(Printer.ErasePrintDischarge(h, 1, 1, 1, 15), 34) << "the card is out";
 }
 
-TEST_F(TSimulatedPrinterTest, ThePrintBufferHoldsFourKilobytesUntilCleared)
+TEST_F(SimulatedPrinterTest, ThePrintBufferHoldsFourKilobytesUntilCleared)
 {
     const int32_t h = OpenUsb();
     const std::string text(TSimulatedPrinter::PrintBufferBytes, 'x');
@@ -269,7 +269,7 @@ TEST_F(TSimulatedPrinterTest, ThePrintBufferHoldsFourKilobytesUntilCleared)
         << "a reset empties the buffer too";
 }
 
-TEST_F(TSimulatedPrinterTest, TextLengthMustMatchTheText)
+TEST_F(SimulatedPrinterTest, TextLengthMustMatchTheText)
 {
     const int32_t h = OpenUsb();
     EXPECT_EQ(Printer.PrintCharacterDataSetting(h, 0, 0, 0, "abc", 4, 15), 65);

@@ -8,7 +8,7 @@
 
 namespace {
 
-TEST(TSimulatorLibraryTest, ExportsTheTenFunctionsItsMarkerAndNothingElse)
+TEST(SimulatorLibraryTest, ExportsTheTenFunctionsItsMarkerAndNothingElse)
 {
     void* handle = dlopen(SIMULATOR_LIBRARY, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(handle, nullptr) << dlerror();

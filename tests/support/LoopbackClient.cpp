@@ -91,3 +91,15 @@ std::string Framed(const std::string& utf8Request)
     framed.push_back('\0');
     return framed;
 }
+
+bool WaitUntilListening(uint16_t port, int timeoutMs)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!TLoopbackClient(port).Connected()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}

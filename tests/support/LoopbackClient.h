@@ -42,5 +42,8 @@ private:
 TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize = 0, int timeoutMs = 10000,
     bool shutdownSending = false);
 
+// Waits up to timeoutMs until something accepts connections on 127.0.0.1:port.
+bool WaitUntilListening(uint16_t port, int timeoutMs = 10000);
+
 // A UTF-8 request text with its zero byte.
 std::string Framed(const std::string& utf8Request);

@@ -12,6 +12,7 @@
 #include <asio.hpp>
 
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -109,7 +110,47 @@ TEST_F(MemberClientTest, UsageErrorsSayWhereToLook)
     EXPECT_EQ(Err, "member-client: 'write' needs --card-no\nTry 'member-client --help' for more information.\n");
     EXPECT_EQ(Run({"--help"}), kExitSuccess);
     EXPECT_TRUE(Out.starts_with("Usage: member-client COMMAND [OPTION]...\n"));
+    EXPECT_EQ(Run({"--version"}), kExitSuccess);
+    EXPECT_EQ(Out, "member-client " MEMBER_VERSION "\n");
 }
+
+// Sends one reply to the first connection on a thread of its own. The
+// thread is released and joined when the server goes, even when no client
+// ever came, so a failing test leaves nothing waiting on it.
+class TAnsweringServer {
+public:
+    explicit TAnsweringServer(std::string reply)
+        : m_acceptor(m_io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0))
+        , m_thread([this, reply = std::move(reply)] {
+            asio::error_code error;
+            asio::ip::tcp::socket socket = m_acceptor.accept(error);
+            if (!error) {
+                asio::write(socket, asio::buffer(reply), error);
+            }
+        })
+    {
+    }
+
+    ~TAnsweringServer()
+    {
+        // Ends an accept still waiting; after a real client this connection
+        // just stays in the backlog.
+        asio::error_code error;
+        asio::ip::tcp::socket release(m_io);
+        release.connect(m_acceptor.local_endpoint(), error);
+        m_thread.join();
+    }
+
+    TAnsweringServer(const TAnsweringServer&) = delete;
+    TAnsweringServer& operator=(const TAnsweringServer&) = delete;
+
+    std::string Port() const { return std::to_string(m_acceptor.local_endpoint().port()); }
+
+private:
+    asio::io_context m_io;
+    asio::ip::tcp::acceptor m_acceptor;
+    std::thread m_thread;
+};
 
 TEST(MemberClientConnectionTest, NoServerIsAConnectionError)
 {
@@ -152,19 +193,12 @@ TEST(MemberClientConnectionTest, AnAnswerThatIsNoResponse)
             "member-client: unknown result code '201'\n"},
     };
     for (const auto& c : cases) {
-        asio::io_context io;
-        asio::ip::tcp::acceptor server(io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
-        const auto port = std::to_string(server.local_endpoint().port());
-        std::thread answer([&] {
-            asio::ip::tcp::socket socket = server.accept();
-            asio::write(socket, asio::buffer(c.Reply));
-        });
+        const TAnsweringServer server(c.Reply);
         std::istringstream in;
         std::ostringstream out;
         std::ostringstream err;
-        EXPECT_EQ(RunMemberClient({"read", "--port", port}, in, out, err), kExitBadResponse);
+        EXPECT_EQ(RunMemberClient({"read", "--port", server.Port()}, in, out, err), kExitBadResponse);
         EXPECT_EQ(err.str(), c.Message);
-        answer.join();
     }
 }
 
