@@ -19,7 +19,8 @@
 
 namespace {
 
-const char* const kJsonWrite = R"({"requestId":1,"cardNo":"00012345","expireDate":"2030-12-31","guestName":"张三","score":"100"})";
+const char* const kJsonWrite
+    = R"({"requestId":1,"cardNo":"00012345","expireDate":"2030-12-31","guestName":"张三","score":"100"})";
 
 double Median(std::vector<double> values)
 {
@@ -70,7 +71,8 @@ void RunHttpBench(size_t requestsPerRun, unsigned rounds)
     std::string tcpRequest = BenchRequests::Write;
     tcpRequest.push_back('\0');
     const std::string body = kJsonWrite;
-    const std::string httpRequest = "POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(http.LocalPort())
+    const std::string httpRequest
+        = "POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(http.LocalPort())
         + "\r\nContent-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
     if (RunLoad(http.LocalPort(), httpRequest, 1, 1, false, HttpCardAnswer).Answered != 1) {
         throw std::runtime_error("the HTTP API did not answer the benchmark's write");

@@ -35,8 +35,9 @@ TEST_F(HttpOptionTest, DefaultsKeepTheApiOff)
 
 TEST_F(HttpOptionTest, ValuesFollowTheFileRules)
 {
-    const THttpOption option = Loaded("[httpoption]\r\nenabled=1\r\nPort=0x22C4\r\nBindAddress = 0.0.0.0 \r\n"
-                                      "AllowedOrigins=https://pms.example.com, http://127.0.0.1:9000\r\nToken=k9-Zq_7\r\n");
+    const THttpOption option
+        = Loaded("[httpoption]\r\nenabled=1\r\nPort=0x22C4\r\nBindAddress = 0.0.0.0 \r\n"
+                 "AllowedOrigins=https://pms.example.com, http://127.0.0.1:9000\r\nToken=k9-Zq_7\r\n");
     EXPECT_TRUE(option.Enabled);
     EXPECT_EQ(option.Port, 8900);
     EXPECT_EQ(option.BindAddress, "0.0.0.0");

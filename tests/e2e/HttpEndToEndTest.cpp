@@ -32,7 +32,8 @@ namespace {
 using TFields = std::map<std::string, std::string>;
 
 const char* const kFields[] = {"resultCode", "resultMessage", "cardNo", "expireDate", "guestName", "score", "password"};
-const char* const kElements[] = {"ResultCode", "ResultMessage", "CardNo", "ExpireDate", "GuestName", "Score", "Password"};
+const char* const kElements[]
+    = {"ResultCode", "ResultMessage", "CardNo", "ExpireDate", "GuestName", "Score", "Password"};
 
 TFields TcpFields(const std::string& reply)
 {
@@ -114,7 +115,8 @@ TEST_F(HttpEndToEndTest, WriteReadAndPrintAnswerWhatTheTcpProtocolAnswers)
         const char* Xml;
     };
     const TCase cases[] = {
-        {"/v1/cards/write", R"({"requestId":1,"cardNo":"00012345","expireDate":"2027-12-31","guestName":"张三","score":"100"})",
+        {"/v1/cards/write",
+            R"({"requestId":1,"cardNo":"00012345","expireDate":"2027-12-31","guestName":"张三","score":"100"})",
             "<Request type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>00012345</CardNo><ExpireDate>2027-12-31"
             "</ExpireDate><GuestName>张三</GuestName><Score>100</Score></Request>"},
         {"/v1/cards/read", R"({"inputPassword":false})",
@@ -230,7 +232,8 @@ public:
                 {QStringLiteral("goog:chromeOptions"),
                     QJsonObject {{QStringLiteral("binary"), QStringLiteral(CHROMIUM_PROGRAM)},
                         {QStringLiteral("args"), arguments}}}}}};
-        const QJsonObject session = Call("POST", "/session", QJsonObject {{QStringLiteral("capabilities"), capabilities}});
+        const QJsonObject session
+            = Call("POST", "/session", QJsonObject {{QStringLiteral("capabilities"), capabilities}});
         m_session = session.value(QStringLiteral("sessionId")).toString().toStdString();
         if (m_session.empty()) {
             why = QJsonDocument(session).toJson().toStdString() + m_driver.readAll().toStdString();
@@ -256,7 +259,8 @@ public:
     std::string Evaluate(const std::string& script)
     {
         return Call("POST", SessionPath("/execute/sync"),
-            QJsonObject {{QStringLiteral("script"), QString::fromStdString(script)}, {QStringLiteral("args"), QJsonArray()}})
+            QJsonObject {
+                {QStringLiteral("script"), QString::fromStdString(script)}, {QStringLiteral("args"), QJsonArray()}})
             .toVariantMap()
             .value(QStringLiteral("value"))
             .toString()
@@ -295,7 +299,8 @@ private:
 // The demo page's result once its request has ended: "state|text".
 std::string AwaitResult(TBrowser& browser)
 {
-    const std::string script = "const r = document.getElementById('result'); return r.dataset.state + '|' + r.textContent;";
+    const std::string script
+        = "const r = document.getElementById('result'); return r.dataset.state + '|' + r.textContent;";
     QElapsedTimer clock;
     clock.start();
     std::string result;

@@ -38,8 +38,8 @@ constexpr TRoute kRoutes[] = {
 
 const TRoute* FindRoute(std::string_view path)
 {
-    const auto* route = std::find_if(
-        std::begin(kRoutes), std::end(kRoutes), [path](const TRoute& r) { return r.Path == path; });
+    const auto* route
+        = std::find_if(std::begin(kRoutes), std::end(kRoutes), [path](const TRoute& r) { return r.Path == path; });
     return route == std::end(kRoutes) ? nullptr : route;
 }
 
@@ -91,8 +91,7 @@ std::optional<size_t> DeclaredLength(const THttpRequest& request)
 
 // A handler coroutine run to its end on an I/O context of this thread's own;
 // the device queue hands the step's result back to that context.
-template <typename T>
-T RunHere(asio::awaitable<T> work)
+template <typename T> T RunHere(asio::awaitable<T> work)
 {
     asio::io_context io(1);
     std::future<T> result = asio::co_spawn(io, std::move(work), asio::use_future);

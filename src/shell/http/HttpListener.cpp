@@ -15,8 +15,9 @@ namespace {
 
 QString Url(const std::string& address, uint16_t port)
 {
-    const QString host = address.find(':') != std::string::npos ? QStringLiteral("[%1]").arg(QString::fromStdString(address))
-                                                                 : QString::fromStdString(address);
+    const QString host = address.find(':') != std::string::npos
+        ? QStringLiteral("[%1]").arg(QString::fromStdString(address))
+        : QString::fromStdString(address);
     return QStringLiteral("http://%1:%2").arg(host).arg(port);
 }
 

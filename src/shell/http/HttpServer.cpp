@@ -82,8 +82,8 @@ THttpServer::THttpServer(std::shared_ptr<const THttpApi> api)
     // Only card requests get here. The body is read here rather than by the
     // library, which does not hold a chunked or compressed body to its
     // payload limit.
-    server.Post(".*",
-        [api = m_api](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+    server.Post(
+        ".*", [api = m_api](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
             THttpRequest request = ApiRequest(req);
             bool tooLong = false;
             const bool read = reader([&](const char* data, size_t length) {
@@ -109,10 +109,11 @@ THttpServer::THttpServer(std::shared_ptr<const THttpApi> api)
             Apply(api->TransportError(ApiRequest(req), res.status), res);
         }
     });
-    server.set_exception_handler([api = m_api](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
-        res.headers.clear();
-        Apply(api->TransportError(ApiRequest(req), 500), res);
-    });
+    server.set_exception_handler(
+        [api = m_api](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
+            res.headers.clear();
+            Apply(api->TransportError(ApiRequest(req), 500), res);
+        });
 }
 
 THttpServer::~THttpServer()

@@ -21,7 +21,8 @@ namespace {
 
 const std::string kAllowed = "https://pms.example.com";
 const char* const kFields[] = {"resultCode", "resultMessage", "cardNo", "expireDate", "guestName", "score", "password"};
-const char* const kElements[] = {"ResultCode", "ResultMessage", "CardNo", "ExpireDate", "GuestName", "Score", "Password"};
+const char* const kElements[]
+    = {"ResultCode", "ResultMessage", "CardNo", "ExpireDate", "GuestName", "Score", "Password"};
 
 THttpRequest Request(const std::string& method, const std::string& path, const std::string& body = "",
     THttpHeaders headers = {{"Host", "127.0.0.1:8884"}, {"Content-Type", "application/json"}})
@@ -134,7 +135,8 @@ TEST_F(HttpApiTest, CardAnswersCarryTheTcpValuesAndLogTheSameLines)
             "<r type=\"PrintMemberCard\"><RequestID>8</RequestID><CardNo>9</CardNo>"
             "<Content>&#13;\n当前消费:100&#13;\n卡内余额:300</Content></r>"},
     };
-    m_device.ReadCardNo = "0001\x01" "2345";
+    m_device.ReadCardNo = "0001\x01"
+                          "2345";
     m_device.ReadGuestName = Gbk("李四");
     for (const bool result : {true, false}) {
         m_device.Result = result;
@@ -230,28 +232,29 @@ TEST_F(HttpApiTest, UnlistedOriginsAreRefusedAndListedOnesGetCors)
     ASSERT_EQ(Log().size(), 1u);
     EXPECT_TRUE(Log().front().starts_with(Gbk("HTTP请求被拒绝: 403 'POST' '/v1/cards/write': Origin")));
 
-    const THttpAnswer preflight = Answer(With(With(Request("OPTIONS", "/v1/cards/write", "", {{"Host", "localhost:8884"}}),
-                                                  "Origin", kAllowed),
-        "Access-Control-Request-Method", "POST"));
+    const THttpAnswer preflight
+        = Answer(With(With(Request("OPTIONS", "/v1/cards/write", "", {{"Host", "localhost:8884"}}), "Origin", kAllowed),
+            "Access-Control-Request-Method", "POST"));
     EXPECT_EQ(preflight.Status, 204);
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Origin"), kAllowed);
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Methods"), "POST");
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Headers"), "Authorization, Content-Type");
     EXPECT_EQ(preflight.Header("Vary"), "Origin");
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Private-Network"), std::nullopt);
-    const THttpAnswer fromPublicSite = Answer(
-        With(With(Request("OPTIONS", "/v1/health"), "Origin", kAllowed), "Access-Control-Request-Private-Network", "true"));
+    const THttpAnswer fromPublicSite = Answer(With(
+        With(Request("OPTIONS", "/v1/health"), "Origin", kAllowed), "Access-Control-Request-Private-Network", "true"));
     EXPECT_EQ(fromPublicSite.Header("Access-Control-Allow-Methods"), "GET");
     EXPECT_EQ(fromPublicSite.Header("Access-Control-Allow-Private-Network"), "true");
 
-    const THttpAnswer foreignPreflight = Answer(With(Request("OPTIONS", "/v1/cards/write"), "Origin", "http://localhost:9999"));
+    const THttpAnswer foreignPreflight
+        = Answer(With(Request("OPTIONS", "/v1/cards/write"), "Origin", "http://localhost:9999"));
     EXPECT_EQ(foreignPreflight.Status, 403);
     EXPECT_EQ(foreignPreflight.Header("Access-Control-Allow-Origin"), std::nullopt);
     EXPECT_EQ(foreignPreflight.Header("Access-Control-Allow-Methods"), std::nullopt);
 
     // Every answer to the listed origin names it, errors included.
-    for (const THttpRequest& request : {Request("POST", "/v1/cards/write", body), Request("POST", "/v1/cards/write", "{}"),
-             Request("GET", "/v1/health"), Request("GET", "/v1/nothing")}) {
+    for (const THttpRequest& request : {Request("POST", "/v1/cards/write", body),
+             Request("POST", "/v1/cards/write", "{}"), Request("GET", "/v1/health"), Request("GET", "/v1/nothing")}) {
         const THttpAnswer answer = Answer(With(request, "Origin", kAllowed));
         EXPECT_EQ(answer.Header("Access-Control-Allow-Origin"), kAllowed) << request.Path << " " << answer.Status;
         EXPECT_EQ(answer.Header("Vary"), "Origin");
@@ -277,7 +280,8 @@ TEST_F(HttpApiTest, HostMustNameTheServer)
 TEST_F(HttpApiTest, TokenIsRequiredWhenSet)
 {
     const std::string token = "k9-Zq_7";
-    const THttpRequest write = Request("POST", "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})");
+    const THttpRequest write
+        = Request("POST", "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})");
     for (const char* authorization : {"", "Bearer k9-Zq_", "Bearer k9-Zq_77", "Basic k9-Zq_7", "k9-Zq_7"}) {
         const THttpAnswer answer = Answer(With(write, "Authorization", authorization), token);
         EXPECT_EQ(answer.Status, 401) << authorization;
@@ -301,8 +305,10 @@ TEST_F(HttpApiTest, TokenIsRequiredWhenSet)
 // without a preflight never reaches the printer.
 TEST_F(HttpApiTest, OnlyUncompressedJsonPostsReachTheDevice)
 {
-    const THttpRequest write = Request("POST", "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})");
-    for (const char* type : {"text/plain", "application/x-www-form-urlencoded", "multipart/form-data; boundary=b", ""}) {
+    const THttpRequest write
+        = Request("POST", "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})");
+    for (const char* type :
+        {"text/plain", "application/x-www-form-urlencoded", "multipart/form-data; boundary=b", ""}) {
         EXPECT_EQ(Answer(With(write, "Content-Type", type)).Status, 415) << type;
     }
     EXPECT_EQ(Answer(With(write, "Content-Encoding", "gzip")).Status, 415);
@@ -354,7 +360,8 @@ TEST_F(HttpApiTest, RequestsQueuedWhenTheProgramStopsAnswer503AndWriteNothing)
     {
         const TDeviceTurn busy(DeviceQueue);
         request = std::thread([&] {
-            answer = Answer(Request("POST", "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})"));
+            answer = Answer(
+                Request("POST", "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})"));
         });
         while (DeviceQueue.Queued() < 2) {
             std::this_thread::yield();
@@ -377,8 +384,9 @@ TEST_F(HttpApiTest, HealthAndOpenApi)
     const THttpAnswer health = Answer(Request("GET", "/v1/health"));
     EXPECT_EQ(health.Status, 200);
     EXPECT_EQ(Json(health),
-        QJsonDocument::fromJson(R"({"status":"ok","version":")" MEMBER_VERSION R"(","memberPort":8883,"listening":true,)"
-                                R"("printerLibrary":"simulator","portOpen":true,"queued":2,"answeredToday":41,"failedToday":3})")
+        QJsonDocument::fromJson(
+            R"({"status":"ok","version":")" MEMBER_VERSION R"(","memberPort":8883,"listening":true,)"
+            R"("printerLibrary":"simulator","portOpen":true,"queued":2,"answeredToday":41,"failedToday":3})")
             .object());
 
     const THttpAnswer description = Answer(Request("GET", "/v1/openapi.json"));
@@ -398,7 +406,8 @@ TEST_F(HttpApiTest, HealthAndOpenApi)
     }
     // Every reference points at something the document defines.
     const QJsonObject components = root.value(QStringLiteral("components")).toObject();
-    for (const QString& reference : QString::fromStdString(description.Body).split(QStringLiteral("\"$ref\":\"#/components/")).mid(1)) {
+    for (const QString& reference :
+        QString::fromStdString(description.Body).split(QStringLiteral("\"$ref\":\"#/components/")).mid(1)) {
         const QStringList parts = reference.left(reference.indexOf(u'"')).split(u'/');
         ASSERT_EQ(parts.size(), 2);
         EXPECT_TRUE(components.value(parts[0]).toObject().contains(parts[1])) << parts.join(u'/').toStdString();

@@ -106,8 +106,8 @@ TEST_F(HttpListenerTest, AnOpenAddressWithoutATokenDoesNotListen)
     EXPECT_NE(line.find("0.0.0.0"), std::string::npos);
     EXPECT_EQ(m_pane.Lines, std::vector<std::string> {line});
     EXPECT_EQ(Log(), std::vector<std::string> {Gbk(line)});
-    EXPECT_NE(stderrText.find("HTTP API not listening: BindAddress 0.0.0.0 is not a loopback address"),
-        std::string::npos)
+    EXPECT_NE(
+        stderrText.find("HTTP API not listening: BindAddress 0.0.0.0 is not a loopback address"), std::string::npos)
         << stderrText;
     // What the status bar shows.
     const TServiceSnapshot status = ServiceStatus().Snapshot();
@@ -157,8 +157,8 @@ TEST_F(HttpListenerTest, StopAnswersQueuedRequests503AndWritesNothing)
         const TDeviceTurn busy(DeviceQueue);
         client = std::thread([&] {
             httplib::Client http("127.0.0.1", port);
-            const httplib::Result answer = http.Post("/v1/cards/write",
-                R"({"cardNo":"1","expireDate":"","guestName":"","score":""})", "application/json");
+            const httplib::Result answer = http.Post(
+                "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})", "application/json");
             status = answer ? answer->status : -1;
         });
         while (DeviceQueue.Queued() < 2) {

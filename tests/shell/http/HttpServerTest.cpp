@@ -1,5 +1,5 @@
-#include "shell/http/BoundedTaskQueue.h"
 #include "shell/http/HttpServer.h"
+#include "shell/http/BoundedTaskQueue.h"
 
 #include "support/LoopbackClient.h"
 #include "support/RecordingMember.h"
@@ -17,7 +17,8 @@ namespace {
 
 const std::string kWriteBody = R"({"cardNo":"00012345","expireDate":"2027-12-31","guestName":"张三","score":"100"})";
 
-std::string Post(const std::string& path, const std::string& type, const std::string& body, const std::string& extra = "")
+std::string Post(
+    const std::string& path, const std::string& type, const std::string& body, const std::string& extra = "")
 {
     return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + type
         + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + "\r\n" + body;
@@ -124,14 +125,16 @@ TEST_F(HttpServerTest, ARefusedBodyNeverSmugglesARequest)
 // line, and a method the library does not route.
 TEST_F(HttpServerTest, OversizedAndMalformedRequestsGetJsonErrors)
 {
-    const std::string padded = R"({"pad":")" + std::string(40000, 'x') + R"(","cardNo":"1","expireDate":"","guestName":"","score":""})";
-    const TLoopbackReply chunked = Raw("POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
-                                       "Transfer-Encoding: chunked\r\n\r\n"
-        + Chunked(padded, 1000));
+    const std::string padded
+        = R"({"pad":")" + std::string(40000, 'x') + R"(","cardNo":"1","expireDate":"","guestName":"","score":""})";
+    const TLoopbackReply chunked
+        = Raw("POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+              "Transfer-Encoding: chunked\r\n\r\n"
+            + Chunked(padded, 1000));
     EXPECT_EQ(chunked.Bytes.rfind("HTTP/1.1 413 ", 0), 0u) << chunked.Bytes.substr(0, 200);
 
-    const TLoopbackReply declared = Raw(
-        "POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\nContent-Length: 20000\r\n\r\n");
+    const TLoopbackReply declared = Raw("POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                                        "application/json\r\nContent-Length: 20000\r\n\r\n");
     EXPECT_EQ(declared.Bytes.rfind("HTTP/1.1 413 ", 0), 0u) << declared.Bytes;
 
     const TLoopbackReply malformed = Raw("HELLO\r\n\r\n");
