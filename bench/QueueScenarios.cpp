@@ -1,6 +1,7 @@
 #include "QueueScenarios.h"
 
 #include "ProcessStatus.h"
+#include "SoakChecks.h"
 #include "SoakProgram.h"
 
 #include "base/FileDescriptor.h"
@@ -28,19 +29,6 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 constexpr int kDelayMs = 50;
-
-class TChecks {
-public:
-    void Expect(bool ok, const std::string& what)
-    {
-        std::printf("  [%s] %s\n", ok ? " ok " : "FAIL", what.c_str());
-        m_failed |= !ok;
-    }
-    bool Failed() const { return m_failed; }
-
-private:
-    bool m_failed = false;
-};
 
 std::string CardNo(size_t i)
 {
@@ -166,7 +154,7 @@ struct TPeak {
     }
 };
 
-void QueueOfWrites(const std::string& binDir, size_t queued, TChecks& checks)
+void QueueOfWrites(const std::string& binDir, size_t queued, TSoakChecks& checks)
 {
     std::printf("\n== %zu writes queued at once (DelayMs=%d) ==\n", queued, kDelayMs);
     QTemporaryDir dir;
@@ -220,7 +208,7 @@ void QueueOfWrites(const std::string& binDir, size_t queued, TChecks& checks)
     checks.Expect(program.Terminate(std::chrono::seconds(10)) == 0, "SIGTERM ends it with exit code 0");
 }
 
-void StopWithWritesQueued(const std::string& binDir, TChecks& checks)
+void StopWithWritesQueued(const std::string& binDir, TSoakChecks& checks)
 {
     constexpr size_t kQueued = 200;
     std::printf("\n== SIGTERM with %zu writes queued (DelayMs=%d) ==\n", kQueued, kDelayMs);
@@ -263,7 +251,7 @@ void StopWithWritesQueued(const std::string& binDir, TChecks& checks)
         "the log ends with the port's closing line");
 }
 
-void ClientsResettingWhileQueued(const std::string& binDir, TChecks& checks)
+void ClientsResettingWhileQueued(const std::string& binDir, TSoakChecks& checks)
 {
     constexpr size_t kResets = 50;
     std::printf("\n== %zu clients reset right after sending, behind a slow write (DelayMs=%d) ==\n", kResets,
@@ -295,7 +283,7 @@ void ClientsResettingWhileQueued(const std::string& binDir, TChecks& checks)
 
 bool RunQueueScenarios(const std::string& binDir, size_t queued)
 {
-    TChecks checks;
+    TSoakChecks checks;
     QueueOfWrites(binDir, queued, checks);
     StopWithWritesQueued(binDir, checks);
     ClientsResettingWhileQueued(binDir, checks);

@@ -6,6 +6,7 @@
 // exits 1 when a check fails.
 
 #include "ProcessStatus.h"
+#include "SoakChecks.h"
 #include "SoakLoad.h"
 #include "SoakLog.h"
 #include "SoakProgram.h"
@@ -42,19 +43,6 @@ struct TSettings {
 // a leak grows with the load and shows well beyond this.
 constexpr int64_t kRssToleranceKiB = 16 * 1024;
 constexpr size_t kIdleThroughStop = 4;
-
-class TChecks {
-public:
-    void Expect(bool ok, const std::string& what)
-    {
-        std::printf("  [%s] %s\n", ok ? " ok " : "FAIL", what.c_str());
-        m_failed |= !ok;
-    }
-    bool Failed() const { return m_failed; }
-
-private:
-    bool m_failed = false;
-};
 
 std::string Of(size_t a, size_t b)
 {
@@ -208,7 +196,7 @@ int main(int argc, char* argv[])
     std::printf("stop: SIGTERM with %zu idle connections open, exit code %d after %.0f ms\n\n", idleKept.size(),
         exitCode, stopMs);
 
-    TChecks checks;
+    TSoakChecks checks;
     checks.Expect(counts.Answered == complete && counts.Malformed == 0 && counts.Unanswered == 0,
         "every complete request answered exactly once: " + Of(counts.Answered, complete) + ", "
             + std::to_string(counts.Unanswered) + " unanswered, " + std::to_string(counts.Malformed) + " malformed");

@@ -6,6 +6,7 @@
 #include "ServerUnderTest.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,6 +17,12 @@ double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
+}
+
+double MedianMicroseconds(std::vector<std::chrono::nanoseconds> latencies)
+{
+    std::sort(latencies.begin(), latencies.end());
+    return latencies.empty() ? 0.0 : std::chrono::duration<double, std::micro>(latencies[latencies.size() / 2]).count();
 }
 
 struct TRates {
@@ -69,4 +76,15 @@ void RunThroughputBench(size_t requestsPerRun, unsigned rounds)
             rates.Failed);
     }
     std::printf("goal: off/ref at least 0.80\n");
+
+    // One client, one request at a time: what the server adds to a card
+    // transaction of an instant device is its latency beyond the bare
+    // server's.
+    environment.SetLogging(false);
+    const TLoadResult ref = RunLoad(reference.Port(), request, 1, requestsPerRun, true);
+    const TLoadResult full = RunLoad(server.Port(), request, 1, requestsPerRun, true);
+    const double refP50 = MedianMicroseconds(ref.Latencies);
+    const double fullP50 = MedianMicroseconds(full.Latencies);
+    std::printf("latency p50, one client, log off: reference %.0f us, full path %.0f us, added %.0f us (goal < 100)\n",
+        refP50, fullP50, fullP50 - refP50);
 }

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <thread>
 
 namespace {
@@ -110,7 +111,10 @@ TEST_F(MemberMessageHandlerTest, ADeviceTakenAwayWhileARequestWaitsForItIsNotUse
     {
         const TDeviceTurn shutDown(DeviceQueue);
         request = std::thread([&] { reply = Handle(FullWrite("1")); });
-        while (DeviceQueue.Queued() < 2) {
+        // Bounded, so a request that never queues fails the test instead
+        // of leaving it spinning.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (DeviceQueue.Queued() < 2 && std::chrono::steady_clock::now() < deadline) {
             std::this_thread::yield();
         }
         CurrentMemberDevice = nullptr;
