@@ -141,7 +141,7 @@ TStatusPanel::TStatusPanel(QStatusBar* statusBar)
     , m_printer(new TElidedLabel("PrinterPanel", statusBar))
     , m_requests(new TElidedLabel("RequestsPanel", statusBar))
 {
-    // The requests' field takes what the other two leave.
+    // The requests' field takes what the others leave.
     statusBar->addWidget(m_listener);
     statusBar->addWidget(m_httpApi);
     statusBar->addWidget(m_printer);
