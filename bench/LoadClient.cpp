@@ -15,9 +15,9 @@ namespace {
 
 using TClock = std::chrono::steady_clock;
 
-// One request on a connection of its own; true when the answer ended in
-// its zero byte and the server then closed.
-bool OneRequest(const sockaddr_in& address, const std::string& bytes)
+// One request on a connection of its own; true when the server closed
+// after a complete answer.
+bool OneRequest(const sockaddr_in& address, const std::string& bytes, const TAnswerCheck& answered)
 {
     TFileDescriptor s = TcpSocket();
     if (s.get() < 0 || connect(s.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
@@ -27,8 +27,7 @@ bool OneRequest(const sockaddr_in& address, const std::string& bytes)
         return false;
     }
     char buffer[4096];
-    char last = 1;
-    size_t received = 0;
+    std::string reply;
     for (;;) {
         const ssize_t n = recv(s.get(), buffer, sizeof buffer, 0);
         if (n < 0) {
@@ -37,15 +36,20 @@ bool OneRequest(const sockaddr_in& address, const std::string& bytes)
         if (n == 0) {
             break;
         }
-        received += static_cast<size_t>(n);
-        last = buffer[n - 1];
+        reply.append(buffer, static_cast<size_t>(n));
     }
-    return received > 0 && last == '\0';
+    return answered(reply);
 }
 
 } // namespace
 
-TLoadResult RunLoad(uint16_t port, const std::string& bytes, unsigned clients, size_t requests, bool keepLatencies)
+bool EndsInZeroByte(const std::string& reply)
+{
+    return !reply.empty() && reply.back() == '\0';
+}
+
+TLoadResult RunLoad(uint16_t port, const std::string& bytes, unsigned clients, size_t requests, bool keepLatencies,
+    const TAnswerCheck& complete)
 {
     sockaddr_in address {};
     address.sin_family = AF_INET;
@@ -60,7 +64,7 @@ TLoadResult RunLoad(uint16_t port, const std::string& bytes, unsigned clients, s
         std::vector<std::chrono::nanoseconds> mine;
         while (next.fetch_add(1) < requests) {
             const auto start = TClock::now();
-            if (OneRequest(address, bytes)) {
+            if (OneRequest(address, bytes, complete)) {
                 answered.fetch_add(1);
             }
             if (keepLatencies) {

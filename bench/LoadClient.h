@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,18 @@ struct TLoadResult {
     std::vector<std::chrono::nanoseconds> Latencies;
 };
 
+// Whether what a connection received before the server closed is a
+// complete answer.
+using TAnswerCheck = std::function<bool(const std::string& reply)>;
+
+// The member protocol's: the answer ends in its zero byte.
+bool EndsInZeroByte(const std::string& reply);
+
 // Sends `requests` requests to 127.0.0.1:port from `clients` threads, one
 // connection per request, each waiting for the server to close. `bytes`
-// already holds the zero byte.
-TLoadResult RunLoad(uint16_t port, const std::string& bytes, unsigned clients, size_t requests, bool keepLatencies);
+// already holds the zero byte (for the member protocol).
+TLoadResult RunLoad(uint16_t port, const std::string& bytes, unsigned clients, size_t requests, bool keepLatencies,
+    const TAnswerCheck& answered = EndsInZeroByte);
 
 // Answered requests per second of a run.
 double Rate(const TLoadResult& result);

@@ -1,4 +1,5 @@
 #include "HandlerBench.h"
+#include "HttpBench.h"
 #include "IdleBench.h"
 #include "IdleHolder.h"
 #include "ThroughputBench.h"
@@ -16,11 +17,11 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [OPTION]...
+constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [OPTION]...
 Measures the member-card interface on 127.0.0.1 and prints the figures;
-with no benchmark named, runs all three.
+with no benchmark named, runs them all.
 
-  --requests N   requests per throughput run (default 4000)
+  --requests N   requests per throughput and http run (default 4000)
   --rounds N     throughput rounds, the median is shown (default 3)
   --idle N       idle connections to hold (default 10000)
   --timed N      requests timed while they are held (default 200)
@@ -60,7 +61,7 @@ int main(int argc, char* argv[])
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "throughput" || arg == "idle" || arg == "handler") {
+        if (arg == "throughput" || arg == "idle" || arg == "handler" || arg == "http") {
             chosen.insert(arg);
         } else if (arg == "--requests" && hasValue) {
             requests = Count(argv[++i], "request count");
@@ -81,7 +82,7 @@ int main(int argc, char* argv[])
         }
     }
     if (chosen.empty()) {
-        chosen = {"throughput", "idle", "handler"};
+        chosen = {"throughput", "idle", "handler", "http"};
     }
 
     RaiseOpenFileLimit();
@@ -100,6 +101,9 @@ int main(int argc, char* argv[])
         }
         if (chosen.contains("handler")) {
             RunHandlerBench(handlerIterations);
+        }
+        if (chosen.contains("http")) {
+            RunHttpBench(requests, static_cast<unsigned>(rounds));
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "member-bench: %s\n", error.what());

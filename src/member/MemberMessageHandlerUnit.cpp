@@ -135,7 +135,7 @@ TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
 
 asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& connection, QString text)
 {
-    LogFile->WriteLine(Texts().Received + TextCodec::ToGbk(text));
+    LogArrival(text);
     TRequest request = ParseRequest(text);
     text.clear();
 
@@ -150,6 +150,11 @@ asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& co
         co_return;
     }
     co_await SendResponse(connection, response);
+}
+
+void TMemberMessageHandler::LogArrival(const QString& text)
+{
+    LogFile->WriteLine(Texts().Received + TextCodec::ToGbk(text));
 }
 
 asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest request)

@@ -60,6 +60,10 @@ public:
     // ERequestDropped for one whose device step never began.
     asio::awaitable<void> HandleMessage(TClientConnection& connection, QString text);
 
+    // The arrival entry every request starts its log with: "收到消息: ",
+    // CR LF, then the request's text in GBK.
+    static void LogArrival(const QString& text);
+
     // From the device step on, each type's steps and log lines; the
     // response they give is the one to send. Throw ERequestDropped.
     asio::awaitable<TResponse> WriteMemberCard(TWriteRequest request);

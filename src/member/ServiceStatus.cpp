@@ -35,6 +35,29 @@ void TServiceStatus::ListenerStopped()
     }
 }
 
+void TServiceStatus::HttpApiListening(const QString& address)
+{
+    std::scoped_lock lock(m_mutex);
+    m_state.HttpApi = THttpApiState::Listening;
+    m_state.HttpApiAddress = address;
+    m_state.HttpApiProblem.clear();
+}
+
+void TServiceStatus::HttpApiRefused(const QString& why)
+{
+    std::scoped_lock lock(m_mutex);
+    m_state.HttpApi = THttpApiState::Refused;
+    m_state.HttpApiProblem = why;
+}
+
+void TServiceStatus::HttpApiStopped()
+{
+    std::scoped_lock lock(m_mutex);
+    if (m_state.HttpApi == THttpApiState::Listening) {
+        m_state.HttpApi = THttpApiState::Stopped;
+    }
+}
+
 void TServiceStatus::PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error)
 {
     std::scoped_lock lock(m_mutex);

@@ -16,6 +16,16 @@ enum class TListenerState {
     Stopped,
 };
 
+// The local HTTP API beside the member port.
+enum class THttpApiState {
+    // Not enabled in the options.
+    Off,
+    Listening,
+    // Enabled, but the settings or the address kept it from listening.
+    Refused,
+    Stopped,
+};
+
 enum class TPrinterLibraryKind {
     None,
     Vendor,
@@ -31,6 +41,11 @@ struct TServiceSnapshot {
     int32_t Port = 0;
     // Why nothing listens, for Failed.
     QString ListenerError;
+
+    THttpApiState HttpApi = THttpApiState::Off;
+    // Where it listens, for Listening; why it does not, for Refused.
+    QString HttpApiAddress;
+    QString HttpApiProblem;
 
     TPrinterLibraryKind PrinterLibrary = TPrinterLibraryKind::None;
     // Why no library could be used, for None.
@@ -69,6 +84,11 @@ public:
     // Only a listener that was listening becomes stopped: a failed start
     // stays visible as such.
     void ListenerStopped();
+
+    void HttpApiListening(const QString& address);
+    void HttpApiRefused(const QString& why);
+    // Only an API that was listening becomes stopped.
+    void HttpApiStopped();
 
     void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error);
     void PrinterPortChanged(bool open);

@@ -5,6 +5,7 @@
 #include "config/AboutFormUnit.h"
 #include "config/ChangePasswordFormUnit.h"
 #include "config/CheckPasswordFormUnit.h"
+#include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
 #include "member/MemberTestFormUnit.h"
@@ -13,6 +14,7 @@
 #include "shell/ModalRun.h"
 #include "shell/ServiceNotify.h"
 #include "shell/StatusPanel.h"
+#include "shell/http/HttpListener.h"
 #include "shell/listener/RequestListener.h"
 #include "shell/listener/ServerExecute.h"
 #include "ui/DialogLook.h"
@@ -274,24 +276,52 @@ void TMainForm::StartListener()
             return TCPServerExecute(connection, std::move(requestLine));
         });
     const int32_t port = SysOption->MemberPortNo;
+    // The HTTP API comes up with the member port, also when that port
+    // cannot be bound: each serves on its own.
     try {
         m_listener->Start(port);
     } catch (const std::exception& error) {
         ServiceStatus().ListenerFailed(port, ErrorMessage(error));
+        StartHttpListener();
         m_statusPanel->Refresh();
         throw;
     }
     ServiceStatus().ListenerStarted(m_listener->LocalPort());
+    StartHttpListener();
     m_statusPanel->Refresh();
     NotifyServiceReady("listening on port " + std::to_string(m_listener->LocalPort()));
 }
 
+void TMainForm::StartHttpListener()
+{
+    m_httpListener = std::make_unique<THttpListener>(this);
+    if (HttpOption) {
+        m_httpListener->Start(*HttpOption);
+    }
+}
+
 void TMainForm::StopListener()
 {
-    if (m_listener) {
-        m_listener->Stop();
+    // After the member port, whose stop drops every request step still
+    // waiting, HTTP ones among them (answered 503); also when that stop
+    // fails.
+    try {
+        if (m_listener) {
+            m_listener->Stop();
+        }
+    } catch (...) {
+        StopHttpListener();
+        throw;
     }
     ServiceStatus().ListenerStopped();
+    StopHttpListener();
+}
+
+void TMainForm::StopHttpListener()
+{
+    if (m_httpListener) {
+        m_httpListener->Stop();
+    }
 }
 
 bool TMainForm::Listening() const

@@ -20,6 +20,7 @@ class QStatusBar;
 class QToolBar;
 class TBaseMember;
 class TClientConnection;
+class THttpListener;
 class TRequestListener;
 class TStatusPanel;
 
@@ -68,7 +69,9 @@ private:
     void CommitData(QSessionManager& manager);
 
     void StartListener();
+    void StartHttpListener();
     void StopListener();
+    void StopHttpListener();
     // Runs on the listener's I/O thread, one coroutine per connection.
     asio::awaitable<void> TCPServerExecute(TClientConnection& connection, std::string requestLine);
 
@@ -84,6 +87,7 @@ private:
     TStatusPanel* m_statusPanel = nullptr;
 
     std::unique_ptr<TRequestListener> m_listener;
+    std::unique_ptr<THttpListener> m_httpListener;
 };
 
 // The main window while it exists; owner of the password dialogs.

@@ -36,6 +36,21 @@ QString ListenerText(const TServiceSnapshot& s)
     return QString::fromUtf8("监听未启动");
 }
 
+QString HttpApiText(const TServiceSnapshot& s)
+{
+    switch (s.HttpApi) {
+    case THttpApiState::Listening:
+        return QString::fromUtf8("HTTP接口 %1").arg(s.HttpApiAddress);
+    case THttpApiState::Refused:
+        return QString::fromUtf8("HTTP接口未启动：%1").arg(s.HttpApiProblem);
+    case THttpApiState::Stopped:
+        return QString::fromUtf8("HTTP接口已停止");
+    case THttpApiState::Off:
+        break;
+    }
+    return QString();
+}
+
 QString PrinterText(const TServiceSnapshot& s)
 {
     QString text;
@@ -112,6 +127,7 @@ TStatusTexts StatusTexts(const TServiceSnapshot& snapshot)
     texts.Listener = ListenerText(snapshot);
     texts.Printer = PrinterText(snapshot);
     texts.Requests = RequestsText(snapshot);
+    texts.HttpApi = HttpApiText(snapshot);
     if (snapshot.PrinterLibrary == TPrinterLibraryKind::None) {
         texts.PrinterTip = snapshot.PrinterLibraryError;
     }
@@ -121,11 +137,13 @@ TStatusTexts StatusTexts(const TServiceSnapshot& snapshot)
 TStatusPanel::TStatusPanel(QStatusBar* statusBar)
     : QObject(statusBar)
     , m_listener(new TElidedLabel("ListenerPanel", statusBar))
+    , m_httpApi(new TElidedLabel("HttpApiPanel", statusBar))
     , m_printer(new TElidedLabel("PrinterPanel", statusBar))
     , m_requests(new TElidedLabel("RequestsPanel", statusBar))
 {
-    // The requests' field takes what the other two leave.
+    // The requests' field takes what the others leave.
     statusBar->addWidget(m_listener);
+    statusBar->addWidget(m_httpApi);
     statusBar->addWidget(m_printer);
     statusBar->addWidget(m_requests, 1);
     connect(&m_timer, &QTimer::timeout, this, &TStatusPanel::Refresh);
@@ -137,6 +155,12 @@ void TStatusPanel::Refresh()
 {
     const TStatusTexts texts = StatusTexts(ServiceStatus().Snapshot());
     m_listener->SetFullText(texts.Listener, QString());
+    // Shown only where the options enable the API.
+    m_httpApi->SetFullText(texts.HttpApi, QString());
+    const bool hidden = texts.HttpApi.isEmpty();
+    if (m_httpApi->isHidden() != hidden) {
+        m_httpApi->setHidden(hidden);
+    }
     m_printer->SetFullText(texts.Printer, texts.PrinterTip);
     m_requests->SetFullText(texts.Requests, QString());
 }

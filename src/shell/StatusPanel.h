@@ -8,7 +8,7 @@ class QStatusBar;
 class TElidedLabel;
 struct TServiceSnapshot;
 
-// The status bar's three fields as texts.
+// The status bar's fields as texts.
 struct TStatusTexts {
     // Listening on which port, or not and why.
     QString Listener;
@@ -19,6 +19,9 @@ struct TStatusTexts {
     QString Requests;
     // The longer story behind Printer (why no library could be loaded).
     QString PrinterTip;
+    // Where the HTTP API listens, or why it does not; empty while it is
+    // not enabled.
+    QString HttpApi;
 };
 
 TStatusTexts StatusTexts(const TServiceSnapshot& snapshot);
@@ -34,6 +37,7 @@ public:
 
 private:
     TElidedLabel* m_listener;
+    TElidedLabel* m_httpApi;
     TElidedLabel* m_printer;
     TElidedLabel* m_requests;
     QTimer m_timer;

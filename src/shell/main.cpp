@@ -1,5 +1,6 @@
 #include "base/ProfileFile.h"
 #include "base/TextCodec.h"
+#include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/OptionUnit.h"
 #include "member/RCPV11VCDLL.h"
@@ -75,6 +76,8 @@ int main(int argc, char* argv[])
     LogFile->RemoveExpiredLogs();
     MemberOption = std::make_unique<TOption>(OptionFileName());
     MemberOption->Load();
+    HttpOption = std::make_unique<THttpOption>(OptionFileName());
+    HttpOption->Load();
     const bool headless = IsHeadlessPlatform(QGuiApplication::platformName());
     SetMessagesUnattended(headless);
     SetUnattendedMessageLog([](const QString& line) { LogFile->WriteLine(TextCodec::ToGbk(line)); });

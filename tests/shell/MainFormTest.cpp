@@ -1,4 +1,5 @@
 #include "base/InterfaceKind.h"
+#include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/ServiceStatus.h"
 #include "shell/MainFormUnit.h"
@@ -119,6 +120,24 @@ TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsSta
     EXPECT_EQ(InfoMemoText(form), kStartLine);
     EXPECT_EQ(Panel(form, "ListenerPanel"),
         QString::fromUtf8("未监听端口 %1：Could not bind socket. Address and port are already in use.").arg(m_port));
+}
+
+// Sets: the HTTP API enabled on every address, with no token.
+TEST_F(MainFormTest, StatusBarSaysWhyTheHttpApiDoesNotListen)
+{
+    HttpOption = std::make_unique<THttpOption>(OptionPath());
+    HttpOption->Enabled = true;
+    HttpOption->BindAddress = "0.0.0.0";
+    HttpOption->Port = FreePort();
+    {
+        TMainForm form;
+        EXPECT_TRUE(Answered(m_port));
+        const QString panel = Panel(form, "HttpApiPanel");
+        EXPECT_TRUE(panel.startsWith(QString::fromUtf8("HTTP接口未启动：BindAddress 0.0.0.0 不是回环地址")))
+            << panel.toStdString();
+        EXPECT_TRUE(InfoMemoText(form).contains(QString::fromUtf8("HTTP接口未启动")));
+    }
+    HttpOption.reset();
 }
 
 TEST_F(MainFormTest, RefusedExitKeepsTheWindowOpenAndServing)

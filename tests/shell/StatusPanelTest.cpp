@@ -66,4 +66,19 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
     }
 }
 
+TEST(StatusPanelTest, HttpApiFieldSaysWhereItListensOrWhyNot)
+{
+    TServiceSnapshot snapshot;
+    EXPECT_EQ(StatusTexts(snapshot).HttpApi, QString());
+    snapshot.HttpApi = THttpApiState::Listening;
+    snapshot.HttpApiAddress = QStringLiteral("http://127.0.0.1:8884");
+    EXPECT_EQ(StatusTexts(snapshot).HttpApi.toStdString(), "HTTP接口 http://127.0.0.1:8884");
+    snapshot.HttpApi = THttpApiState::Refused;
+    snapshot.HttpApiProblem = QString::fromUtf8("BindAddress 0.0.0.0 不是回环地址，其他计算机可以访问，但未设置 Token");
+    EXPECT_EQ(StatusTexts(snapshot).HttpApi.toStdString(),
+        "HTTP接口未启动：BindAddress 0.0.0.0 不是回环地址，其他计算机可以访问，但未设置 Token");
+    snapshot.HttpApi = THttpApiState::Stopped;
+    EXPECT_EQ(StatusTexts(snapshot).HttpApi.toStdString(), "HTTP接口已停止");
+}
+
 } // namespace

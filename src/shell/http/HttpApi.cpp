@@ -1,0 +1,286 @@
+#include "shell/http/HttpApi.h"
+
+#include "base/AsciiCase.h"
+#include "base/TextCodec.h"
+#include "member/MemberMessageHandlerUnit.h"
+#include "member/ServiceStatus.h"
+#include "shell/http/CardJson.h"
+#include "shell/http/HttpRules.h"
+#include "shell/http/OpenApiDocument.h"
+#include "shell/log/LogFileUnit.h"
+
+#include <asio.hpp>
+
+#include <QJsonDocument>
+
+#include <algorithm>
+#include <charconv>
+#include <future>
+
+namespace {
+
+enum class TEndpoint { Write, Read, Print, Health, OpenApi };
+
+struct TRoute {
+    std::string_view Path;
+    TEndpoint Endpoint;
+    // Card requests are POSTs with a body; the rest are GETs without.
+    bool Post;
+};
+
+constexpr TRoute kRoutes[] = {
+    {"/v1/cards/write", TEndpoint::Write, true},
+    {"/v1/cards/read", TEndpoint::Read, true},
+    {"/v1/cards/print", TEndpoint::Print, true},
+    {"/v1/health", TEndpoint::Health, false},
+    {"/v1/openapi.json", TEndpoint::OpenApi, false},
+};
+
+const TRoute* FindRoute(std::string_view path)
+{
+    const auto* route
+        = std::find_if(std::begin(kRoutes), std::end(kRoutes), [path](const TRoute& r) { return r.Path == path; });
+    return route == std::end(kRoutes) ? nullptr : route;
+}
+
+const char* AllowedMethods(const TRoute& route)
+{
+    return route.Post ? "POST, OPTIONS" : "GET, HEAD, OPTIONS";
+}
+
+bool MethodAllowed(const TRoute& route, std::string_view method)
+{
+    return route.Post ? method == "POST" : (method == "GET" || method == "HEAD");
+}
+
+THttpAnswer JsonAnswer(int status, const QJsonObject& object)
+{
+    THttpAnswer answer;
+    answer.Status = status;
+    answer.Body = QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+    return answer;
+}
+
+THttpAnswer ErrorAnswer(int status, const std::string& error)
+{
+    return JsonAnswer(status, QJsonObject {{QStringLiteral("error"), QString::fromUtf8(error)}});
+}
+
+// A header value quoted in an error text or the log: cut short, and with
+// anything that is not printable ASCII shown as "?".
+std::string Quoted(std::string_view value)
+{
+    constexpr size_t kMaxQuoted = 120;
+    std::string text = "'";
+    for (const char c : value.substr(0, kMaxQuoted)) {
+        text.push_back(c >= 0x20 && c < 0x7F ? c : '?');
+    }
+    text += value.size() > kMaxQuoted ? "...'" : "'";
+    return text;
+}
+
+std::optional<size_t> DeclaredLength(const THttpRequest& request)
+{
+    const std::optional<std::string_view> header = request.Header("Content-Length");
+    size_t length = 0;
+    if (!header || std::from_chars(header->data(), header->data() + header->size(), length).ec != std::errc()) {
+        return std::nullopt;
+    }
+    return length;
+}
+
+// A handler coroutine run to its end on an I/O context of this thread's own;
+// the device queue hands the step's result back to that context.
+template <typename T> T RunHere(asio::awaitable<T> work)
+{
+    asio::io_context io(1);
+    std::future<T> result = asio::co_spawn(io, std::move(work), asio::use_future);
+    io.run();
+    return result.get();
+}
+
+const std::string& RefusedText()
+{
+    static const std::string text = Gbk("HTTP请求被拒绝: ");
+    return text;
+}
+
+} // namespace
+
+THttpApi::THttpApi(THttpApiSettings settings, THealthSource health)
+    : m_settings(std::move(settings))
+    , m_health(std::move(health))
+{
+}
+
+bool THttpApi::OriginAllowed(std::string_view origin) const
+{
+    return std::find(m_settings.AllowedOrigins.begin(), m_settings.AllowedOrigins.end(), origin)
+        != m_settings.AllowedOrigins.end();
+}
+
+THttpAnswer THttpApi::Finish(const THttpRequest& request, THttpAnswer answer) const
+{
+    const std::optional<std::string_view> origin = request.Header("Origin");
+    if (origin && OriginAllowed(*origin)) {
+        answer.Headers.emplace_back("Access-Control-Allow-Origin", std::string(*origin));
+    }
+    answer.Headers.emplace_back("Vary", "Origin");
+    answer.Headers.emplace_back("Cache-Control", "no-store");
+    answer.Headers.emplace_back("X-Content-Type-Options", "nosniff");
+    return answer;
+}
+
+// Refusals by the safety rules are logged, so whoever sets the API up can
+// see which page or client was turned away and why.
+THttpAnswer THttpApi::Refusal(const THttpRequest& request, int status, const std::string& error) const
+{
+    LogFile->WriteLine(RefusedText() + std::to_string(status) + " " + Quoted(request.Method) + " "
+        + Quoted(request.Path) + ": " + error);
+    THttpAnswer answer = ErrorAnswer(status, error);
+    if (status == 401) {
+        answer.Headers.emplace_back("WWW-Authenticate", "Bearer");
+    }
+    return Finish(request, std::move(answer));
+}
+
+std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& request) const
+{
+    const std::string_view host = request.Header("Host").value_or("");
+    if (!HttpRules::HostAllowed(host, m_settings.BindAddress)) {
+        return Refusal(request, 421, "Host " + Quoted(host) + " does not name this server");
+    }
+    const std::optional<std::string_view> origin = request.Header("Origin");
+    if (origin && !OriginAllowed(*origin)) {
+        return Refusal(request, 403, "Origin " + Quoted(*origin) + " is not allowed (AllowedOrigins)");
+    }
+
+    const TRoute* route = FindRoute(request.Path);
+    if (request.Method == "OPTIONS") {
+        // Browsers never send credentials with a preflight, so it needs no
+        // token; it grants nothing by itself.
+        if (route == nullptr) {
+            return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+        }
+        THttpAnswer answer;
+        answer.Status = 204;
+        answer.Headers.emplace_back("Allow", AllowedMethods(*route));
+        if (origin) {
+            answer.Headers.emplace_back("Access-Control-Allow-Methods", route->Post ? "POST" : "GET");
+            answer.Headers.emplace_back("Access-Control-Allow-Headers", "Authorization, Content-Type");
+            answer.Headers.emplace_back("Access-Control-Max-Age", "600");
+            // A public site calling this computer: Chromium asks first.
+            if (request.Header("Access-Control-Request-Private-Network")) {
+                answer.Headers.emplace_back("Access-Control-Allow-Private-Network", "true");
+            }
+        }
+        return Finish(request, std::move(answer));
+    }
+
+    if (!m_settings.Token.empty()
+        && !HttpRules::BearerTokenMatches(request.Header("Authorization").value_or(""), m_settings.Token)) {
+        return Refusal(request, 401, "a valid Authorization: Bearer token is required");
+    }
+    if (route == nullptr) {
+        return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+    }
+    if (!MethodAllowed(*route, request.Method)) {
+        THttpAnswer answer
+            = ErrorAnswer(405, Quoted(request.Method) + " is not allowed on " + std::string(route->Path));
+        answer.Headers.emplace_back("Allow", AllowedMethods(*route));
+        return Finish(request, std::move(answer));
+    }
+
+    if (route->Endpoint == TEndpoint::Health) {
+        return Finish(request, JsonAnswer(200, HealthObject(m_health ? m_health() : THealthReport())));
+    }
+    if (route->Endpoint == TEndpoint::OpenApi) {
+        THttpAnswer answer;
+        answer.Body = OpenApiDocument();
+        return Finish(request, std::move(answer));
+    }
+
+    const std::string_view encoding = request.Header("Content-Encoding").value_or("identity");
+    if (!EqualsNoCase(encoding, "identity")) {
+        return Finish(request, ErrorAnswer(415, "Content-Encoding " + Quoted(encoding) + " is not accepted"));
+    }
+    if (!HttpRules::IsJsonContentType(request.Header("Content-Type").value_or(""))) {
+        return Finish(request, ErrorAnswer(415, "Content-Type must be application/json"));
+    }
+    if (DeclaredLength(request).value_or(0) > kMaxBody) {
+        return TransportError(request, 413);
+    }
+    return std::nullopt;
+}
+
+THttpAnswer THttpApi::AnswerWithBody(const THttpRequest& request) const
+{
+    const TRoute* route = FindRoute(request.Path);
+    if (route == nullptr || !route->Post) {
+        return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+    }
+    TMemberMessageHandler::LogArrival(QString::fromUtf8(request.Method + " " + request.Path + "\r\n")
+        + QString::fromUtf8(request.Body.data(), static_cast<qsizetype>(request.Body.size())));
+    try {
+        // Every field is read before the request takes its turn: a request
+        // the API cannot take never reaches the printer.
+        const QJsonObject object = CardJson::ParseObject(request.Body);
+        const QJsonValue requestId = CardJson::RequestId(object);
+        TMemberMessageHandler handler(nullptr);
+        TResponse response;
+        switch (route->Endpoint) {
+        case TEndpoint::Write:
+            response = RunHere(handler.WriteMemberCard(CardJson::WriteRequest(object)));
+            break;
+        case TEndpoint::Read:
+            response = RunHere(handler.ReadMemberCard(CardJson::ReadRequest(object)));
+            break;
+        default:
+            response = RunHere(handler.PrintMemberCard(CardJson::PrintRequest(object)));
+            break;
+        }
+        ServiceStatus().RequestAnswered(response.ResultCode != "200", TextCodec::FromGbk(response.ResultMessage));
+        return Finish(request, JsonAnswer(200, CardJson::ResponseObject(response, requestId)));
+    } catch (const EBadRequest& error) {
+        return Finish(request, ErrorAnswer(400, error.what()));
+    } catch (const ERequestDropped&) {
+        return Finish(request, ErrorAnswer(503, "the interface is stopping; the request was not carried out"));
+    }
+}
+
+THttpAnswer THttpApi::Answer(const THttpRequest& request) const
+{
+    if (std::optional<THttpAnswer> answer = AnswerBeforeBody(request)) {
+        return *std::move(answer);
+    }
+    if (request.Body.size() > kMaxBody) {
+        return TransportError(request, 413);
+    }
+    return AnswerWithBody(request);
+}
+
+THttpAnswer THttpApi::TransportError(const THttpRequest& request, int status) const
+{
+    std::string error;
+    switch (status) {
+    case 413:
+        error = "the body is longer than " + std::to_string(kMaxBody) + " bytes";
+        break;
+    case 408:
+        error = "the request did not arrive in time";
+        break;
+    case 404:
+        error = "no such path: " + Quoted(request.Path);
+        break;
+    case 405:
+        error = Quoted(request.Method) + " is not allowed";
+        break;
+    case 500:
+        error = "the request failed inside the interface";
+        break;
+    default:
+        error = "malformed HTTP request";
+        break;
+    }
+    return Finish(request, ErrorAnswer(status, error));
+}

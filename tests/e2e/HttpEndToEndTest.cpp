@@ -1,0 +1,352 @@
+// The built program with the printer simulator, driven through its HTTP API
+// the way a browser-based PMS drives it: by a plain HTTP client beside the
+// TCP protocol, and by headless Chromium clicking the demo page's button.
+
+#include "base/ProfileFile.h"
+#include "base/TextCodec.h"
+#include "support/FreePort.h"
+#include "support/LoopbackClient.h"
+#include "support/RunningProgram.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <QDomDocument>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <csignal>
+#include <map>
+#include <thread>
+
+namespace {
+
+using TFields = std::map<std::string, std::string>;
+
+const char* const kFields[] = {"resultCode", "resultMessage", "cardNo", "expireDate", "guestName", "score", "password"};
+const char* const kElements[]
+    = {"ResultCode", "ResultMessage", "CardNo", "ExpireDate", "GuestName", "Score", "Password"};
+
+TFields TcpFields(const std::string& reply)
+{
+    QDomDocument document;
+    EXPECT_TRUE(document.setContent(QString::fromUtf8(reply.substr(0, reply.find('\0')))));
+    TFields fields;
+    for (size_t i = 0; i < std::size(kFields); ++i) {
+        fields[kFields[i]]
+            = document.documentElement().firstChildElement(QString::fromLatin1(kElements[i])).text().toStdString();
+    }
+    return fields;
+}
+
+TFields HttpFields(const QJsonObject& answer)
+{
+    TFields fields;
+    for (const char* field : kFields) {
+        fields[field] = answer.value(QString::fromLatin1(field)).toString().toStdString();
+    }
+    return fields;
+}
+
+QJsonObject JsonOf(const std::string& body)
+{
+    return QJsonDocument::fromJson(QByteArray::fromStdString(body)).object();
+}
+
+// The program with the simulator and its HTTP API on loopback.
+class HttpEndToEndTest : public ::testing::Test {
+protected:
+    void StartProgram(const std::string& allowedOrigins = "")
+    {
+        std::signal(SIGPIPE, SIG_IGN);
+        m_tcpPort = FreePort();
+        m_httpPort = FreePort();
+        m_program = std::make_unique<TRunningProgram>(m_tcpPort,
+            "[HttpOption]\r\nEnabled=1\r\nPort=" + std::to_string(m_httpPort) + "\r\nAllowedOrigins=" + allowedOrigins
+                + "\r\n");
+        m_program->WithSimulator();
+        ASSERT_TRUE(m_program->Start());
+        httplib::Client client("127.0.0.1", m_httpPort);
+        for (int attempt = 0; attempt < 100 && !client.Get("/v1/health"); ++attempt) {
+            QThread::msleep(100);
+        }
+        ASSERT_TRUE(client.Get("/v1/health")) << m_program->StandardError();
+    }
+
+    void TearDown() override
+    {
+        if (m_program) {
+            EXPECT_TRUE(m_program->EndsOn(SIGTERM));
+            EXPECT_EQ(m_program->Process().exitCode(), 0);
+        }
+    }
+
+    httplib::Result Post(const std::string& path, const std::string& body) const
+    {
+        httplib::Client client("127.0.0.1", m_httpPort);
+        client.set_read_timeout(30, 0);
+        return client.Post(path.c_str(), body, "application/json");
+    }
+
+    std::string CardBlock() const
+    {
+        return TProfileFile(m_program->Dir() + "CardPrinter.ini").ReadString("Card", "Block1", "");
+    }
+
+    uint16_t m_tcpPort = 0;
+    uint16_t m_httpPort = 0;
+    std::unique_ptr<TRunningProgram> m_program;
+};
+
+TEST_F(HttpEndToEndTest, WriteReadAndPrintAnswerWhatTheTcpProtocolAnswers)
+{
+    StartProgram();
+    struct TCase {
+        const char* Path;
+        const char* Json;
+        const char* Xml;
+    };
+    const TCase cases[] = {
+        {"/v1/cards/write",
+            R"({"requestId":1,"cardNo":"00012345","expireDate":"2027-12-31","guestName":"张三","score":"100"})",
+            "<Request type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>00012345</CardNo><ExpireDate>2027-12-31"
+            "</ExpireDate><GuestName>张三</GuestName><Score>100</Score></Request>"},
+        {"/v1/cards/read", R"({"inputPassword":false})",
+            "<Request type=\"ReadMemberCard\"><InputPassword>0</InputPassword></Request>"},
+        {"/v1/cards/print", R"({"requestId":2,"cardNo":"00012345","content":"当前消费:100\r\n卡内余额:300"})",
+            "<Request type=\"PrintMemberCard\"><RequestID>2</RequestID><CardNo>00012345</CardNo>"
+            "<Content>当前消费:100&#13;\n卡内余额:300</Content></Request>"},
+    };
+    for (const TCase& c : cases) {
+        const TFields tcp = TcpFields(Exchange(m_tcpPort, Framed(c.Xml)).Bytes);
+        const httplib::Result http = Post(c.Path, c.Json);
+        ASSERT_TRUE(http) << c.Path;
+        EXPECT_EQ(http->status, 200);
+        EXPECT_EQ(http->get_header_value("Content-Type"), "application/json; charset=utf-8");
+        EXPECT_EQ(HttpFields(JsonOf(http->body)), tcp) << c.Path;
+        EXPECT_EQ(tcp.at("resultCode"), "200") << c.Path;
+    }
+    EXPECT_EQ(CardBlock(), "00012345");
+
+    const httplib::Result health = httplib::Client("127.0.0.1", m_httpPort).Get("/v1/health");
+    ASSERT_TRUE(health);
+    const QJsonObject status = JsonOf(health->body);
+    EXPECT_EQ(status.value(QStringLiteral("status")).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(status.value(QStringLiteral("memberPort")).toInt(), m_tcpPort);
+    EXPECT_TRUE(status.value(QStringLiteral("listening")).toBool());
+    EXPECT_EQ(status.value(QStringLiteral("printerLibrary")).toString(), QStringLiteral("simulator"));
+    EXPECT_TRUE(status.value(QStringLiteral("portOpen")).toBool());
+    EXPECT_EQ(status.value(QStringLiteral("queued")).toInt(-1), 0);
+    EXPECT_EQ(status.value(QStringLiteral("answeredToday")).toInt(), 6);
+    EXPECT_EQ(status.value(QStringLiteral("failedToday")).toInt(), 0);
+
+    const httplib::Result description = httplib::Client("127.0.0.1", m_httpPort).Get("/v1/openapi.json");
+    ASSERT_TRUE(description);
+    EXPECT_TRUE(JsonOf(description->body).contains(QStringLiteral("openapi")));
+}
+
+// A throw-away static server for the demo page, on a loopback port of its
+// own: the page's origin.
+class TStaticServer {
+public:
+    TStaticServer()
+    {
+        m_server.set_mount_point("/", MEMBER_DOCS_DIR);
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        while (!m_server.is_running()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    ~TStaticServer()
+    {
+        m_server.stop();
+        m_thread.join();
+    }
+    TStaticServer(const TStaticServer&) = delete;
+    TStaticServer& operator=(const TStaticServer&) = delete;
+
+    std::string Origin() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+
+private:
+    httplib::Server m_server;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+// Headless Chromium under chromedriver, spoken to over the WebDriver
+// protocol. The browser gets a profile, a home and caches of its own, all
+// removed afterwards; the session is always ended, so no browser is left.
+class TBrowser {
+public:
+    TBrowser()
+        : m_driverPort(FreePort())
+        , m_client("127.0.0.1", m_driverPort)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), m_home.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home.path());
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), m_home.path());
+        m_driver.setProcessEnvironment(environment);
+        m_driver.setProcessChannelMode(QProcess::MergedChannels);
+        m_driver.start(QStringLiteral(CHROMEDRIVER_PROGRAM), {QStringLiteral("--port=%1").arg(m_driverPort)});
+        m_client.set_read_timeout(60, 0);
+    }
+
+    ~TBrowser()
+    {
+        if (!m_session.empty()) {
+            m_client.Delete(("/session/" + m_session).c_str());
+        }
+        m_driver.terminate();
+        if (!m_driver.waitForFinished(10000)) {
+            m_driver.kill();
+            m_driver.waitForFinished();
+        }
+    }
+    TBrowser(const TBrowser&) = delete;
+    TBrowser& operator=(const TBrowser&) = delete;
+
+    // Starts the browser; false (with the driver's words in why) when it
+    // cannot.
+    bool Open(std::string& why)
+    {
+        for (int attempt = 0; attempt < 100 && !m_client.Get("/status"); ++attempt) {
+            QThread::msleep(100);
+        }
+        const QJsonArray arguments {QStringLiteral("--headless"), QStringLiteral("--no-sandbox"),
+            QStringLiteral("--disable-gpu"), QStringLiteral("--disable-quic"), QStringLiteral("--no-first-run"),
+            QStringLiteral("--disable-background-networking"), QStringLiteral("--disable-component-update"),
+            QStringLiteral("--disable-sync"), QStringLiteral("--disable-crash-reporter"),
+            QStringLiteral("--user-data-dir=") + m_profile.path()};
+        const QJsonObject capabilities {{QStringLiteral("alwaysMatch"),
+            QJsonObject {{QStringLiteral("browserName"), QStringLiteral("chrome")},
+                {QStringLiteral("goog:chromeOptions"),
+                    QJsonObject {{QStringLiteral("binary"), QStringLiteral(CHROMIUM_PROGRAM)},
+                        {QStringLiteral("args"), arguments}}}}}};
+        const QJsonObject session
+            = Call("POST", "/session", QJsonObject {{QStringLiteral("capabilities"), capabilities}});
+        m_session = session.value(QStringLiteral("sessionId")).toString().toStdString();
+        if (m_session.empty()) {
+            why = QJsonDocument(session).toJson().toStdString() + m_driver.readAll().toStdString();
+        }
+        return !m_session.empty();
+    }
+
+    void Navigate(const std::string& url)
+    {
+        Call("POST", SessionPath("/url"), QJsonObject {{QStringLiteral("url"), QString::fromStdString(url)}});
+    }
+
+    void Click(const std::string& cssSelector)
+    {
+        const QJsonObject element = Call("POST", SessionPath("/element"),
+            QJsonObject {{QStringLiteral("using"), QStringLiteral("css selector")},
+                {QStringLiteral("value"), QString::fromStdString(cssSelector)}});
+        const QString id = element.value(QStringLiteral("element-6066-11e4-a52e-4f735466cecf")).toString();
+        Call("POST", SessionPath("/element/" + id.toStdString() + "/click"), QJsonObject {});
+    }
+
+    // What the script returns, as text.
+    std::string Evaluate(const std::string& script)
+    {
+        return Call("POST", SessionPath("/execute/sync"),
+            QJsonObject {
+                {QStringLiteral("script"), QString::fromStdString(script)}, {QStringLiteral("args"), QJsonArray()}})
+            .toVariantMap()
+            .value(QStringLiteral("value"))
+            .toString()
+            .toStdString();
+    }
+
+private:
+    std::string SessionPath(const std::string& rest) const { return "/session/" + m_session + rest; }
+
+    // The answer's "value", or the whole answer when it has none.
+    QJsonObject Call(const char* method, const std::string& path, const QJsonObject& body)
+    {
+        const std::string text = QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString();
+        const httplib::Result result = std::string(method) == "POST"
+            ? m_client.Post(path.c_str(), text, "application/json")
+            : m_client.Get(path.c_str());
+        if (!result) {
+            return {};
+        }
+        const QJsonObject answer = JsonOf(result->body);
+        const QJsonValue value = answer.value(QStringLiteral("value"));
+        if (value.isObject()) {
+            return value.toObject();
+        }
+        return answer;
+    }
+
+    QTemporaryDir m_home;
+    QTemporaryDir m_profile;
+    uint16_t m_driverPort;
+    QProcess m_driver;
+    httplib::Client m_client;
+    std::string m_session;
+};
+
+// The demo page's result once its request has ended: "state|text".
+std::string AwaitResult(TBrowser& browser)
+{
+    const std::string script
+        = "const r = document.getElementById('result'); return r.dataset.state + '|' + r.textContent;";
+    QElapsedTimer clock;
+    clock.start();
+    std::string result;
+    while (clock.elapsed() < 30000) {
+        result = browser.Evaluate(script);
+        if (!result.starts_with("pending") && !result.starts_with("idle") && !result.empty()) {
+            break;
+        }
+        QThread::msleep(100);
+    }
+    return result;
+}
+
+// Loads docs/web-demo.html from a listed origin and presses its write
+// button: the card is written and the page shows the result code. The same
+// page from an origin that is not listed shows a refusal, and the card
+// keeps its number.
+TEST_F(HttpEndToEndTest, DemoPageInChromiumWritesOnlyFromAListedOrigin)
+{
+    if (!QFileInfo(QStringLiteral(CHROMIUM_PROGRAM)).isExecutable()) {
+        GTEST_SKIP() << "Chromium is not installed (scripts/setup installs it)";
+    }
+    ASSERT_TRUE(QFileInfo(QStringLiteral(CHROMEDRIVER_PROGRAM)).isExecutable())
+        << "chromedriver is missing: scripts/setup installs chromium-driver";
+    TStaticServer listed;
+    TStaticServer unlisted;
+    StartProgram(listed.Origin());
+    const std::string query = "/web-demo.html?api=http://127.0.0.1:" + std::to_string(m_httpPort) + "&cardNo=";
+
+    TBrowser browser;
+    std::string why;
+    ASSERT_TRUE(browser.Open(why)) << why;
+
+    browser.Navigate(listed.Origin() + query + "00054321");
+    browser.Click("#write");
+    const std::string written = AwaitResult(browser);
+    EXPECT_TRUE(written.starts_with("ok|resultCode 200: 写卡成功")) << written;
+    EXPECT_EQ(CardBlock(), "00054321");
+
+    browser.Navigate(unlisted.Origin() + query + "00099999");
+    browser.Click("#write");
+    const std::string refused = AwaitResult(browser);
+    EXPECT_TRUE(refused.starts_with("refused|")) << refused;
+    EXPECT_EQ(CardBlock(), "00054321");
+    EXPECT_NE(TextCodec::GbkToUtf8(m_program->Log()).find("Origin '" + unlisted.Origin() + "' is not allowed"),
+        std::string::npos);
+}
+
+} // namespace

@@ -1,0 +1,217 @@
+#include "shell/http/HttpServer.h"
+#include "shell/http/BoundedTaskQueue.h"
+
+#include "support/LoopbackClient.h"
+#include "support/RecordingMember.h"
+#include "support/TestEnvironment.h"
+
+#include <gtest/gtest.h>
+
+#include <httplib.h>
+
+#include <csignal>
+#include <future>
+#include <thread>
+
+namespace {
+
+const std::string kWriteBody = R"({"cardNo":"00012345","expireDate":"2027-12-31","guestName":"张三","score":"100"})";
+
+std::string Post(
+    const std::string& path, const std::string& type, const std::string& body, const std::string& extra = "")
+{
+    return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: " + type
+        + "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extra + "\r\n" + body;
+}
+
+std::string Chunked(const std::string& body, size_t chunk)
+{
+    std::string encoded;
+    for (size_t at = 0; at < body.size(); at += chunk) {
+        const std::string piece = body.substr(at, chunk);
+        char size[16];
+        std::snprintf(size, sizeof size, "%zx\r\n", piece.size());
+        encoded += size + piece + "\r\n";
+    }
+    return encoded + "0\r\n\r\n";
+}
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The real server on a free loopback port, with the recording device.
+class HttpServerTest : public TProcessObjectsTest {
+protected:
+    void SetUp() override
+    {
+        // A client that leaves before its answer must not end the test.
+        std::signal(SIGPIPE, SIG_IGN);
+        TProcessObjectsTest::SetUp();
+        CurrentMemberDevice = &m_device;
+        m_server = std::make_unique<THttpServer>(std::make_shared<const THttpApi>(THttpApiSettings(), nullptr));
+        m_server->Start("127.0.0.1", 0);
+    }
+
+    void TearDown() override
+    {
+        m_server.reset();
+        TProcessObjectsTest::TearDown();
+    }
+
+    uint16_t Port() const { return m_server->LocalPort(); }
+
+    // Sends the raw bytes on a connection of their own; what comes back
+    // until the server closes.
+    TLoopbackReply Raw(const std::string& bytes, int timeoutMs = 10000) const
+    {
+        return Exchange(Port(), bytes, 0, timeoutMs);
+    }
+
+    TRecordingMember m_device;
+    std::unique_ptr<THttpServer> m_server;
+};
+
+TEST_F(HttpServerTest, AnswersAreJsonAndEachConnectionCarriesOneRequest)
+{
+    httplib::Client client("127.0.0.1", Port());
+    const httplib::Result written = client.Post("/v1/cards/write", kWriteBody, "application/json");
+    ASSERT_TRUE(written);
+    EXPECT_EQ(written->status, 200);
+    EXPECT_EQ(written->get_header_value("Content-Type"), "application/json; charset=utf-8");
+    EXPECT_EQ(written->get_header_value("Connection"), "close");
+    EXPECT_NE(written->body.find(R"("resultMessage":"写卡成功")"), std::string::npos);
+
+    const httplib::Result missing = client.Get("/v1/cards");
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->status, 404);
+    EXPECT_EQ(missing->get_header_value("Content-Type"), "application/json; charset=utf-8");
+
+    // The server closes right after the answer: a second request on the
+    // same connection is never served.
+    TLoopbackClient connection(Port());
+    connection.Send(Post("/v1/cards/read", "application/json", "{}"));
+    const TLoopbackReply first = connection.Receive(2000);
+    EXPECT_TRUE(first.ClosedByServer);
+    EXPECT_EQ(Count(first.Bytes, "HTTP/1.1 "), 1u);
+    connection.Send(Post("/v1/cards/read", "application/json", "{}"));
+    EXPECT_EQ(connection.Receive(2000).Bytes, "");
+    EXPECT_EQ(m_device.Calls().size(), 2u);
+}
+
+// Sends: a text/plain POST (what any page may send without a preflight),
+// then a complete JSON card write on the same connection, as the rest of a
+// body the server never read would arrive.
+TEST_F(HttpServerTest, ARefusedBodyNeverSmugglesARequest)
+{
+    const std::string smuggled = Post("/v1/cards/write", "application/json", kWriteBody);
+    TLoopbackClient connection(Port());
+    connection.Send(Post("/v1/cards/write", "text/plain", std::string(8000, ' ')));
+    const TLoopbackReply refused = connection.Receive(2000);
+    EXPECT_TRUE(refused.ClosedByServer);
+    EXPECT_EQ(refused.Bytes.rfind("HTTP/1.1 415 ", 0), 0u) << refused.Bytes;
+    connection.Send(smuggled);
+    EXPECT_EQ(Count(refused.Bytes + connection.Receive(2000).Bytes, "HTTP/1.1 "), 1u);
+    EXPECT_TRUE(m_device.Calls().empty());
+}
+
+// Sends: a chunked body of 40000 bytes (the library alone would take it
+// whole), a Content-Length of 20000 with no body, a malformed request
+// line, and a method the library does not route.
+TEST_F(HttpServerTest, OversizedAndMalformedRequestsGetJsonErrors)
+{
+    const std::string padded
+        = R"({"pad":")" + std::string(40000, 'x') + R"(","cardNo":"1","expireDate":"","guestName":"","score":""})";
+    const TLoopbackReply chunked
+        = Raw("POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+              "Transfer-Encoding: chunked\r\n\r\n"
+            + Chunked(padded, 1000));
+    EXPECT_EQ(chunked.Bytes.rfind("HTTP/1.1 413 ", 0), 0u) << chunked.Bytes.substr(0, 200);
+
+    const TLoopbackReply declared = Raw("POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                                        "application/json\r\nContent-Length: 20000\r\n\r\n");
+    EXPECT_EQ(declared.Bytes.rfind("HTTP/1.1 413 ", 0), 0u) << declared.Bytes;
+
+    const TLoopbackReply malformed = Raw("HELLO\r\n\r\n");
+    EXPECT_EQ(malformed.Bytes.rfind("HTTP/1.1 400 ", 0), 0u) << malformed.Bytes;
+    EXPECT_NE(malformed.Bytes.find("{\"error\":"), std::string::npos);
+
+    const TLoopbackReply trace = Raw("TRACE /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(trace.Bytes.rfind("HTTP/1.1 405 ", 0), 0u) << trace.Bytes;
+    EXPECT_NE(trace.Bytes.find("application/json; charset=utf-8"), std::string::npos);
+    EXPECT_TRUE(m_device.Calls().empty());
+}
+
+// Sends: nothing at all on one connection, half a request on another, half
+// a body on a third, then waits. Each is closed by the server on its own.
+TEST_F(HttpServerTest, SilentClientsAreClosed)
+{
+    TLoopbackClient nothing(Port());
+    TLoopbackClient halfHead(Port());
+    TLoopbackClient halfBody(Port());
+    halfHead.Send("POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\n");
+    halfBody.Send(Post("/v1/cards/write", "application/json", kWriteBody).substr(0, 150));
+    for (TLoopbackClient* client : {&nothing, &halfHead, &halfBody}) {
+        const TLoopbackReply reply = client->Receive(3 * THttpServer::kIdleSeconds * 1000);
+        EXPECT_TRUE(reply.ClosedByServer);
+    }
+    EXPECT_TRUE(m_device.Calls().empty());
+}
+
+class BoundedTaskQueueTest : public ::testing::Test {
+protected:
+    // A connection that takes until the gate opens.
+    std::function<void()> Job()
+    {
+        return [this] {
+            m_gate.wait();
+            ++m_ran;
+        };
+    }
+    void Open() { m_open.set_value(); }
+
+    std::atomic<bool> m_stopping {false};
+    std::atomic<int> m_ran {0};
+
+private:
+    std::promise<void> m_open;
+    std::shared_future<void> m_gate = m_open.get_future().share();
+};
+
+TEST_F(BoundedTaskQueueTest, AFullLineHoldsTheAcceptingThreadBack)
+{
+    TBoundedTaskQueue queue(1, 1, m_stopping);
+    queue.enqueue(Job()); // the one thread takes it and waits at the gate
+    queue.enqueue(Job()); // the one place in the line
+    std::atomic<bool> thirdIn {false};
+    std::thread accepting([&] {
+        queue.enqueue(Job());
+        thirdIn = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_FALSE(thirdIn);
+    Open();
+    accepting.join();
+    queue.shutdown();
+    EXPECT_EQ(m_ran, 3);
+}
+
+TEST_F(BoundedTaskQueueTest, StoppingLetsAHeldBackConnectionIn)
+{
+    TBoundedTaskQueue queue(1, 1, m_stopping);
+    queue.enqueue(Job());
+    queue.enqueue(Job());
+    std::thread accepting([&] { queue.enqueue(Job()); });
+    m_stopping = true;
+    accepting.join();
+    Open();
+    queue.shutdown();
+    EXPECT_EQ(m_ran, 3);
+}
+
+} // namespace
