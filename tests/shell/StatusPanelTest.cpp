@@ -43,18 +43,18 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
         { "serving", serving,
             { QString::fromUtf8("监听端口 8883"),
                 QString::fromUtf8("打印机：厂商库，端口已打开，故障 14:03:21 进卡失败:Card jam B"),
-                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString() } },
+                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString(), QString() } },
         { "failed", failed,
             { QString::fromUtf8("未监听端口 8883：Could not bind socket. Address and port are already in use."),
                 QString::fromUtf8("打印机：无打印机库，端口未打开，故障 2026-12-06 23:10:00 打开串口失败."),
                 QString::fromUtf8("今日应答 0 次，失败 0 次"),
-                QStringLiteral("libRCPV11_VCDLL.so: cannot open shared object file") } },
+                QStringLiteral("libRCPV11_VCDLL.so: cannot open shared object file"), QString() } },
         { "stopped", stopped,
             { QString::fromUtf8("监听已停止"), QString::fromUtf8("打印机：模拟器，端口未打开"),
-                QString::fromUtf8("今日应答 0 次，失败 0 次"), QString() } },
+                QString::fromUtf8("今日应答 0 次，失败 0 次"), QString(), QString() } },
         { "not started", TServiceSnapshot {},
             { QString::fromUtf8("监听未启动"), QString::fromUtf8("打印机：无打印机库，端口未打开"),
-                QString::fromUtf8("今日应答 0 次，失败 0 次"), QString() } },
+                QString::fromUtf8("今日应答 0 次，失败 0 次"), QString(), QString() } },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
