@@ -1,6 +1,7 @@
 #include "base/ProfileFile.h"
 
 #include "base/AsciiCase.h"
+#include "base/FileSystem.h"
 #include "base/StrToInt.h"
 
 #include <fcntl.h>
@@ -89,13 +90,13 @@ public:
 
     bool CommitAs(const std::string& target, mode_t mode)
     {
-        if (fchmod(m_fd, mode) != 0 || fsync(m_fd) != 0 || close(m_fd) != 0) {
+        if (!FileSystem::SetMode(m_fd, mode) || !FileSystem::Sync(m_fd) || close(m_fd) != 0) {
             m_fd = -1;
             unlink(m_name.c_str());
             return false;
         }
         m_fd = -1;
-        if (rename(m_name.c_str(), target.c_str()) != 0) {
+        if (!FileSystem::Replace(m_name, target)) {
             unlink(m_name.c_str());
             return false;
         }

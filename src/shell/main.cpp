@@ -1,3 +1,4 @@
+#include "base/SocketPlatform.h"
 #include "config/SysOptionUnit.h"
 #include "member/OptionUnit.h"
 #include "member/RCPV11VCDLL.h"
@@ -9,7 +10,6 @@
 
 #include <QApplication>
 
-#include <csignal>
 #include <cstdio>
 
 int main(int argc, char* argv[])
@@ -17,8 +17,7 @@ int main(int argc, char* argv[])
     // Before any thread exists, so every thread inherits the mask and the
     // signals reach the program only through the main window's run.
     BlockShutdownSignals();
-    std::signal(SIGPIPE, SIG_IGN);
-    RaiseOpenFileLimit();
+    SocketPlatform::PrepareProcess();
 
     SysOption = std::make_unique<TSysOption>(OptionFileName());
     SysOption->Load();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <sys/types.h>
+#include <QProcess>
 
 #include <cstdint>
 #include <string>
@@ -15,18 +15,17 @@ public:
     TChildProcess(const TChildProcess&) = delete;
     TChildProcess& operator=(const TChildProcess&) = delete;
 
-    bool Started() const { return m_pid > 0; }
+    bool Started() const { return m_started; }
 
-    // Sends SIGTERM and waits up to timeoutMs for the exit; gives the exit
-    // code, or -1 when the child did not exit normally in time.
+    // Asks the program to end as the operating system would (SIGTERM; the
+    // console's Ctrl+C on Windows) and waits up to timeoutMs for the exit;
+    // gives the exit code, or -1 when the child did not exit normally in time.
     int Terminate(int timeoutMs = 10000);
 
 private:
-    pid_t m_pid = -1;
+    QProcess m_process;
+    bool m_started = false;
 };
 
 // Waits until something accepts connections on 127.0.0.1:port.
 bool WaitForPort(uint16_t port, int timeoutMs = 10000);
-
-// A TCP port nobody listens on at the moment.
-uint16_t FreePort();

@@ -7,6 +7,7 @@
 
 #include "base/ProfileFile.h"
 #include "base/TextCodec.h"
+#include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/TestEnvironment.h"
 
@@ -23,8 +24,8 @@
 
 namespace {
 
-const std::string kProgram = "member-interface";
-const std::string kLibrary = "libRCPV11_VCDLL.so";
+const std::string kProgram = MEMBER_PROGRAM_FILE;
+const std::string kLibrary = SIMULATOR_FILE;
 const std::string kNoCardText = "No target card(only when using a no card status command)C";
 
 std::string WriteRequest(const std::string& cardNo)

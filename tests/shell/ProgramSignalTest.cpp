@@ -1,6 +1,7 @@
 #include "base/TextCodec.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
+#include "support/ProcessEnd.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -13,7 +14,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -28,8 +28,9 @@ public:
         : m_port(port)
     {
         // Every binary of the build lands in one folder.
-        const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/member-interface");
-        m_program = m_dir.filePath(QStringLiteral("member-interface"));
+        const QString name = QStringLiteral(MEMBER_PROGRAM_FILE);
+        const QString built = QCoreApplication::applicationDirPath() + QStringLiteral("/") + name;
+        m_program = m_dir.filePath(name);
         QFile::copy(built, m_program);
         WriteFileBytes(m_dir.filePath(QStringLiteral("Option.ini")).toStdString(),
             "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\n");
@@ -38,6 +39,7 @@ public:
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        PrepareEndRequests(m_process);
         m_process.start(m_program, {});
     }
 
@@ -63,14 +65,16 @@ public:
         return false;
     }
 
-    // Sends the signal and waits (up to twenty seconds) for the program to end.
-    bool EndsOn(int signal)
+    // Asks the program to end and waits (up to twenty seconds) for it.
+    bool EndsOn(EEndRequest request)
     {
         QElapsedTimer clock;
         clock.start();
-        ::kill(static_cast<pid_t>(m_process.processId()), signal);
+        if (!RequestEnd(m_process, request)) {
+            return false;
+        }
         const bool ended = m_process.waitForFinished(20000);
-        std::printf("[ figure ] signal %d to exit: %lld ms\n", signal, static_cast<long long>(clock.elapsed()));
+        std::printf("[ figure ] %s to exit: %lld ms\n", EndRequestName(request), static_cast<long long>(clock.elapsed()));
         return ended;
     }
 
@@ -91,14 +95,14 @@ private:
 
 TEST(ProgramSignalTest, SigtermAndSigintEndTheProgramInOrderWithExitCodeZero)
 {
-    for (const int signal : { SIGTERM, SIGINT }) {
-        SCOPED_TRACE(signal);
+    for (const EEndRequest request : EndRequests()) {
+        SCOPED_TRACE(EndRequestName(request));
         const uint16_t port = FreePort();
         TRunningProgram program(port);
         ASSERT_TRUE(program.Started());
         ASSERT_TRUE(program.Answers());
 
-        ASSERT_TRUE(program.EndsOn(signal));
+        ASSERT_TRUE(program.EndsOn(request));
         EXPECT_EQ(program.Process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.Process().exitCode(), 0);
         EXPECT_FALSE(Exchange(port, kRequest).Connected);

@@ -1,23 +1,20 @@
 #include "support/FreePort.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
 
 uint16_t FreePort()
 {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t length = sizeof addr;
-    uint16_t port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0
-        && getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &length) == 0) {
-        port = ntohs(addr.sin_port);
+    asio::io_context io;
+    std::error_code error;
+    asio::ip::tcp::acceptor acceptor(io);
+    acceptor.open(asio::ip::tcp::v4(), error);
+    if (!error) {
+        acceptor.bind({asio::ip::address_v4::any(), 0}, error);
     }
-    if (fd >= 0) {
-        close(fd);
+    if (error) {
+        return 0;
     }
-    return port;
+    const auto endpoint = acceptor.local_endpoint(error);
+    return error ? 0 : endpoint.port();
 }

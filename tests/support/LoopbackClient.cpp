@@ -1,32 +1,31 @@
 #include "support/LoopbackClient.h"
 
-#include "base/FileDescriptor.h"
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <asio/connect.hpp>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
+#include <asio/read.hpp>
+#include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs, bool shutdownSending)
 {
     TLoopbackReply reply;
-    TFileDescriptor s = TcpSocket();
-    sockaddr_in addr {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (s.get() < 0 || connect(s.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+    asio::io_context io;
+    asio::ip::tcp::socket socket(io);
+    std::error_code error;
+    socket.connect({asio::ip::address_v4::loopback(), port}, error);
+    if (error) {
         return reply;
     }
     reply.Connected = true;
     const size_t step = chunkSize == 0 ? bytes.size() : chunkSize;
     for (size_t at = 0; at < bytes.size(); at += step) {
         const size_t n = std::min(step, bytes.size() - at);
-        if (send(s.get(), bytes.data() + at, n, MSG_NOSIGNAL) < 0) {
+        if (asio::write(socket, asio::buffer(bytes.data() + at, n), error); error) {
             break;
         }
         if (chunkSize != 0) {
@@ -34,23 +33,29 @@ TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSiz
         }
     }
     if (shutdownSending) {
-        shutdown(s.get(), SHUT_WR);
+        socket.shutdown(asio::socket_base::shutdown_send, error);
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Reads until the server closes or the time is up, whichever comes first.
     char buf[4096];
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd {s.get(), POLLIN, 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (poll(&pfd, 1, static_cast<int>(std::max<int64_t>(1, left.count()))) <= 0) {
-            continue;
+    bool timedOut = false;
+    asio::steady_timer timer(io, std::chrono::milliseconds(timeoutMs));
+    timer.async_wait([&](const std::error_code& e) {
+        if (!e) {
+            timedOut = true;
+            socket.cancel(error);
         }
-        const ssize_t n = recv(s.get(), buf, sizeof buf, 0);
-        if (n <= 0) {
-            reply.ClosedByServer = true;
-            break;
+    });
+    std::function<void(const std::error_code&, size_t)> onRead = [&](const std::error_code& e, size_t n) {
+        reply.Bytes.append(buf, n);
+        if (e) {
+            reply.ClosedByServer = !timedOut;
+            timer.cancel();
+            return;
         }
-        reply.Bytes.append(buf, static_cast<size_t>(n));
-    }
+        socket.async_read_some(asio::buffer(buf), onRead);
+    };
+    socket.async_read_some(asio::buffer(buf), onRead);
+    io.run();
     return reply;
 }
 

@@ -2,10 +2,10 @@
 
 #include "base/ExecutablePath.h"
 #include "base/FileDescriptor.h"
+#include "base/FileSystem.h"
 #include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,10 +18,7 @@ namespace {
 
 std::tm LocalNow()
 {
-    const std::time_t now = std::time(nullptr);
-    std::tm local {};
-    localtime_r(&now, &local);
-    return local;
+    return FileSystem::LocalTime(std::time(nullptr));
 }
 
 } // namespace
@@ -60,7 +57,7 @@ void TLogFile::WriteLine(std::string_view text)
     entry += text;
     entry += "\r\n";
 
-    const TFileDescriptor fd(open(FileName.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    const TFileDescriptor fd(FileSystem::OpenForAppend(FileName));
     if (fd.get() < 0) {
         return;
     }

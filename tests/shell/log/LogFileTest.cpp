@@ -2,6 +2,7 @@
 #include "config/SysOptionUnit.h"
 #include "shell/log/LogFileUnit.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -9,9 +10,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <thread>
 #include <vector>
 
@@ -84,19 +82,17 @@ TEST_F(LogFileTest, ConcurrentWritersLoseNoEntry)
 
 TEST_F(LogFileTest, AnEntryCutShortByAFullDiskIsFollowedByAWholeLine)
 {
+    if (!TFileSizeLimit::Supported()) {
+        GTEST_SKIP() << kNoFileSizeLimit;
+    }
     // A file size limit stands in for a full disk: the write stops part way.
     LogFile->WriteLine("first");
-    const rlim_t size = LogBytes().size();
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit {};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    const rlimit saved = limit;
-    limit.rlim_cur = size + 25;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    LogFile->WriteLine("cut short by the size limit");
-    LogFile->WriteLine("dropped: the file is full");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const size_t size = LogBytes().size();
+    {
+        const TFileSizeLimit limit(size + 25);
+        LogFile->WriteLine("cut short by the size limit");
+        LogFile->WriteLine("dropped: the file is full");
+    }
     LogFile->WriteLine("whole");
 
     const std::string bytes = LogBytes();

@@ -1,0 +1,41 @@
+#include "base/FileSystem.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <windows.h>
+
+namespace FileSystem {
+
+int OpenForAppend(const std::string& name)
+{
+    // _O_BINARY: in the runtime's default text mode every LF would gain a
+    // CR, and the CR LF the log writes would reach the disk as CR CR LF.
+    return _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_APPEND | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+}
+
+bool SetMode(int, unsigned)
+{
+    return true;
+}
+
+bool Sync(int fd)
+{
+    return _commit(fd) == 0;
+}
+
+bool Replace(const std::string& from, const std::string& to)
+{
+    // rename() refuses an existing target on Windows; MoveFileEx replaces it
+    // in one step, and write-through returns only once the move is on disk.
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+std::tm LocalTime(std::time_t moment)
+{
+    std::tm local {};
+    localtime_s(&local, &moment);
+    return local;
+}
+
+} // namespace FileSystem

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <asio/ip/tcp.hpp>
+
+#include <system_error>
+
+// What sockets need from the operating system beyond what Asio hides: the
+// listening port's sharing rule, the meaning of a failed bind, shutting a
+// socket down from another thread, and the process-wide settings a server
+// of many connections wants.
+namespace SocketPlatform {
+
+// Called first thing in main. A client that vanishes before its reply must
+// cost a failed write, never the process (SIGPIPE, which Windows lacks);
+// and the process may hold as many sockets as the system lets it (the soft
+// limit on open descriptors raised to the hard one; Windows has no such
+// limit).
+void PrepareProcess();
+
+// Sets the listening socket's address option before bind. Both platforms
+// refuse a port another socket listens on: POSIX systems by default, where
+// SO_REUSEADDR only lets a restart bind while the last run's connections
+// linger in TIME_WAIT; Windows only with SO_EXCLUSIVEADDRUSE, since there
+// SO_REUSEADDR would let a second program take a port that is in use.
+void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, std::error_code& error);
+
+// Whether a failed bind means another socket holds the port. Wine reports
+// that as "access denied" rather than "address in use".
+bool AddressInUse(const std::error_code& error);
+
+// Shuts both directions of a socket down. Safe while another thread uses the
+// socket: that thread's next read or write fails instead of blocking.
+void ShutdownBoth(asio::ip::tcp::socket::native_handle_type socket);
+
+} // namespace SocketPlatform

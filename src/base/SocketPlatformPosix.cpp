@@ -1,0 +1,35 @@
+#include "base/SocketPlatform.h"
+
+#include <sys/resource.h>
+#include <sys/socket.h>
+
+#include <csignal>
+
+namespace SocketPlatform {
+
+void PrepareProcess()
+{
+    std::signal(SIGPIPE, SIG_IGN);
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
+}
+
+void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, std::error_code& error)
+{
+    acceptor.set_option(asio::socket_base::reuse_address(true), error);
+}
+
+bool AddressInUse(const std::error_code& error)
+{
+    return error == asio::error::address_in_use;
+}
+
+void ShutdownBoth(asio::ip::tcp::socket::native_handle_type socket)
+{
+    ::shutdown(socket, SHUT_RDWR);
+}
+
+} // namespace SocketPlatform

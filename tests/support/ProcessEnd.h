@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QProcess>
+
+#include <vector>
+
+// How a test asks a program it started to end, the way the operating system
+// would: SIGTERM (a service manager) or SIGINT (Ctrl+C) on POSIX systems;
+// on Windows the console's Ctrl+C, which reaches the program only through a
+// console, so there it runs in a console of its own.
+enum class EEndRequest { Terminate, Interrupt };
+
+// The requests this platform can send.
+std::vector<EEndRequest> EndRequests();
+
+// Call before starting the process.
+void PrepareEndRequests(QProcess& process);
+
+// Sends the request; false when it could not be sent.
+bool RequestEnd(const QProcess& process, EEndRequest request);
+
+const char* EndRequestName(EEndRequest request);
