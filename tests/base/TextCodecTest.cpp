@@ -111,11 +111,11 @@ TEST(GbkTableTest, EveryPlatformConvertsTheWholeTableToTheSameBytes)
     }
     for (int lead = 0x80; lead <= 0xFF; ++lead) {
         mix(TextCodec::GbkToUtf8(std::string(1, static_cast<char>(lead))));
-        for (int trail = 0x40; trail <= 0xFF; ++trail) {
+        for (int trail = 0x00; trail <= 0xFF; ++trail) {
             mix(TextCodec::GbkToUtf8(std::string {static_cast<char>(lead), static_cast<char>(trail)}));
         }
     }
-    EXPECT_EQ(digest, 15095351924253982729ull);
+    EXPECT_EQ(digest, 4654658631322429833ull);
 }
 
 } // namespace
