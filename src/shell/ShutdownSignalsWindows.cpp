@@ -17,9 +17,9 @@ std::mutex Mutex;
 TShutdownSignals* Current = nullptr;
 bool Pending = false;
 
-void Post(TShutdownSignals* signals)
+void Post(TShutdownSignals* target)
 {
-    QMetaObject::invokeMethod(signals, [signals] { emit signals->Received(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(target, [target] { emit target->Received(); }, Qt::QueuedConnection);
 }
 
 BOOL WINAPI ConsoleControl(DWORD event)
@@ -48,8 +48,8 @@ BOOL WINAPI ConsoleControl(DWORD event)
 // request is reported at once rather than queued.
 class TSessionEndFilter : public QAbstractNativeEventFilter {
 public:
-    explicit TSessionEndFilter(TShutdownSignals& signals)
-        : m_signals(signals)
+    explicit TSessionEndFilter(TShutdownSignals& target)
+        : m_target(target)
     {
     }
 
@@ -58,14 +58,14 @@ public:
         if (eventType == "windows_generic_MSG") {
             const auto* msg = static_cast<const MSG*>(message);
             if (msg->message == WM_ENDSESSION && msg->wParam != FALSE) {
-                emit m_signals.Received();
+                emit m_target.Received();
             }
         }
         return false;
     }
 
 private:
-    TShutdownSignals& m_signals;
+    TShutdownSignals& m_target;
 };
 
 } // namespace

@@ -1,9 +1,8 @@
 #include "shell/listener/ListenerConnection.h"
 
+#include "base/SocketPlatform.h"
 #include "shell/listener/ConnectionSet.h"
 #include "shell/listener/ThreadCache.h"
-
-#include <sys/socket.h>
 
 #include <array>
 #include <system_error>
@@ -131,7 +130,7 @@ void TListenerConnection::Abort()
     if (m_executing) {
         // The procedure's thread owns the socket now; shutting the descriptor
         // down makes its writes fail without racing its own close.
-        ::shutdown(m_socket.native_handle(), SHUT_RDWR);
+        SocketPlatform::ShutdownBoth(m_socket.native_handle());
     } else {
         asio::post(*m_io, [self = shared_from_this()] { self->Close(); });
     }
