@@ -4,6 +4,7 @@
 
 #include "member/ClientConnection.h"
 #include "member/MemberMessageHandlerUnit.h"
+#include "support/RunToEnd.h"
 
 #include <QString>
 
@@ -17,7 +18,11 @@ namespace {
 // Keeps the last response, so writing costs what appending to a buffer does.
 class TBufferConnection : public TClientConnection {
 public:
-    void Write(std::string_view bytes) override { Written.assign(bytes); }
+    asio::awaitable<void> Write(std::string bytes) override
+    {
+        Written = std::move(bytes);
+        co_return;
+    }
     std::string Written;
 };
 
@@ -27,7 +32,7 @@ double MicrosecondsPerRequest(const QString& text, size_t iterations)
     const auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < iterations; ++i) {
         TMemberMessageHandler handler(nullptr);
-        handler.HandleMessage(connection, text);
+        RunToEnd(handler.HandleMessage(connection, text));
     }
     const auto elapsed = std::chrono::steady_clock::now() - start;
     if (connection.Written.empty() || connection.Written.back() != '\0') {

@@ -3,8 +3,8 @@
 #include "shell/listener/ServerExecute.h"
 
 TServerUnderTest::TServerUnderTest()
-    : m_listener(nullptr, [](TClientConnection& connection, const std::string& line) {
-        TCPServerExecute(nullptr, connection, line);
+    : m_listener(nullptr, [](TClientConnection& connection, std::string line) {
+        return TCPServerExecute(nullptr, connection, std::move(line));
     })
 {
     m_listener.Start(0);

@@ -16,6 +16,7 @@
 #include "shell/listener/RequestLineReader.h"
 #include "shell/listener/ServerExecute.h"
 #include "shell/log/LogFileUnit.h"
+#include "support/RunToEnd.h"
 
 #include <QXmlStreamReader>
 
@@ -55,7 +56,11 @@ public:
 
 class TRecordingConnection : public TClientConnection {
 public:
-    void Write(std::string_view bytes) override { Written.append(bytes); }
+    asio::awaitable<void> Write(std::string bytes) override
+    {
+        Written += bytes;
+        co_return;
+    }
     std::string Written;
 };
 
@@ -139,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     TRecordingConnection connection;
     try {
-        TCPServerExecute(nullptr, connection, line);
+        RunToEnd(TCPServerExecute(nullptr, connection, line));
     } catch (const ERequestAbandoned&) {
         FUZZ_CHECK(connection.Written.empty(), "an abandoned request gets no answer");
         FUZZ_CHECK(device.Calls == 0, "an abandoned request never reaches the device");

@@ -1,6 +1,8 @@
 #pragma once
 
-#include <string_view>
+#include <asio/awaitable.hpp>
+
+#include <string>
 
 // The client's side of one accepted connection, as a request handler sees
 // it: somewhere to write the response.
@@ -9,5 +11,5 @@ public:
     virtual ~TClientConnection() = default;
 
     // Writes all bytes; throws std::system_error when the client is gone.
-    virtual void Write(std::string_view bytes) = 0;
+    virtual asio::awaitable<void> Write(std::string bytes) = 0;
 };

@@ -3,13 +3,16 @@
 #include "base/StrToInt.h"
 #include "base/TextCodec.h"
 #include "member/ClientConnection.h"
-#include "member/DeviceLock.h"
+#include "member/DeviceQueue.h"
 #include "member/RequestDocument.h"
 #include "shell/log/LogFileUnit.h"
 
+#include <asio.hpp>
+
 #include <QDomDocument>
 
-#include <mutex>
+#include <optional>
+#include <variant>
 
 namespace {
 
@@ -24,6 +27,8 @@ struct TTexts {
     std::string ReadOkLog = Gbk("读卡成功，卡号为：");
     std::string PrintOk = Gbk("打印卡成功");
     std::string PrintFailed = Gbk("打印卡失败");
+    std::string Stopped = Gbk("服务器停止,请求未执行.");
+    std::string ClientGone = Gbk("客户端已断开,请求未执行.");
 };
 
 const TTexts& Texts()
@@ -63,6 +68,63 @@ int32_t ChannelValue(const QDomElement& root)
     return channel;
 }
 
+using TRequest = std::variant<std::monostate, TWriteRequest, TReadRequest, TPrintRequest>;
+
+// Reads what the request's type needs, every element before the device is
+// tried; an unknown type gives nothing to do. Kept apart from the device
+// step so the document is released before the request waits its turn.
+TRequest ParseRequest(const QString& text)
+{
+    const QDomDocument doc = ParseRequestDocument(text);
+    const QDomElement root = doc.documentElement();
+    const std::string type = TextCodec::ToGbk(root.attribute(QStringLiteral("type")));
+    if (type == "WriteMemberCard") {
+        RequiredValue(root, QStringLiteral("RequestID"));
+        TWriteRequest request;
+        request.CardNo = RequiredValue(root, QStringLiteral("CardNo"));
+        request.ExpireDate = RequiredValue(root, QStringLiteral("ExpireDate"));
+        request.GuestName = RequiredValue(root, QStringLiteral("GuestName"));
+        request.Score = RequiredValue(root, QStringLiteral("Score"));
+        request.Channel = ChannelValue(root);
+        return request;
+    }
+    if (type == "ReadMemberCard") {
+        TReadRequest request;
+        request.InputPassword = RequiredValue(root, QStringLiteral("InputPassword")) == "1";
+        request.Channel = ChannelValue(root);
+        return request;
+    }
+    if (type == "PrintMemberCard") {
+        RequiredValue(root, QStringLiteral("RequestID"));
+        TPrintRequest request;
+        request.CardNo = RequiredValue(root, QStringLiteral("CardNo"));
+        request.Content = OptionalValue(root, QStringLiteral("Content"));
+        return request;
+    }
+    return std::monostate();
+}
+
+// The device step of one request, in its turn. A step dropped before it
+// began is logged here, once, and ends the request without an answer.
+asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation)
+{
+    std::optional<TDeviceQueueError> dropped;
+    try {
+        co_return co_await DeviceQueue.AsyncRun(std::move(operation), asio::use_awaitable);
+    } catch (const std::system_error& error) {
+        if (error.code() == TDeviceQueueError::Stopped) {
+            dropped = TDeviceQueueError::Stopped;
+        } else if (error.code() == TDeviceQueueError::Cancelled) {
+            dropped = TDeviceQueueError::Cancelled;
+        } else {
+            throw;
+        }
+    }
+    const TTexts& t = Texts();
+    LogFile->WriteLine(dropped == TDeviceQueueError::Stopped ? t.Stopped : t.ClientGone);
+    throw ERequestDropped("device step dropped");
+}
+
 } // namespace
 
 TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
@@ -70,102 +132,99 @@ TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
 {
 }
 
-void TMemberMessageHandler::HandleMessage(TClientConnection& connection, const QString& text)
+asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& connection, QString text)
 {
-    const TTexts& t = Texts();
-    LogFile->WriteLine(t.Received + TextCodec::ToGbk(text));
+    LogFile->WriteLine(Texts().Received + TextCodec::ToGbk(text));
+    TRequest request = ParseRequest(text);
+    text.clear();
 
     TResponse response;
-    const QDomDocument doc = ParseRequestDocument(text);
-    const QDomElement root = doc.documentElement();
-    const std::string type = TextCodec::ToGbk(root.attribute(QStringLiteral("type")));
-
-    if (type == "WriteMemberCard") {
-        const std::string cardNo = RequiredValue(root, QStringLiteral("CardNo"));
-        const bool ok = DoWriteCard(root);
-        response.ResultCode = ok ? "200" : "500";
-        response.ResultMessage = ok ? t.WriteOk : t.WriteFailed;
-        response.CardNo = cardNo;
-        LogFile->WriteLine((ok ? t.WriteOkLog : t.WriteFailedLog) + cardNo);
-        SendResponse(connection, response);
-    } else if (type == "ReadMemberCard") {
-        const bool inputPassword = RequiredValue(root, QStringLiteral("InputPassword")) == "1";
-        const int32_t channel = ChannelValue(root);
-        TResponse read;
-        if (DoReadCard(inputPassword, channel, read)) {
-            response.ResultCode = "200";
-            response.ResultMessage = t.ReadOk;
-            response.CardNo = read.CardNo;
-            response.ExpireDate = read.ExpireDate;
-            response.GuestName = read.GuestName;
-            response.Score = read.Score;
-            response.Password = read.Password;
-            LogFile->WriteLine(t.ReadOkLog + read.CardNo);
-        } else {
-            response.ResultCode = "500";
-            response.ResultMessage = t.ReadFailed;
-            LogFile->WriteLine(t.ReadFailed);
-        }
-        SendResponse(connection, response);
-    } else if (type == "PrintMemberCard") {
-        const bool ok = DoPrintCard(root);
-        response.ResultCode = ok ? "200" : "500";
-        response.ResultMessage = ok ? t.PrintOk : t.PrintFailed;
-        LogFile->WriteLine(ok ? t.PrintOk : t.PrintFailed);
-        SendResponse(connection, response);
+    if (auto* write = std::get_if<TWriteRequest>(&request)) {
+        response = co_await WriteMemberCard(std::move(*write));
+    } else if (auto* read = std::get_if<TReadRequest>(&request)) {
+        response = co_await ReadMemberCard(*read);
+    } else if (auto* print = std::get_if<TPrintRequest>(&request)) {
+        response = co_await PrintMemberCard(std::move(*print));
+    } else {
+        co_return;
     }
+    co_await SendResponse(connection, response);
 }
 
-bool TMemberMessageHandler::DoWriteCard(const QDomElement& root)
+asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest request)
 {
-    RequiredValue(root, QStringLiteral("RequestID"));
-    const std::string cardNo = RequiredValue(root, QStringLiteral("CardNo"));
-    const std::string expireDate = RequiredValue(root, QStringLiteral("ExpireDate"));
-    const std::string guestName = RequiredValue(root, QStringLiteral("GuestName"));
-    const std::string score = RequiredValue(root, QStringLiteral("Score"));
-    const int32_t channel = ChannelValue(root);
-    // Looked at under the lock: shut-down takes the device away under it.
-    std::scoped_lock lock(DeviceLock);
-    TBaseMember* device = CurrentMemberDevice;
-    if (device == nullptr) {
-        return false;
-    }
-    return device->WriteCard(cardNo, expireDate, guestName, score, channel);
+    const TTexts& t = Texts();
+    const bool ok = co_await DoWriteCard(request);
+    TResponse response;
+    response.ResultCode = ok ? "200" : "500";
+    response.ResultMessage = ok ? t.WriteOk : t.WriteFailed;
+    response.CardNo = request.CardNo;
+    LogFile->WriteLine((ok ? t.WriteOkLog : t.WriteFailedLog) + request.CardNo);
+    co_return response;
 }
 
-bool TMemberMessageHandler::DoReadCard(bool InputPassword, int32_t Channel, TResponse& read)
+asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest request)
 {
-    // Looked at under the lock: shut-down takes the device away under it.
-    std::scoped_lock lock(DeviceLock);
-    TBaseMember* device = CurrentMemberDevice;
-    if (device == nullptr) {
-        return false;
+    const TTexts& t = Texts();
+    TResponse read;
+    TResponse response;
+    if (co_await DoReadCard(request.InputPassword, request.Channel, read)) {
+        response.ResultCode = "200";
+        response.ResultMessage = t.ReadOk;
+        response.CardNo = read.CardNo;
+        response.ExpireDate = read.ExpireDate;
+        response.GuestName = read.GuestName;
+        response.Score = read.Score;
+        response.Password = read.Password;
+        LogFile->WriteLine(t.ReadOkLog + read.CardNo);
+    } else {
+        response.ResultCode = "500";
+        response.ResultMessage = t.ReadFailed;
+        LogFile->WriteLine(t.ReadFailed);
     }
-    return device->ReadCard(
-        InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
+    co_return response;
 }
 
-bool TMemberMessageHandler::DoPrintCard(const QDomElement& root)
+asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest request)
 {
-    RequiredValue(root, QStringLiteral("RequestID"));
-    const std::string cardNo = RequiredValue(root, QStringLiteral("CardNo"));
-    const std::string content = OptionalValue(root, QStringLiteral("Content"));
-    LogFile->WriteLine("Content=" + content);
-    // Looked at under the lock: shut-down takes the device away under it.
-    std::scoped_lock lock(DeviceLock);
-    TBaseMember* device = CurrentMemberDevice;
-    if (device == nullptr) {
-        return false;
-    }
-    return device->PrintCard(cardNo, content);
+    const TTexts& t = Texts();
+    const bool ok = co_await DoPrintCard(request);
+    TResponse response;
+    response.ResultCode = ok ? "200" : "500";
+    response.ResultMessage = ok ? t.PrintOk : t.PrintFailed;
+    LogFile->WriteLine(ok ? t.PrintOk : t.PrintFailed);
+    co_return response;
 }
 
-void TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)
+asio::awaitable<bool> TMemberMessageHandler::DoWriteCard(const TWriteRequest& request)
+{
+    co_return co_await RunOnDevice([&request](TBaseMember& device) {
+        return device.WriteCard(request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
+    });
+}
+
+asio::awaitable<bool> TMemberMessageHandler::DoReadCard(bool InputPassword, int32_t Channel, TResponse& read)
+{
+    co_return co_await RunOnDevice([&](TBaseMember& device) {
+        return device.ReadCard(
+            InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
+    });
+}
+
+asio::awaitable<bool> TMemberMessageHandler::DoPrintCard(const TPrintRequest& request)
+{
+    // Written before the device is tried, also when there is none.
+    LogFile->WriteLine("Content=" + request.Content);
+    co_return co_await RunOnDevice(
+        [&request](TBaseMember& device) { return device.PrintCard(request.CardNo, request.Content); });
+}
+
+asio::awaitable<void> TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)
 {
     std::string bytes = BuildResponseText(response);
     bytes.push_back('\0');
     try {
-        connection.Write(bytes);
+        co_await connection.Write(std::move(bytes));
     } catch (const std::exception&) {
         // The client has gone; there is nobody left to tell.
     }

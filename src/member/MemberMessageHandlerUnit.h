@@ -2,10 +2,13 @@
 
 #include "member/BaseMemberUnit.h"
 
-#include <QDomElement>
+#include <asio/awaitable.hpp>
+
 #include <QString>
 
+#include <cstdint>
 #include <stdexcept>
+#include <string>
 
 class TClientConnection;
 class TInfoSink;
@@ -18,22 +21,56 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Handles one request: logs it, parses it, runs it on CurrentMemberDevice
-// and writes the one response. Created for one connection.
+// A request whose device step was dropped before it began: the program is
+// stopping or the client went away. Logged once; no answer.
+class ERequestDropped : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The three request types once their elements have been read; every text is
+// GBK. Channel is -1, the hotel's own card, when the request names none.
+struct TWriteRequest {
+    std::string CardNo;
+    std::string ExpireDate;
+    std::string GuestName;
+    std::string Score;
+    int32_t Channel = -1;
+};
+
+struct TReadRequest {
+    bool InputPassword = false;
+    int32_t Channel = -1;
+};
+
+struct TPrintRequest {
+    std::string CardNo;
+    std::string Content;
+};
+
+// Handles one request: logs it, parses it, runs it on CurrentMemberDevice in
+// its turn and writes the one response. Created for one connection.
 class TMemberMessageHandler {
 public:
-    // The log pane is kept but never written to: handlers run on connection
-    // threads, which must not touch the window.
+    // The log pane is kept but never written to: handlers never run on the
+    // user-interface thread, which alone may touch the window.
     explicit TMemberMessageHandler(TInfoSink* InfoMemo);
 
-    // Throws ERequestAbandoned for a request that gets no answer.
-    void HandleMessage(TClientConnection& connection, const QString& text);
+    // Throws ERequestAbandoned for a request that gets no answer, and
+    // ERequestDropped for one whose device step never began.
+    asio::awaitable<void> HandleMessage(TClientConnection& connection, QString text);
+
+    // From the device step on, each type's steps and log lines; the
+    // response they give is the one to send. Throw ERequestDropped.
+    asio::awaitable<TResponse> WriteMemberCard(TWriteRequest request);
+    asio::awaitable<TResponse> ReadMemberCard(TReadRequest request);
+    asio::awaitable<TResponse> PrintMemberCard(TPrintRequest request);
 
 private:
-    bool DoWriteCard(const QDomElement& root);
-    bool DoReadCard(bool InputPassword, int32_t Channel, TResponse& read);
-    bool DoPrintCard(const QDomElement& root);
-    void SendResponse(TClientConnection& connection, const TResponse& response);
+    asio::awaitable<bool> DoWriteCard(const TWriteRequest& request);
+    asio::awaitable<bool> DoReadCard(bool InputPassword, int32_t Channel, TResponse& read);
+    asio::awaitable<bool> DoPrintCard(const TPrintRequest& request);
+    asio::awaitable<void> SendResponse(TClientConnection& connection, const TResponse& response);
 
     TInfoSink* m_infoMemo;
 };

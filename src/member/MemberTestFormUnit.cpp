@@ -2,7 +2,7 @@
 
 #include "base/TextCodec.h"
 #include "member/BaseMemberUnit.h"
-#include "member/DeviceLock.h"
+#include "member/DeviceQueue.h"
 #include "ui/DialogLook.h"
 #include "ui/ErrorGuard.h"
 
@@ -14,7 +14,6 @@
 #include <QPushButton>
 
 #include <iterator>
-#include <mutex>
 #include <string>
 
 namespace {
@@ -123,12 +122,11 @@ int32_t TMemberTestForm::Channel() const
 
 void TMemberTestForm::UseDevice(const std::function<void(TBaseMember&)>& operation)
 {
-    if (CurrentMemberDevice == nullptr) {
-        return;
-    }
     const TBusyCursor busy;
-    std::scoped_lock lock(DeviceLock);
-    operation(*CurrentMemberDevice);
+    UseCurrentDevice([&](TBaseMember& device) {
+        operation(device);
+        return true;
+    });
 }
 
 void TMemberTestForm::OpenPortBtnClick()

@@ -39,7 +39,7 @@ private:
     // The card channel named by ChannelCmb's text.
     int32_t Channel() const;
     // Runs one operation on CurrentMemberDevice (none when there is no
-    // device) under a busy cursor, holding DeviceLock so that it never
+    // device) under a busy cursor, in its turn at the device, so that it never
     // interleaves with a request's card transaction.
     static void UseDevice(const std::function<void(TBaseMember&)>& operation);
 

@@ -2,7 +2,7 @@
 
 #include "base/StrToInt.h"
 #include "base/TextCodec.h"
-#include "member/DeviceLock.h"
+#include "member/DeviceQueue.h"
 #include "member/OptionUnit.h"
 #include "ui/DialogLook.h"
 #include "ui/ErrorGuard.h"
@@ -14,7 +14,6 @@
 #include <QPushButton>
 
 #include <iterator>
-#include <mutex>
 #include <stdexcept>
 
 namespace {
@@ -223,7 +222,7 @@ void TOptionForm::OKBtnClick()
     {
         // A card operation reads the options throughout; it sees either the
         // old settings or the new ones, never a mixture.
-        std::scoped_lock lock(DeviceLock);
+        const TDeviceTurn turn(DeviceQueue);
         Options() = entered;
     }
     ShowNotice(this, QMessageBox::Information, QString::fromUtf8(kRestartNotice));

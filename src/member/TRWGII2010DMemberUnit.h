@@ -11,8 +11,9 @@
 
 // The rewritable RFID card printer. Each card operation is one transaction
 // (card in, data or print step, card out), reads MemberOption afresh and
-// logs one line per outcome. The driver takes no lock: every caller holds
-// DeviceLock for a whole operation, so transactions never interleave.
+// logs one line per outcome. The driver takes no lock: every caller goes
+// through DeviceQueue, one whole operation at a time, so transactions never
+// interleave.
 class TTRWGII2010DMember : public TBaseMember {
 public:
     // Drives the printer library found beside the executable.

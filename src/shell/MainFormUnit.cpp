@@ -265,8 +265,8 @@ void TMainForm::CommitData(QSessionManager& manager)
 void TMainForm::StartListener()
 {
     m_listener = std::make_unique<TRequestListener>(
-        this, [this](TClientConnection& connection, const std::string& requestLine) {
-            TCPServerExecute(connection, requestLine);
+        this, [this](TClientConnection& connection, std::string requestLine) {
+            return TCPServerExecute(connection, std::move(requestLine));
         });
     m_listener->Start(SysOption->MemberPortNo);
 }
@@ -278,9 +278,9 @@ void TMainForm::StopListener()
     }
 }
 
-void TMainForm::TCPServerExecute(TClientConnection& connection, const std::string& requestLine)
+asio::awaitable<void> TMainForm::TCPServerExecute(TClientConnection& connection, std::string requestLine)
 {
-    ::TCPServerExecute(this, connection, requestLine);
+    return ::TCPServerExecute(this, connection, std::move(requestLine));
 }
 
 namespace {

@@ -2,6 +2,8 @@
 
 #include "base/InfoSink.h"
 
+#include <asio/awaitable.hpp>
+
 #include <QMainWindow>
 
 #include <memory>
@@ -63,8 +65,8 @@ private:
 
     void StartListener();
     void StopListener();
-    // Runs on the listener's connection threads.
-    void TCPServerExecute(TClientConnection& connection, const std::string& requestLine);
+    // Runs on the listener's I/O thread, one coroutine per connection.
+    asio::awaitable<void> TCPServerExecute(TClientConnection& connection, std::string requestLine);
 
     QActionGroup* m_actionList = nullptr;
     QAction* m_optionAction = nullptr;

@@ -1,13 +1,11 @@
 #include "shell/MemberProgram.h"
 
 #include "member/BaseMemberUnit.h"
-#include "member/DeviceLock.h"
+#include "member/DeviceQueue.h"
 #include "member/OptionFormUnit.h"
 #include "member/TRWGII2010DMemberUnit.h"
 #include "shell/MainFormUnit.h"
 #include "ui/ErrorGuard.h"
-
-#include <mutex>
 
 int RunMemberProgram(QApplication& application, std::unique_ptr<TBaseMember> device)
 {
@@ -17,19 +15,19 @@ int RunMemberProgram(QApplication& application, std::unique_ptr<TBaseMember> dev
         {
             // Whether the port opened is the device's to log; the interface
             // starts either way and answers with the device's failures.
-            std::scoped_lock lock(DeviceLock);
+            const TDeviceTurn turn(DeviceQueue);
             device->OpenPort();
         }
         RunMemberInterface(application, device.get());
-        std::scoped_lock lock(DeviceLock);
+        const TDeviceTurn turn(DeviceQueue);
         device->ClosePort();
-        // Taken away under the lock, so a request still queued for the
-        // device after a failed listener stop finds none.
-        CurrentMemberDevice = nullptr;
     } catch (const std::exception& error) {
-        CurrentMemberDevice = nullptr;
+        RetireCurrentDevice();
         ShowErrorBox(ErrorMessage(error));
         return 1;
     }
+    // Before the device is freed, so a request still queued after a failed
+    // listener stop finds none.
+    RetireCurrentDevice();
     return 0;
 }

@@ -1,5 +1,5 @@
 #include "base/TextCodec.h"
-#include "member/DeviceLock.h"
+#include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/RequestDocument.h"
 
@@ -42,7 +42,7 @@ protected:
         TRecordingConnection connection;
         TMemberMessageHandler handler(nullptr);
         try {
-            handler.HandleMessage(connection, QString::fromUtf8(utf8));
+            RunToEnd(handler.HandleMessage(connection, QString::fromUtf8(utf8)));
         } catch (const ERequestAbandoned&) {
             EXPECT_TRUE(connection.Written.empty());
         }
@@ -104,15 +104,17 @@ TEST_F(MemberMessageHandlerTest, NoDeviceCountsAsFailureAfterTheContentLine)
 
 TEST_F(MemberMessageHandlerTest, ADeviceTakenAwayWhileARequestWaitsForItIsNotUsed)
 {
-    // Shut-down holds the lock while it takes the device away.
-    DeviceLock.lock();
+    // Shut-down takes the device away in its turn.
     std::string reply;
-    std::thread request([&] { reply = Handle(FullWrite("1")); });
-    while (DeviceLock.Queued() < 2) {
-        std::this_thread::yield();
+    std::thread request;
+    {
+        const TDeviceTurn shutDown(DeviceQueue);
+        request = std::thread([&] { reply = Handle(FullWrite("1")); });
+        while (DeviceQueue.Queued() < 2) {
+            std::this_thread::yield();
+        }
+        CurrentMemberDevice = nullptr;
     }
-    CurrentMemberDevice = nullptr;
-    DeviceLock.unlock();
     request.join();
     EXPECT_NE(reply.find("写卡失败"), std::string::npos);
     EXPECT_TRUE(m_device.Calls().empty());
@@ -234,7 +236,7 @@ TEST_F(MemberMessageHandlerTest, ALostClientIsNotAnError)
     TRecordingConnection gone;
     gone.FailWrites = true;
     TMemberMessageHandler handler(nullptr);
-    EXPECT_NO_THROW(handler.HandleMessage(gone, QString::fromUtf8(FullWrite("1"))));
+    EXPECT_NO_THROW(RunToEnd(handler.HandleMessage(gone, QString::fromUtf8(FullWrite("1")))));
     EXPECT_EQ(Log().back(), Gbk("写卡成功,卡号为:1"));
 }
 

@@ -3,7 +3,7 @@
 #include "base/InterfaceKind.h"
 #include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
-#include "member/DeviceLock.h"
+#include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/TRWGII2010DMemberUnit.h"
 #include "shell/MainFormUnit.h"
@@ -195,11 +195,11 @@ TEST_F(MemberTestFormTest, ACallWaitsForTheRequestHoldingTheDeviceAndShowsTheBus
     TMemberTestForm form;
     std::atomic<bool> holding {false};
     std::thread request([&] {
-        std::scoped_lock lock(DeviceLock);
+        const TDeviceTurn turn(DeviceQueue);
         holding = true;
         // Until the dialog's call has queued behind this one (or, were it
-        // to take no lock, has already run).
-        while (DeviceLock.Queued() < 2 && device.Calls().empty()) {
+        // to skip the queue, has already run).
+        while (DeviceQueue.Queued() < 2 && device.Calls().empty()) {
             std::this_thread::yield();
         }
         device.Released = true;
@@ -240,8 +240,8 @@ protected:
     {
         TMemberMessageHandler handler(nullptr);
         TRecordingConnection connection;
-        handler.HandleMessage(
-            connection, QStringLiteral(R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)"));
+        RunToEnd(handler.HandleMessage(
+            connection, QStringLiteral(R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)")));
         const size_t start = connection.Written.find("<ResultCode>");
         return start == std::string::npos ? "" : connection.Written.substr(start + 12, 3);
     }

@@ -76,7 +76,7 @@ TEST_F(MainFormTest, CreationSetsTheTitleAndStartsServingWithTheStartLine)
 
 TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsStartLine)
 {
-    TRequestListener other(nullptr, [](TClientConnection&, const std::string&) {});
+    TRequestListener other(nullptr, [](TClientConnection&, std::string) -> asio::awaitable<void> { co_return; });
     other.Start(m_port);
     TModalDriver driver;
     QString caption;

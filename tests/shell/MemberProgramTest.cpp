@@ -115,7 +115,7 @@ TEST_F(MemberProgramTest, ShutdownSignalEndsTheRunWithoutPromptAndDismissesOpenD
 
 TEST_F(MemberProgramTest, ShutdownSignalWhileTheBindErrorIsShownStillEndsTheProgram)
 {
-    TRequestListener other(nullptr, [](TClientConnection&, const std::string&) {});
+    TRequestListener other(nullptr, [](TClientConnection&, std::string) -> asio::awaitable<void> { co_return; });
     other.Start(m_port);
     THeldShutdownRequests held;
     TModalDriver driver;

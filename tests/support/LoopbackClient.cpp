@@ -1,9 +1,5 @@
 #include "support/LoopbackClient.h"
 
-#include <asio/connect.hpp>
-#include <asio/io_context.hpp>
-#include <asio/ip/tcp.hpp>
-#include <asio/read.hpp>
 #include <asio/steady_timer.hpp>
 #include <asio/write.hpp>
 
@@ -11,38 +7,60 @@
 #include <functional>
 #include <thread>
 
-TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs, bool shutdownSending)
+TLoopbackClient::TLoopbackClient(uint16_t port)
+    : m_socket(m_io)
 {
-    TLoopbackReply reply;
-    asio::io_context io;
-    asio::ip::tcp::socket socket(io);
     std::error_code error;
-    socket.connect({asio::ip::address_v4::loopback(), port}, error);
-    if (error) {
-        return reply;
-    }
-    reply.Connected = true;
+    m_socket.connect({asio::ip::address_v4::loopback(), port}, error);
+    m_connected = !error;
+}
+
+void TLoopbackClient::Send(const std::string& bytes, size_t chunkSize)
+{
     const size_t step = chunkSize == 0 ? bytes.size() : chunkSize;
     for (size_t at = 0; at < bytes.size(); at += step) {
         const size_t n = std::min(step, bytes.size() - at);
-        if (asio::write(socket, asio::buffer(bytes.data() + at, n), error); error) {
+        std::error_code error;
+        if (asio::write(m_socket, asio::buffer(bytes.data() + at, n), error); error) {
             break;
         }
         if (chunkSize != 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
     }
-    if (shutdownSending) {
-        socket.shutdown(asio::socket_base::shutdown_send, error);
+}
+
+void TLoopbackClient::ShutdownSending()
+{
+    std::error_code ignored;
+    m_socket.shutdown(asio::socket_base::shutdown_send, ignored);
+}
+
+void TLoopbackClient::Reset()
+{
+    // A zero linger time makes close send RST instead of FIN.
+    std::error_code ignored;
+    m_socket.set_option(asio::socket_base::linger(true, 0), ignored);
+    m_socket.close(ignored);
+    m_connected = false;
+}
+
+TLoopbackReply TLoopbackClient::Receive(int timeoutMs)
+{
+    TLoopbackReply reply;
+    reply.Connected = m_connected;
+    if (!m_connected) {
+        return reply;
     }
     // Reads until the server closes or the time is up, whichever comes first.
     char buf[4096];
     bool timedOut = false;
-    asio::steady_timer timer(io, std::chrono::milliseconds(timeoutMs));
+    asio::steady_timer timer(m_io, std::chrono::milliseconds(timeoutMs));
     timer.async_wait([&](const std::error_code& e) {
         if (!e) {
             timedOut = true;
-            socket.cancel(error);
+            std::error_code ignored;
+            m_socket.cancel(ignored);
         }
     });
     std::function<void(const std::error_code&, size_t)> onRead = [&](const std::error_code& e, size_t n) {
@@ -52,11 +70,25 @@ TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSiz
             timer.cancel();
             return;
         }
-        socket.async_read_some(asio::buffer(buf), onRead);
+        m_socket.async_read_some(asio::buffer(buf), onRead);
     };
-    socket.async_read_some(asio::buffer(buf), onRead);
-    io.run();
+    m_socket.async_read_some(asio::buffer(buf), onRead);
+    m_io.restart();
+    m_io.run();
     return reply;
+}
+
+TLoopbackReply Exchange(uint16_t port, const std::string& bytes, size_t chunkSize, int timeoutMs, bool shutdownSending)
+{
+    TLoopbackClient client(port);
+    if (!client.Connected()) {
+        return {};
+    }
+    client.Send(bytes, chunkSize);
+    if (shutdownSending) {
+        client.ShutdownSending();
+    }
+    return client.Receive(timeoutMs);
 }
 
 std::string Framed(const std::string& utf8Request)

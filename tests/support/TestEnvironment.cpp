@@ -97,10 +97,11 @@ std::vector<std::string> TProcessObjectsTest::Log() const
     return LogEntries(LogBytes());
 }
 
-void TRecordingConnection::Write(std::string_view bytes)
+asio::awaitable<void> TRecordingConnection::Write(std::string bytes)
 {
     if (FailWrites) {
         throw std::system_error(std::make_error_code(std::errc::broken_pipe));
     }
     Written.append(bytes);
+    co_return;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "member/ClientConnection.h"
+#include "support/RunToEnd.h"
 
 #include <gtest/gtest.h>
 
@@ -39,8 +40,9 @@ private:
 // A connection that keeps what is written to it; can be told to fail.
 class TRecordingConnection : public TClientConnection {
 public:
-    void Write(std::string_view bytes) override;
+    asio::awaitable<void> Write(std::string bytes) override;
 
     std::string Written;
     bool FailWrites = false;
 };
+

@@ -45,7 +45,7 @@ protected:
 
     TRecordingMember m_device;
     TRequestListener m_listener {
-        nullptr, [](TClientConnection& connection, const std::string& line) { TCPServerExecute(nullptr, connection, line); }};
+        nullptr, [](TClientConnection& connection, std::string line) { return TCPServerExecute(nullptr, connection, std::move(line)); }};
     std::string Out;
     std::string Err;
 };

@@ -1,20 +1,16 @@
 #include "shell/listener/ListenerConnection.h"
 
-#include "base/SocketPlatform.h"
 #include "shell/listener/ConnectionSet.h"
-#include "shell/listener/ThreadCache.h"
 
 #include <array>
 #include <system_error>
 
 TListenerConnection::TListenerConnection(std::shared_ptr<asio::io_context> io, asio::ip::tcp::socket socket,
-    std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure,
-    std::shared_ptr<TThreadCache> threads)
+    std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure)
     : m_io(std::move(io))
     , m_socket(std::move(socket))
     , m_set(std::move(set))
     , m_procedure(std::move(procedure))
-    , m_threads(std::move(threads))
 {
 }
 
@@ -22,123 +18,105 @@ void TListenerConnection::Start()
 {
     std::error_code ignored;
     m_socket.non_blocking(true, ignored);
-    WaitForBytes();
+    asio::co_spawn(*m_io, [self = shared_from_this()] { return self->Serve(); },
+        asio::bind_cancellation_slot(m_clientGone.slot(), asio::detached));
 }
 
-void TListenerConnection::WaitForBytes()
+asio::awaitable<void> TListenerConnection::Serve()
 {
-    // Waiting for readiness instead of reading into a buffer of our own keeps
-    // an idle connection down to its socket and this object.
-    m_socket.async_wait(asio::socket_base::wait_read,
-        [self = shared_from_this()](const std::error_code& error) { self->OnReadable(error); });
-}
-
-void TListenerConnection::OnReadable(const std::error_code& error)
-{
-    if (error) {
-        Close();
-        Finish();
-        return;
-    }
-    // Only the I/O thread reads, so one buffer serves every connection.
-    thread_local std::array<char, TRequestLineReader::kMaxRequestLine + 1> chunk;
-    std::error_code readError;
-    const size_t n = m_socket.read_some(asio::buffer(chunk), readError);
-    if (readError == asio::error::would_block || readError == asio::error::try_again) {
-        WaitForBytes();
-        return;
-    }
-    if (readError == asio::error::eof) {
-        // A client that leaves after part of a line still gets its request
-        // handled, as an empty one; the answer cannot reach it any more.
-        const bool partial = m_reader.ReceivedAny();
-        Close();
-        if (partial) {
-            HandOver(std::string());
+    std::string line;
+    const TLineRead read = co_await ReadRequestLine(line);
+    if (read != TLineRead::Failed) {
+        if (read == TLineRead::Partial) {
+            // The client left after part of a line: its request is handled
+            // as an empty one, and the answer cannot reach it any more.
+            Close();
         } else {
-            Finish();
+            asio::co_spawn(*m_io, [self = shared_from_this()] { return self->WatchClient(); }, asio::detached);
         }
-        return;
-    }
-    if (readError) {
-        Close();
-        Finish();
-        return;
-    }
-    switch (m_reader.Feed(std::string_view(chunk.data(), n))) {
-    case TRequestLineReader::TStatus::NeedMore:
-        WaitForBytes();
-        break;
-    case TRequestLineReader::TStatus::TooLong:
-        Close();
-        Finish();
-        break;
-    case TRequestLineReader::TStatus::Complete:
-        HandOver(m_reader.TakeLine());
-        break;
-    }
-}
-
-void TListenerConnection::HandOver(std::string requestLine)
-{
-    {
-        std::scoped_lock lock(m_mutex);
-        m_executing = true;
-        if (!m_closed) {
-            std::error_code ignored;
-            m_socket.non_blocking(false, ignored);
+        m_handling = true;
+        try {
+            co_await (*m_procedure)(*this, std::move(line));
+        } catch (...) {
+            // Whatever went wrong with this one request ends here, unseen:
+            // the client sees its connection close and the listener goes on.
         }
-    }
-    try {
-        m_threads->Run([self = shared_from_this(), line = std::move(requestLine)] { self->Execute(line); });
-    } catch (const std::system_error&) {
-        // No thread to be had: the client sees the connection close.
-        Close();
-        Finish();
-    }
-}
-
-void TListenerConnection::Execute(const std::string& requestLine)
-{
-    try {
-        (*m_procedure)(*this, requestLine);
-    } catch (...) {
-        // Whatever went wrong with this one request ends here, unseen: the
-        // client sees its connection close and the listener goes on.
     }
     Close();
-    Finish();
+    m_set->Remove(this);
 }
 
-void TListenerConnection::Write(std::string_view bytes)
+asio::awaitable<TListenerConnection::TLineRead> TListenerConnection::ReadRequestLine(std::string& line)
 {
-    {
-        std::scoped_lock lock(m_mutex);
-        if (m_closed) {
-            throw std::system_error(asio::error::not_connected);
+    for (;;) {
+        // Waiting for readiness instead of reading into a buffer of our own
+        // keeps an idle connection down to its socket and this object.
+        std::error_code error;
+        co_await m_socket.async_wait(asio::socket_base::wait_read, asio::redirect_error(asio::use_awaitable, error));
+        if (error || m_closed) {
+            co_return TLineRead::Failed;
+        }
+        // Only the I/O thread reads, so one buffer serves every connection.
+        thread_local std::array<char, TRequestLineReader::kMaxRequestLine + 1> chunk;
+        const size_t n = m_socket.read_some(asio::buffer(chunk), error);
+        if (error == asio::error::would_block || error == asio::error::try_again) {
+            continue;
+        }
+        if (error == asio::error::eof) {
+            co_return m_reader.ReceivedAny() ? TLineRead::Partial : TLineRead::Failed;
+        }
+        if (error) {
+            co_return TLineRead::Failed;
+        }
+        switch (m_reader.Feed(std::string_view(chunk.data(), n))) {
+        case TRequestLineReader::TStatus::NeedMore:
+            break;
+        case TRequestLineReader::TStatus::TooLong:
+            co_return TLineRead::Failed;
+        case TRequestLineReader::TStatus::Complete:
+            line = m_reader.TakeLine();
+            co_return TLineRead::Complete;
         }
     }
-    asio::write(m_socket, asio::buffer(bytes.data(), bytes.size()));
+}
+
+asio::awaitable<void> TListenerConnection::WatchClient()
+{
+    // While the request is handled, a reset or any other socket error means
+    // nobody will read the answer. The end of the client's stream does not:
+    // closing its sending side after the zero byte is legal. Bytes after the
+    // zero byte are no request and are discarded.
+    std::array<char, 512> discarded;
+    for (;;) {
+        std::error_code error;
+        co_await m_socket.async_read_some(asio::buffer(discarded), asio::redirect_error(asio::use_awaitable, error));
+        if (m_closed || error == asio::error::eof) {
+            co_return;
+        }
+        if (error) {
+            m_clientGone.emit(asio::cancellation_type::terminal);
+            co_return;
+        }
+    }
+}
+
+asio::awaitable<void> TListenerConnection::Write(std::string bytes)
+{
+    if (m_closed) {
+        throw std::system_error(asio::error::not_connected);
+    }
+    co_await asio::async_write(m_socket, asio::buffer(bytes), asio::use_awaitable);
 }
 
 void TListenerConnection::Abort()
 {
-    std::scoped_lock lock(m_mutex);
-    if (m_closed) {
-        return;
-    }
-    if (m_executing) {
-        // The procedure's thread owns the socket now; shutting the descriptor
-        // down makes its writes fail without racing its own close.
-        SocketPlatform::ShutdownBoth(m_socket.native_handle());
-    } else {
-        asio::post(*m_io, [self = shared_from_this()] { self->Close(); });
+    if (!m_handling) {
+        Close();
     }
 }
 
 void TListenerConnection::Close()
 {
-    std::scoped_lock lock(m_mutex);
     if (m_closed) {
         return;
     }
@@ -147,9 +125,4 @@ void TListenerConnection::Close()
     // The client sees the end of the stream right after the response.
     m_socket.shutdown(asio::socket_base::shutdown_send, ignored);
     m_socket.close(ignored);
-}
-
-void TListenerConnection::Finish()
-{
-    m_set->Remove(this);
 }

@@ -7,54 +7,51 @@
 
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 class TConnectionSet;
-class TThreadCache;
 
-// Runs once per connection on a thread of its own, with the request line as
-// received (empty when the client left before a zero byte arrived).
-using TConnectionProcedure = std::function<void(TClientConnection& connection, const std::string& requestLine)>;
+// Runs once per connection with the request line as received (empty when the
+// client left before a zero byte arrived).
+using TConnectionProcedure = std::function<asio::awaitable<void>(TClientConnection& connection, std::string requestLine)>;
 
-// One accepted connection. While it waits for its request line it costs no
-// thread: the listener's I/O thread is told when bytes arrive. Once the line
-// is complete, the connection procedure runs on a thread of its own, and the
-// connection is closed (sending side first) when it returns.
+// One accepted connection, served by one coroutine on the listener's I/O
+// thread: read the request line, run the connection procedure, close. Only
+// that thread ever touches the socket, so a write can never race a close.
+// Waiting costs no thread: for its line, or for its turn at the device.
 class TListenerConnection : public TClientConnection, public std::enable_shared_from_this<TListenerConnection> {
 public:
     TListenerConnection(std::shared_ptr<asio::io_context> io, asio::ip::tcp::socket socket,
-        std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure,
-        std::shared_ptr<TThreadCache> threads);
+        std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure);
 
     // Called on the I/O thread right after the connection joined the set.
     void Start();
 
-    // Stops the connection on the listener's behalf: a connection still
-    // waiting for its line is closed; one whose procedure runs gets its
-    // socket shut down, so the procedure's writes fail and it ends.
+    // On the I/O thread, when the listener stops: a connection still waiting
+    // for its line is closed; one whose request is being handled goes on
+    // (its device step, if still queued, is dropped by the device queue).
     void Abort();
 
-    void Write(std::string_view bytes) override;
+    asio::awaitable<void> Write(std::string bytes) override;
 
 private:
-    void WaitForBytes();
-    void OnReadable(const std::error_code& error);
-    void HandOver(std::string requestLine);
-    void Execute(const std::string& requestLine);
+    enum class TLineRead { Complete, Partial, Failed };
+
+    asio::awaitable<void> Serve();
+    asio::awaitable<TLineRead> ReadRequestLine(std::string& line);
+    asio::awaitable<void> WatchClient();
     void Close();
-    void Finish();
 
     // Declared first so the I/O context outlives the socket, also for a
-    // procedure still running after the listener has gone.
+    // request still queued after the listener has gone.
     std::shared_ptr<asio::io_context> m_io;
     asio::ip::tcp::socket m_socket;
     std::shared_ptr<TConnectionSet> m_set;
     std::shared_ptr<const TConnectionProcedure> m_procedure;
-    std::shared_ptr<TThreadCache> m_threads;
     TRequestLineReader m_reader;
-
-    std::mutex m_mutex; // guards the two flags against Abort
+    // Fired when the client resets the connection while its request waits:
+    // the device step, not yet begun, is then dropped.
+    asio::cancellation_signal m_clientGone;
+    bool m_handling = false;
     bool m_closed = false;
-    bool m_executing = false;
 };

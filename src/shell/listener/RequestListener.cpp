@@ -2,8 +2,8 @@
 
 #include "base/InfoSink.h"
 #include "base/SocketPlatform.h"
+#include "member/DeviceQueue.h"
 #include "shell/listener/ConnectionSet.h"
-#include "shell/listener/ThreadCache.h"
 
 #include <future>
 
@@ -13,8 +13,6 @@ constexpr int kListenQueue = 15;
 constexpr auto kStopWait = std::chrono::milliseconds(5000);
 // Out of descriptors: accepting again at once would only spin.
 constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
-// How long a request thread waits for the next request before it ends.
-constexpr auto kThreadLinger = std::chrono::milliseconds(2000);
 
 bool OutOfResources(const std::error_code& error)
 {
@@ -42,9 +40,7 @@ TRequestListener::TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure pro
     , m_procedure(std::make_shared<const TConnectionProcedure>(std::move(procedure)))
     , m_io(std::make_shared<asio::io_context>(1))
     , m_acceptor(*m_io)
-    , m_retryTimer(*m_io)
     , m_connections(std::make_shared<TConnectionSet>())
-    , m_threads(std::make_shared<TThreadCache>(kThreadLinger))
 {
 }
 
@@ -62,7 +58,6 @@ TRequestListener::~TRequestListener()
         m_io->stop();
         m_ioThread.join();
     }
-    m_threads->Shutdown();
 }
 
 void TRequestListener::Start(int32_t port)
@@ -89,58 +84,51 @@ void TRequestListener::Start(int32_t port)
     }
     m_localPort = m_acceptor.local_endpoint().port();
     m_active = true;
+    DeviceQueue.AcceptRequests();
     m_work.emplace(m_io->get_executor());
-    Accept();
+    asio::co_spawn(*m_io, Accept(), asio::detached);
     m_ioThread = std::thread([io = m_io] { io->run(); });
 }
 
-void TRequestListener::Accept()
+asio::awaitable<void> TRequestListener::Accept()
 {
-    m_acceptor.async_accept([this](const std::error_code& error, asio::ip::tcp::socket socket) {
-        if (error == asio::error::operation_aborted || !m_acceptor.is_open()) {
-            return;
+    asio::steady_timer backOff(*m_io);
+    while (m_acceptor.is_open()) {
+        std::error_code error;
+        asio::ip::tcp::socket socket
+            = co_await m_acceptor.async_accept(asio::redirect_error(asio::use_awaitable, error));
+        if (!error) {
+            Connect(std::move(socket));
+        } else if (OutOfResources(error)) {
+            backOff.expires_after(kAcceptBackOff);
+            co_await backOff.async_wait(asio::redirect_error(asio::use_awaitable, error));
         }
-        if (error) {
-            if (OutOfResources(error)) {
-                AcceptLater();
-            } else {
-                Accept();
-            }
-            return;
-        }
-        auto connection = std::make_shared<TListenerConnection>(
-            m_io, std::move(socket), m_connections, m_procedure, m_threads);
-        m_connections->Add(connection);
-        connection->Start();
-        Accept();
-    });
+    }
 }
 
-void TRequestListener::AcceptLater()
+void TRequestListener::Connect(asio::ip::tcp::socket socket)
 {
-    m_retryTimer.expires_after(kAcceptBackOff);
-    m_retryTimer.async_wait([this](const std::error_code& error) {
-        if (!error && m_acceptor.is_open()) {
-            Accept();
-        }
-    });
+    auto connection = std::make_shared<TListenerConnection>(m_io, std::move(socket), m_connections, m_procedure);
+    m_connections->Add(connection);
+    connection->Start();
 }
 
 void TRequestListener::Stop()
 {
     if (m_active) {
-        // The acceptor belongs to the I/O thread; close it there and wait
-        // until that has happened before closing the connections.
-        std::promise<void> closed;
+        // The acceptor and the connections belong to the I/O thread; stop
+        // them there, in one step, so no request can slip into the device
+        // queue between the drop and the closing of its connection.
+        std::promise<void> stopped;
         asio::post(*m_io, [&] {
             std::error_code ignored;
             m_acceptor.close(ignored);
-            m_retryTimer.cancel();
-            closed.set_value();
+            DeviceQueue.StopRequests();
+            m_connections->AbortAll();
+            stopped.set_value();
         });
-        closed.get_future().wait();
+        stopped.get_future().wait();
 
-        m_connections->AbortAll();
         if (!m_connections->WaitUntilEmpty(kStopWait)) {
             throw ETerminateThreadTimeout();
         }
@@ -158,4 +146,3 @@ size_t TRequestListener::LiveConnections() const
 {
     return m_connections->Count();
 }
-

@@ -11,7 +11,6 @@
 #include <thread>
 
 class TConnectionSet;
-class TThreadCache;
 class TInfoSink;
 
 // Raised by Stop when connections outlive the wait for them.
@@ -20,9 +19,9 @@ public:
     ETerminateThreadTimeout();
 };
 
-// The member port's TCP server. It accepts on a thread of its own and reads
-// every connection asynchronously there; each complete request line is then
-// handled on a thread of its own by the connection procedure.
+// The member port's TCP server. One I/O thread accepts and serves every
+// connection as a coroutine; requests wait for the device in the device
+// queue, so the number of threads stays the same however many clients wait.
 class TRequestListener {
 public:
     TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure procedure);
@@ -37,9 +36,11 @@ public:
     // then stays inactive for good.
     void Start(int32_t port);
 
-    // Stops accepting, closes every live connection and waits up to 5000 ms
-    // for them to end, then appends the stop line. Throws
-    // ETerminateThreadTimeout (and stays active) when some do not end.
+    // Stops accepting, drops every request whose device step has not begun,
+    // closes the connections still waiting for their lines and waits up to
+    // 5000 ms for a transaction already running, then appends the stop
+    // line. Throws ETerminateThreadTimeout (and stays active) when some
+    // connection does not end in time.
     void Stop();
 
     bool Active() const { return m_active; }
@@ -48,18 +49,16 @@ public:
     size_t LiveConnections() const;
 
 private:
-    void Accept();
-    void AcceptLater();
+    asio::awaitable<void> Accept();
+    void Connect(asio::ip::tcp::socket socket);
 
     TInfoSink* m_infoMemo;
     std::shared_ptr<const TConnectionProcedure> m_procedure;
     std::shared_ptr<asio::io_context> m_io;
     asio::ip::tcp::acceptor m_acceptor;
-    asio::steady_timer m_retryTimer;
     // Keeps the I/O thread alive while active, also when nothing is pending.
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
     std::shared_ptr<TConnectionSet> m_connections;
-    std::shared_ptr<TThreadCache> m_threads;
     std::thread m_ioThread;
     bool m_active = false;
     uint16_t m_localPort = 0;

@@ -3,8 +3,8 @@
 #include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
 
-void TCPServerExecute(TInfoSink* InfoMemo, TClientConnection& connection, const std::string& requestLine)
+asio::awaitable<void> TCPServerExecute(TInfoSink* InfoMemo, TClientConnection& connection, std::string requestLine)
 {
     TMemberMessageHandler handler(InfoMemo);
-    handler.HandleMessage(connection, TextCodec::DecodeRequestUtf8(requestLine));
+    co_await handler.HandleMessage(connection, TextCodec::DecodeRequestUtf8(requestLine));
 }

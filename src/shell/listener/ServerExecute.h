@@ -1,5 +1,7 @@
 #pragma once
 
+#include <asio/awaitable.hpp>
+
 #include <string>
 
 class TClientConnection;
@@ -8,4 +10,4 @@ class TInfoSink;
 // The per-connection procedure of the member port: decodes the request line
 // from UTF-8 and lets a new member request handler answer it. Errors leave
 // it; the listener drops them.
-void TCPServerExecute(TInfoSink* InfoMemo, TClientConnection& connection, const std::string& requestLine);
+asio::awaitable<void> TCPServerExecute(TInfoSink* InfoMemo, TClientConnection& connection, std::string requestLine);

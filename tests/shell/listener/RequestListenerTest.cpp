@@ -2,6 +2,7 @@
 
 #include "base/InfoSink.h"
 #include "base/TextCodec.h"
+#include "member/DeviceQueue.h"
 #include "shell/listener/ServerExecute.h"
 
 #include "support/LoopbackClient.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -36,8 +39,8 @@ protected:
     {
         TProcessObjectsTest::SetUp();
         CurrentMemberDevice = &m_device;
-        m_listener = std::make_unique<TRequestListener>(&m_info, [this](TClientConnection& c, const std::string& line) {
-            TCPServerExecute(&m_info, c, line);
+        m_listener = std::make_unique<TRequestListener>(&m_info, [this](TClientConnection& c, std::string line) {
+            return TCPServerExecute(&m_info, c, std::move(line));
         });
         m_listener->Start(0);
         m_port = m_listener->LocalPort();
@@ -195,7 +198,7 @@ TEST_F(RequestListenerTest, StopClosesWaitingConnectionsAndAppendsTheStopLine)
 TEST_F(RequestListenerTest, PortInUseIsReportedAfterTheStartLine)
 {
     TRecordingInfo info;
-    TRequestListener second(&info, [](TClientConnection&, const std::string&) { });
+    TRequestListener second(&info, [](TClientConnection&, std::string) -> asio::awaitable<void> { co_return; });
     try {
         second.Start(m_port);
         FAIL() << "bind should fail";
@@ -220,7 +223,103 @@ TEST_F(RequestListenerTest, StopTimesOutWhileAHandlerIsStillBusy)
     EXPECT_EQ(m_info.Lines.size(), 1u) << "no stop line after a failed stop";
     m_listener->Stop();
     EXPECT_FALSE(m_listener->Active());
-    EXPECT_EQ(busy.get().Bytes, "") << "the answer of a connection closed at stop is lost";
+    EXPECT_NE(busy.get().Bytes.find("读卡成功"), std::string::npos) << "the transaction already running is answered";
+}
+
+// --- Waiting for the device -------------------------------------------------
+
+// Waits (boundedly) until the device queue holds that many turns and steps.
+bool QueuedBecomes(size_t count)
+{
+    for (int i = 0; i < 2000 && DeviceQueue.Queued() != count; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return DeviceQueue.Queued() == count;
+}
+
+int64_t ProcessThreads()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.starts_with("Threads:")) {
+            return std::stoll(line.substr(8));
+        }
+    }
+    return -1;
+}
+
+size_t LogLinesEqualTo(const std::vector<std::string>& log, const std::string& utf8)
+{
+    return static_cast<size_t>(std::count(log.begin(), log.end(), Gbk(utf8)));
+}
+
+TEST_F(RequestListenerTest, ABurstWaitsWithoutThreadsAndIsServedInArrivalOrder)
+{
+    Exchange(m_port, Framed(kReadRequest));
+    const int64_t threadsBefore = ProcessThreads();
+    constexpr int kClients = 100;
+    std::vector<std::unique_ptr<TLoopbackClient>> clients;
+    {
+        // The operator's test dialog holds the device meanwhile.
+        const TDeviceTurn dialog(DeviceQueue);
+        for (int i = 0; i < kClients; ++i) {
+            clients.push_back(std::make_unique<TLoopbackClient>(m_port));
+            clients.back()->Send(Framed("<R type=\"WriteMemberCard\"><RequestID/><CardNo>" + std::to_string(i)
+                + "</CardNo><ExpireDate/><GuestName/><Score/></R>"));
+            ASSERT_TRUE(QueuedBecomes(static_cast<size_t>(i) + 2));
+        }
+        EXPECT_LE(ProcessThreads(), threadsBefore);
+    }
+    for (const auto& client : clients) {
+        EXPECT_NE(client->Receive().Bytes.find("写卡成功"), std::string::npos);
+    }
+    const auto calls = m_device.Calls();
+    ASSERT_EQ(calls.size(), kClients + 1u);
+    for (int i = 0; i < kClients; ++i) {
+        EXPECT_EQ(calls[i + 1].Args.at(0), std::to_string(i));
+    }
+}
+
+TEST_F(RequestListenerTest, StopDropsQueuedRequestsWithoutAByteOrADeviceCall)
+{
+    std::vector<std::unique_ptr<TLoopbackClient>> clients;
+    {
+        const TDeviceTurn running(DeviceQueue);
+        for (int i = 0; i < 3; ++i) {
+            clients.push_back(std::make_unique<TLoopbackClient>(m_port));
+            clients.back()->Send(Framed(kWriteRequest));
+        }
+        ASSERT_TRUE(QueuedBecomes(4));
+        m_listener->Stop();
+    }
+    for (const auto& client : clients) {
+        const TLoopbackReply reply = client->Receive();
+        EXPECT_TRUE(reply.ClosedByServer);
+        EXPECT_EQ(reply.Bytes, "");
+    }
+    EXPECT_TRUE(m_device.Calls().empty());
+    EXPECT_EQ(LogLinesEqualTo(Log(), "服务器停止,请求未执行."), 3u);
+}
+
+TEST_F(RequestListenerTest, AClientResettingWhileQueuedIsDroppedOneHalfClosingIsServed)
+{
+    TLoopbackClient resetting(m_port);
+    TLoopbackClient halfClosing(m_port);
+    {
+        const TDeviceTurn running(DeviceQueue);
+        resetting.Send(Framed(kWriteRequest));
+        halfClosing.Send(Framed(kReadRequest));
+        halfClosing.ShutdownSending();
+        ASSERT_TRUE(QueuedBecomes(3));
+        resetting.Reset();
+        ASSERT_TRUE(QueuedBecomes(2));
+    }
+    EXPECT_NE(halfClosing.Receive().Bytes.find("读卡成功"), std::string::npos);
+    const auto calls = m_device.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].Operation, "ReadCard");
+    EXPECT_EQ(LogLinesEqualTo(LogWhenComplete(5), "客户端已断开,请求未执行."), 1u);
 }
 
 TEST_F(RequestListenerTest, ConformanceDocumentsGetNoAnswerAndTheServerStaysUp)
