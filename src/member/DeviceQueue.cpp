@@ -53,22 +53,26 @@ TDeviceQueue::~TDeviceQueue()
 
 void TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
 {
+    bool wake = false;
     {
         std::scoped_lock lock(m_mutex);
-        if (!(entry->Droppable && m_refusingRequests)) {
+        if (entry->Droppable && m_refusingRequests) {
+            entry->Waiting = false;
+        } else {
             entry->Place = m_entries.insert(m_entries.end(), entry);
             if (!m_worker.joinable()) {
                 m_worker = std::thread([this] { Work(); });
             }
-            // Only one thread ever waits here, so nobody wakes for nothing.
-            if (m_entries.size() == 1) {
-                m_wake.notify_one();
-            }
-            return;
+            wake = m_entries.size() == 1 && !m_running;
         }
-        entry->Waiting = false;
     }
-    entry->Complete(DroppedError(TDeviceQueueError::Stopped), false);
+    if (!entry->Waiting) {
+        entry->Complete(DroppedError(TDeviceQueueError::Stopped), false);
+    } else if (wake) {
+        // Only the worker ever waits here, and only on an empty list; woken
+        // outside the lock so it does not wake into a held mutex.
+        m_wake.notify_one();
+    }
 }
 
 void TDeviceQueue::Cancel(const std::shared_ptr<TEntry>& entry)

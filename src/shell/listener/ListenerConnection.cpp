@@ -84,16 +84,23 @@ asio::awaitable<void> TListenerConnection::WatchClient()
 {
     // While the request is handled, a reset or any other socket error means
     // nobody will read the answer. The end of the client's stream does not:
-    // closing its sending side after the zero byte is legal. Bytes after the
-    // zero byte are no request and are discarded.
-    std::array<char, 512> discarded;
+    // closing its sending side after the zero byte is legal, and so are
+    // bytes after it (they are no request and stay unread). Waiting for an
+    // error condition alone costs no read and wakes on neither.
     for (;;) {
         std::error_code error;
-        co_await m_socket.async_read_some(asio::buffer(discarded), asio::redirect_error(asio::use_awaitable, error));
-        if (m_closed || error == asio::error::eof) {
+        co_await m_socket.async_wait(asio::socket_base::wait_error, asio::redirect_error(asio::use_awaitable, error));
+        if (m_closed || error) {
             co_return;
         }
-        if (error) {
+        char probe = 0;
+        m_socket.receive(asio::buffer(&probe, 1), asio::socket_base::message_peek, error);
+        if (error == asio::error::eof) {
+            // The client's stream has ended; only our answer is left to go.
+            co_return;
+        }
+        if (error && error != asio::error::would_block && error != asio::error::try_again
+            && error != asio::error::interrupted) {
             m_clientGone.emit(asio::cancellation_type::terminal);
             co_return;
         }

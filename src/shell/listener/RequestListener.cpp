@@ -82,6 +82,7 @@ void TRequestListener::Start(int32_t port)
         m_acceptor.close(ignored);
         throw BindError(error);
     }
+    m_acceptor.non_blocking(true, error);
     m_localPort = m_acceptor.local_endpoint().port();
     m_active = true;
     DeviceQueue.AcceptRequests();
@@ -97,9 +98,14 @@ asio::awaitable<void> TRequestListener::Accept()
         std::error_code error;
         asio::ip::tcp::socket socket
             = co_await m_acceptor.async_accept(asio::redirect_error(asio::use_awaitable, error));
-        if (!error) {
+        // Everything already waiting in the short listen queue is taken at
+        // once, before any of it is read: a burst of clients then finds room
+        // in the queue instead of having its connection attempts dropped.
+        while (!error) {
             Connect(std::move(socket));
-        } else if (OutOfResources(error)) {
+            socket = m_acceptor.accept(error);
+        }
+        if (OutOfResources(error)) {
             backOff.expires_after(kAcceptBackOff);
             co_await backOff.async_wait(asio::redirect_error(asio::use_awaitable, error));
         }
