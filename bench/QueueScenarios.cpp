@@ -3,7 +3,7 @@
 #include "ProcessStatus.h"
 #include "SoakProgram.h"
 
-#include "base/FileDescriptor.h"
+#include "base/PosixSocket.h"
 #include "base/TextCodec.h"
 
 #include <QTemporaryDir>

@@ -5,9 +5,8 @@
 #include <system_error>
 
 // What sockets need from the operating system beyond what Asio hides: the
-// listening port's sharing rule, the meaning of a failed bind, shutting a
-// socket down from another thread, and the process-wide settings a server
-// of many connections wants.
+// listening port's sharing rule, the meaning of a failed bind, and the
+// process-wide settings a server of many connections wants.
 namespace SocketPlatform {
 
 // Called first thing in main. A client that vanishes before its reply must
@@ -24,12 +23,9 @@ void PrepareProcess();
 // SO_REUSEADDR would let a second program take a port that is in use.
 void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, std::error_code& error);
 
-// Whether a failed bind means another socket holds the port. Wine reports
-// that as "access denied" rather than "address in use".
+// Whether a failed bind means another socket holds the port. Windows
+// reports a port held exclusively as "access denied" (WSAEACCES), and Wine
+// does so for any port in use.
 bool AddressInUse(const std::error_code& error);
-
-// Shuts both directions of a socket down. Safe while another thread uses the
-// socket: that thread's next read or write fails instead of blocking.
-void ShutdownBoth(asio::ip::tcp::socket::native_handle_type socket);
 
 } // namespace SocketPlatform

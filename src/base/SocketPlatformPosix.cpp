@@ -1,7 +1,6 @@
 #include "base/SocketPlatform.h"
 
 #include <sys/resource.h>
-#include <sys/socket.h>
 
 #include <csignal>
 
@@ -25,11 +24,6 @@ void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, std::error_code
 bool AddressInUse(const std::error_code& error)
 {
     return error == asio::error::address_in_use;
-}
-
-void ShutdownBoth(asio::ip::tcp::socket::native_handle_type socket)
-{
-    ::shutdown(socket, SHUT_RDWR);
 }
 
 } // namespace SocketPlatform

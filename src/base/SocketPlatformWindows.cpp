@@ -21,9 +21,4 @@ bool AddressInUse(const std::error_code& error)
     return error == asio::error::address_in_use || error == asio::error::access_denied;
 }
 
-void ShutdownBoth(asio::ip::tcp::socket::native_handle_type socket)
-{
-    ::shutdown(socket, SD_BOTH);
-}
-
 } // namespace SocketPlatform
