@@ -28,4 +28,11 @@ void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, std::error_code
 // does so for any port in use.
 bool AddressInUse(const std::error_code& error);
 
+// What a connection waits for to learn, while its request is handled, that
+// the client has reset it. POSIX systems report a reset as an error
+// condition, which no read is needed to see and which the end of the
+// client's stream does not raise. Windows reports it only to a read, so
+// there the wait is for readiness to read, which fails on a reset.
+asio::socket_base::wait_type ClientGoneWait();
+
 } // namespace SocketPlatform

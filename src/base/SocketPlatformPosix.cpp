@@ -26,4 +26,9 @@ bool AddressInUse(const std::error_code& error)
     return error == asio::error::address_in_use;
 }
 
+asio::socket_base::wait_type ClientGoneWait()
+{
+    return asio::socket_base::wait_error;
+}
+
 } // namespace SocketPlatform

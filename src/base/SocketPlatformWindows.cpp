@@ -21,4 +21,9 @@ bool AddressInUse(const std::error_code& error)
     return error == asio::error::address_in_use || error == asio::error::access_denied;
 }
 
+asio::socket_base::wait_type ClientGoneWait()
+{
+    return asio::socket_base::wait_read;
+}
+
 } // namespace SocketPlatform
