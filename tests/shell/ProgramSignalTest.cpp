@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -21,7 +22,7 @@ namespace {
 const std::string kRequest = Framed(R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)");
 
 // The real program, copied into a folder of its own so its Option.ini and
-// log file are the test's, running offscreen on a free port.
+// log file are the test's, running on the test's own platform on a free port.
 class TRunningProgram {
 public:
     explicit TRunningProgram(uint16_t port)
@@ -36,7 +37,8 @@ public:
             "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\n");
 
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // The platform this test runs on: offscreen here, Windows' own under Wine.
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QGuiApplication::platformName());
         m_process.setProcessEnvironment(environment);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         PrepareEndRequests(m_process);
