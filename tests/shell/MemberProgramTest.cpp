@@ -98,6 +98,9 @@ TEST_F(MemberProgramTest, PassedCloseCheckStopsTheListenerBeforeThePortIsClosed)
 
 TEST_F(MemberProgramTest, ShutdownSignalEndsTheRunWithoutPromptAndDismissesOpenDialogs)
 {
+    if (!THeldShutdownRequests::Supported()) {
+        GTEST_SKIP() << "no console to send Ctrl+C through; ProgramSignalTest covers it";
+    }
     for (const EEndRequest request : EndRequests()) {
         SCOPED_TRACE(EndRequestName(request));
         m_calls.clear();
@@ -115,6 +118,9 @@ TEST_F(MemberProgramTest, ShutdownSignalEndsTheRunWithoutPromptAndDismissesOpenD
 
 TEST_F(MemberProgramTest, ShutdownSignalWhileTheBindErrorIsShownStillEndsTheProgram)
 {
+    if (!THeldShutdownRequests::Supported()) {
+        GTEST_SKIP() << "no console to send Ctrl+C through; ProgramSignalTest covers it";
+    }
     TRequestListener other(nullptr, [](TClientConnection&, std::string) -> asio::awaitable<void> { co_return; });
     other.Start(m_port);
     THeldShutdownRequests held;

@@ -7,8 +7,8 @@
 // Shut-down requests for a program run inside the test process, held for it
 // the way the program's entry holds them (SIGINT and SIGTERM blocked for this
 // thread and the threads it starts; on Windows the console control handler
-// installed, in a console of the test's own), so a request sent to this
-// process waits for the run to take it.
+// installed), so a request sent to this process waits for the run to take
+// it.
 class THeldShutdownRequests {
 public:
     THeldShutdownRequests();
@@ -18,6 +18,12 @@ public:
 
     // Sends the request to this process, as the operating system would.
     void Send(EEndRequest request);
+
+    // Whether requests can be sent to this process. Windows delivers Ctrl+C
+    // only to the processes of a console, and a test process under Wine has
+    // none of its own; ProgramSignalTest sends it to the real program, in a
+    // console of the program's own, instead.
+    static bool Supported();
 
 private:
     struct TState;

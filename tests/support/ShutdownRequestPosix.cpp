@@ -27,3 +27,8 @@ void THeldShutdownRequests::Send(EEndRequest request)
 {
     pthread_kill(pthread_self(), request == EEndRequest::Terminate ? SIGTERM : SIGINT);
 }
+
+bool THeldShutdownRequests::Supported()
+{
+    return true;
+}
