@@ -95,8 +95,12 @@ asio::awaitable<void> TListenerConnection::WatchClient()
             co_return;
         }
         if (error) {
-            // Windows reports the reset as the wait's own failure.
-            m_clientGone.emit(asio::cancellation_type::terminal);
+            // Windows reports the reset as the wait's own failure; the end of
+            // the client's stream may come as one too, and is no reason to
+            // drop the request.
+            if (error == asio::error::connection_reset || error == asio::error::connection_aborted) {
+                m_clientGone.emit(asio::cancellation_type::terminal);
+            }
             co_return;
         }
         char probe = 0;
