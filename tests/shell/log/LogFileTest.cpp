@@ -106,7 +106,7 @@ TEST_F(LogFileTest, AnEntryCutShortByAFullDiskIsFollowedByAWholeLine)
 TEST(LogFileNameTest, NamedAfterTodayBesideTheExecutable)
 {
     const QString name = QString::fromStdString(TodayLogFileName());
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("/\\d{8}\\.LOG$")).match(name).hasMatch()) << name.toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("[/\\\\]\\d{8}\\.LOG$")).match(name).hasMatch()) << name.toStdString();
 }
 
 } // namespace
