@@ -139,8 +139,10 @@ void TRequestListener::Stop()
             throw ETerminateThreadTimeout();
         }
         m_active = false;
+        // The last steps of closed connections (a watch ending, say) still
+        // hold their connection, and through it the I/O context: they are
+        // let run out rather than dropped, so nothing is left behind.
         m_work.reset();
-        m_io->stop();
         m_ioThread.join();
     }
     if (m_infoMemo != nullptr) {
