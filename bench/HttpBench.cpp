@@ -11,7 +11,6 @@
 
 #include <QTemporaryDir>
 
-#include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
@@ -21,21 +20,6 @@ namespace {
 
 const char* const kJsonWrite
     = R"({"requestId":1,"cardNo":"00012345","expireDate":"2030-12-31","guestName":"张三","score":"100"})";
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double P50Milliseconds(std::vector<std::chrono::nanoseconds> latencies)
-{
-    if (latencies.empty()) {
-        return 0;
-    }
-    std::sort(latencies.begin(), latencies.end());
-    return std::chrono::duration<double, std::milli>(latencies[latencies.size() / 2]).count();
-}
 
 bool HttpCardAnswer(const std::string& reply)
 {
@@ -97,8 +81,8 @@ void RunHttpBench(size_t requestsPerRun, unsigned rounds)
                 = RunLoad(http.LocalPort(), httpRequest, clients, requestsPerRun, true, HttpCardAnswer);
             figures.TcpRate.push_back(Rate(overTcp));
             figures.HttpRate.push_back(Rate(overHttp));
-            figures.TcpP50.push_back(P50Milliseconds(overTcp.Latencies));
-            figures.HttpP50.push_back(P50Milliseconds(overHttp.Latencies));
+            figures.TcpP50.push_back(MedianMicroseconds(overTcp.Latencies) / 1000);
+            figures.HttpP50.push_back(MedianMicroseconds(overHttp.Latencies) / 1000);
             figures.Failed += overTcp.Failed + overHttp.Failed;
         }
         const double tcpRate = Median(figures.TcpRate);

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -93,4 +94,16 @@ double Rate(const TLoadResult& result)
 {
     const double seconds = std::chrono::duration<double>(result.Elapsed).count();
     return seconds > 0 ? static_cast<double>(result.Answered) / seconds : 0;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+double MedianMicroseconds(std::vector<std::chrono::nanoseconds> latencies)
+{
+    std::sort(latencies.begin(), latencies.end());
+    return latencies.empty() ? 0.0 : std::chrono::duration<double, std::micro>(latencies[latencies.size() / 2]).count();
 }

@@ -29,3 +29,9 @@ TLoadResult RunLoad(uint16_t port, const std::string& bytes, unsigned clients, s
 
 // Answered requests per second of a run.
 double Rate(const TLoadResult& result);
+
+// The middle one of the values (the upper of the two for an even count).
+double Median(std::vector<double> values);
+
+// The median latency in microseconds; 0 without latencies.
+double MedianMicroseconds(std::vector<std::chrono::nanoseconds> latencies);

@@ -5,25 +5,12 @@
 #include "ReferenceServer.h"
 #include "ServerUnderTest.h"
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
 
 namespace {
-
-double Median(std::vector<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-double MedianMicroseconds(std::vector<std::chrono::nanoseconds> latencies)
-{
-    std::sort(latencies.begin(), latencies.end());
-    return latencies.empty() ? 0.0 : std::chrono::duration<double, std::micro>(latencies[latencies.size() / 2]).count();
-}
 
 struct TRates {
     std::vector<double> Reference;

@@ -12,7 +12,6 @@
 
 #include <QDomDocument>
 
-#include <optional>
 #include <variant>
 
 namespace {
@@ -109,20 +108,17 @@ TRequest ParseRequest(const QString& text)
 // began is logged here, once, and ends the request without an answer.
 asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation)
 {
-    std::optional<TDeviceQueueError> dropped;
     try {
         co_return co_await DeviceQueue.AsyncRun(std::move(operation), asio::use_awaitable);
     } catch (const std::system_error& error) {
         if (error.code() == TDeviceQueueError::Stopped) {
-            dropped = TDeviceQueueError::Stopped;
+            LogFile->WriteLine(Texts().Stopped);
         } else if (error.code() == TDeviceQueueError::Cancelled) {
-            dropped = TDeviceQueueError::Cancelled;
+            LogFile->WriteLine(Texts().ClientGone);
         } else {
             throw;
         }
     }
-    const TTexts& t = Texts();
-    LogFile->WriteLine(dropped == TDeviceQueueError::Stopped ? t.Stopped : t.ClientGone);
     throw ERequestDropped("device step dropped");
 }
 
