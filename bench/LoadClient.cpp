@@ -1,6 +1,6 @@
 #include "LoadClient.h"
 
-#include "base/FileDescriptor.h"
+#include "base/PosixSocket.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -4,7 +4,7 @@
 #include "SoakChecks.h"
 #include "SoakProgram.h"
 
-#include "base/FileDescriptor.h"
+#include "base/PosixSocket.h"
 #include "base/TextCodec.h"
 
 #include <QTemporaryDir>

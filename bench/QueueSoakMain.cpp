@@ -6,16 +6,15 @@
 #include "QueueScenarios.h"
 
 #include "base/ExecutablePath.h"
+#include "base/SocketPlatform.h"
 #include "shell/listener/RequestListener.h"
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 int main(int argc, char* argv[])
 {
-    std::signal(SIGPIPE, SIG_IGN);
     size_t queued = 5000;
     if (argc == 3 && std::string(argv[1]) == "--queued") {
         queued = std::strtoul(argv[2], nullptr, 10);
@@ -24,6 +23,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "usage: member-queue-soak [--queued N]   (1 to 10000, default 5000)\n");
         return 64;
     }
-    RaiseOpenFileLimit();
+    SocketPlatform::PrepareProcess();
     return RunQueueScenarios(ExecutableDirectory(), queued) ? 0 : 1;
 }

@@ -12,6 +12,7 @@
 #include "SoakProgram.h"
 
 #include "base/ExecutablePath.h"
+#include "base/SocketPlatform.h"
 #include "shell/listener/RequestListener.h"
 
 #include <QTemporaryDir>
@@ -85,7 +86,6 @@ int Usage()
 
 int main(int argc, char* argv[])
 {
-    std::signal(SIGPIPE, SIG_IGN);
     TSettings settings;
     for (int i = 1; i < argc; i += 2) {
         const std::string name = argv[i];
@@ -105,7 +105,7 @@ int main(int argc, char* argv[])
             return Usage();
         }
     }
-    RaiseOpenFileLimit();
+    SocketPlatform::PrepareProcess();
 
     QTemporaryDir runDir;
     if (!runDir.isValid()) {

@@ -4,6 +4,7 @@
 #include "IdleHolder.h"
 #include "ThroughputBench.h"
 
+#include "base/SocketPlatform.h"
 #include "shell/listener/RequestListener.h"
 
 #include <csignal>
@@ -51,7 +52,6 @@ void PrintMachine()
 
 int main(int argc, char* argv[])
 {
-    std::signal(SIGPIPE, SIG_IGN);
     std::set<std::string> chosen;
     size_t requests = 4000;
     size_t rounds = 3;
@@ -85,7 +85,7 @@ int main(int argc, char* argv[])
         chosen = {"throughput", "idle", "handler", "http"};
     }
 
-    RaiseOpenFileLimit();
+    SocketPlatform::PrepareProcess();
     // Forked before the first thread of any benchmark exists.
     std::unique_ptr<TIdleHolder> holder;
     if (chosen.contains("idle")) {

@@ -1,11 +1,12 @@
 #include "ClientMain.h"
 
-#include <csignal>
+#include "base/SocketPlatform.h"
+
 #include <iostream>
 
 int main(int argc, char* argv[])
 {
-    std::signal(SIGPIPE, SIG_IGN);
+    SocketPlatform::PrepareProcess();
     std::ios::sync_with_stdio(false);
     return RunMemberClient(std::vector<std::string>(argv + 1, argv + argc), std::cin, std::cout, std::cerr);
 }

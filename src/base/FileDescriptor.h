@@ -1,13 +1,11 @@
 #pragma once
 
-#include <sys/socket.h>
 #include <unistd.h>
 
-#include <string_view>
 #include <utility>
 
-// Owns a POSIX file descriptor (a file or a socket) and closes it when it
-// goes out of scope. A negative value owns nothing.
+// Owns a C runtime file descriptor (on POSIX systems a socket too) and
+// closes it when it goes out of scope. A negative value owns nothing.
 class TFileDescriptor {
 public:
     explicit TFileDescriptor(int fd = -1)
@@ -40,23 +38,3 @@ public:
 private:
     int m_fd;
 };
-
-// A new IPv4 TCP socket, closed on exec.
-inline TFileDescriptor TcpSocket()
-{
-    return TFileDescriptor(socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-}
-
-// Sends every byte, or reports false when the peer is gone.
-inline bool SendAll(const TFileDescriptor& socket, std::string_view bytes)
-{
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = send(socket.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) {
-            return false;
-        }
-        sent += static_cast<size_t>(n);
-    }
-    return true;
-}

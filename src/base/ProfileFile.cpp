@@ -1,12 +1,9 @@
 #include "base/ProfileFile.h"
 
 #include "base/AsciiCase.h"
+#include "base/SaveFile.h"
 #include "base/StrToInt.h"
 
-#include "base/FileDescriptor.h"
-
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,83 +52,6 @@ bool KeyValue(std::string_view line, std::string_view& key, std::string_view& va
     value = Trim(line.substr(eq + 1));
     return true;
 }
-
-// The suffix mkstemp replaces with six letters or digits.
-constexpr std::string_view kTempSuffix = ".XXXXXX";
-
-// Makes the folder's entry for a file just renamed there durable; a
-// file system that cannot sync folders has nothing more to do.
-void SyncFolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    const std::string folder = slash == npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const TFileDescriptor fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Valid()) {
-        fsync(fd.get());
-    }
-}
-
-// Closes (and with it releases) a descriptor; owns a temporary file's name
-// until Commit so a failed save leaves nothing behind.
-class TTempFile {
-public:
-    explicit TTempFile(const std::string& target)
-        : m_name(target + std::string(kTempSuffix))
-        , m_fd(mkstemp(m_name.data()))
-    {
-        // Held until the descriptor closes, so a program starting meanwhile
-        // can tell this file from one a crashed save left behind.
-        if (m_fd >= 0) {
-            flock(m_fd, LOCK_EX);
-        }
-    }
-    ~TTempFile()
-    {
-        if (m_fd >= 0) {
-            if (!m_committed) {
-                unlink(m_name.c_str());
-            }
-            close(m_fd);
-        }
-    }
-    TTempFile(const TTempFile&) = delete;
-    TTempFile& operator=(const TTempFile&) = delete;
-
-    bool Valid() const { return m_fd >= 0; }
-
-    bool Write(const std::string& bytes)
-    {
-        size_t done = 0;
-        while (done < bytes.size()) {
-            const ssize_t n = write(m_fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0) {
-                return false;
-            }
-            done += static_cast<size_t>(n);
-        }
-        return true;
-    }
-
-    bool CommitAs(const std::string& target, mode_t mode)
-    {
-        // Renamed while still open, so the lock covers the file until it
-        // has its final name.
-        if (fchmod(m_fd, mode) != 0 || fsync(m_fd) != 0 || rename(m_name.c_str(), target.c_str()) != 0) {
-            return false;
-        }
-        m_committed = true;
-        // The data is on disk already; closing can lose nothing more.
-        close(m_fd);
-        m_fd = -1;
-        SyncFolderOf(target);
-        return true;
-    }
-
-private:
-    std::string m_name;
-    int m_fd;
-    bool m_committed = false;
-};
 
 } // namespace
 
@@ -253,7 +173,7 @@ void TProfileFile::WriteBool(std::string_view section, std::string_view key, boo
 
 void TProfileFile::UpdateFile() const
 {
-    mode_t mode = 0644;
+    unsigned mode = 0644;
     struct stat st {};
     if (stat(m_fileName.c_str(), &st) == 0) {
         // The rename below would replace even a write-protected file; honour
@@ -268,8 +188,8 @@ void TProfileFile::UpdateFile() const
         bytes += line;
         bytes += "\r\n";
     }
-    TTempFile temp(m_fileName);
-    if (!temp.Valid() || !temp.Write(bytes) || !temp.CommitAs(m_fileName, mode)) {
+    TSaveFile save(m_fileName);
+    if (!save.Valid() || !save.Write(bytes) || !save.Commit(mode)) {
         throw EWriteError(m_fileName);
     }
 }
@@ -278,28 +198,21 @@ int RemoveInterruptedSaves(const std::string& fileName)
 {
     namespace fs = std::filesystem;
     const fs::path target(fileName);
-    const std::string prefix = target.filename().string() + ".";
+    const std::string prefix = target.filename().string() + TSaveFile::kSuffixStart;
     std::error_code error;
     int removed = 0;
     const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator(); it.increment(error)) {
         const fs::directory_entry& entry = *it;
         const std::string name = entry.path().filename().string();
-        if (name.size() != prefix.size() + kTempSuffix.size() - 1 || !name.starts_with(prefix)) {
+        if (name.size() != prefix.size() + TSaveFile::kSuffixLetters || !name.starts_with(prefix)) {
             continue;
         }
         bool random = true;
         for (size_t i = prefix.size(); i < name.size(); ++i) {
             random = random && std::isalnum(static_cast<unsigned char>(name[i])) != 0;
         }
-        if (!random) {
-            continue;
-        }
-        // A save in progress holds its lock; a file nobody holds is left over.
-        const TFileDescriptor fd(open(entry.path().c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK));
-        struct stat st {};
-        if (fd.Valid() && fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode) && flock(fd.get(), LOCK_EX | LOCK_NB) == 0
-            && unlink(entry.path().c_str()) == 0) {
+        if (random && RemoveIfAbandoned(entry.path().string())) {
             ++removed;
         }
     }

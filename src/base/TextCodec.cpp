@@ -1,107 +1,21 @@
 #include "base/TextCodec.h"
 
-#include <iconv.h>
-
-#include <cerrno>
-#include <cstring>
-#include <stdexcept>
+#include "base/GbkCodePage.h"
 
 namespace {
 
-// iconv descriptors carry conversion state and are not thread-safe, so each
-// thread keeps its own pair.
-class TIconv {
-public:
-    TIconv(const char* to, const char* from)
-        : m_cd(iconv_open(to, from))
-    {
-        if (m_cd == reinterpret_cast<iconv_t>(-1)) {
-            throw std::runtime_error(std::string("iconv cannot convert from ") + from + " to " + to);
-        }
-    }
-    ~TIconv() { iconv_close(m_cd); }
-    TIconv(const TIconv&) = delete;
-    TIconv& operator=(const TIconv&) = delete;
-
-    iconv_t get() const
-    {
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        return m_cd;
-    }
-
-private:
-    iconv_t m_cd;
-};
-
-// glibc unloads a conversion module when its last descriptor closes, and
-// every connection thread ends with its descriptors. One descriptor of each
-// kind held for the whole run keeps the modules loaded, so a new thread's
-// iconv_open is a table look-up instead of a dlopen and its exit no dlclose.
-void KeepConversionModulesLoaded()
+void AppendGbkOf(char16_t u, std::string& out)
 {
-    static const TIconv toGbk("CP936", "UTF-32LE");
-    static const TIconv fromGbk("UTF-16LE", "CP936");
-}
-
-iconv_t ToGbkConverter()
-{
-    KeepConversionModulesLoaded();
-    // UTF-32LE with an explicit byte order: a U+FEFF in the text is a
-    // character to convert, never a byte-order mark to swallow.
-    thread_local TIconv cd("CP936", "UTF-32LE");
-    return cd.get();
-}
-
-iconv_t FromGbkConverter()
-{
-    KeepConversionModulesLoaded();
-    thread_local TIconv cd("UTF-16LE", "CP936");
-    return cd.get();
-}
-
-void AppendGbkOf(char32_t cp, std::string& out)
-{
-    if (cp < 0x80) {
-        out.push_back(static_cast<char>(cp));
-        return;
-    }
-    char in[4];
-    for (int i = 0; i < 4; ++i) {
-        in[i] = static_cast<char>((cp >> (8 * i)) & 0xFF);
-    }
-    char buf[8];
-    char* inPtr = in;
-    char* outPtr = buf;
-    size_t inLeft = sizeof in;
-    size_t outLeft = sizeof buf;
-    const size_t rc = iconv(ToGbkConverter(), &inPtr, &inLeft, &outPtr, &outLeft);
-    if (rc == static_cast<size_t>(-1) || outPtr == buf) {
+    if (u < 0x80) {
+        out.push_back(static_cast<char>(u));
+    } else if (!GbkCodePage::Encode(u, out)) {
         out.push_back('?');
-    } else {
-        out.append(buf, outPtr);
     }
 }
 
 bool IsContinuation(unsigned char b)
 {
     return b >= 0x80 && b <= 0xBF;
-}
-
-// Decodes exactly the bytes given as one GBK character, or reports failure.
-bool DecodeGbkCharacter(std::string_view bytes, QString& text)
-{
-    char16_t buf[2];
-    char* inPtr = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char* outPtr = reinterpret_cast<char*>(buf);
-    size_t outLeft = sizeof buf;
-    const size_t rc = iconv(FromGbkConverter(), &inPtr, &inLeft, &outPtr, &outLeft);
-    const auto produced = static_cast<qsizetype>((sizeof buf - outLeft) / 2);
-    if (rc == static_cast<size_t>(-1) || inLeft != 0 || produced == 0) {
-        return false;
-    }
-    text.append(QStringView(buf, produced));
-    return true;
 }
 
 } // namespace
@@ -187,9 +101,9 @@ QString FromGbk(std::string_view gbk)
         if (b0 < 0x80) {
             text.append(QChar(b0));
             ++i;
-        } else if (DecodeGbkCharacter(gbk.substr(i, 1), text)) {
+        } else if (GbkCodePage::Decode(gbk.substr(i, 1), text)) {
             ++i;
-        } else if (i + 1 < gbk.size() && DecodeGbkCharacter(gbk.substr(i, 2), text)) {
+        } else if (i + 1 < gbk.size() && GbkCodePage::Decode(gbk.substr(i, 2), text)) {
             i += 2;
         } else {
             // A bad byte costs exactly one "?"; decoding picks up right after it.

@@ -1,12 +1,7 @@
 #include "member/RCPV11VCDLL.h"
 
+#include "base/DynamicLibrary.h"
 #include "base/ExecutablePath.h"
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
 
 namespace {
 
@@ -15,77 +10,38 @@ constexpr int32_t kNoPortHandle = 1;
 
 } // namespace
 
-#ifdef _WIN32
-const char* const TRCPV11Library::FileName = "RCPV11_VCDLL.dll";
-#else
-const char* const TRCPV11Library::FileName = "libRCPV11_VCDLL.so";
-#endif
+// The simulator's file name as the build gives it; the vendor's library
+// carries the same name.
+const char* const TRCPV11Library::FileName = RCPV11_FILE_NAME;
 
 // Owns the loaded library; unloading it while a call runs is ruled out by
 // the device owning the library for its whole life.
 class TRCPV11Library::TModule {
 public:
     explicit TModule(const std::string& path)
+        : m_library(path)
+        , m_error(m_library.Error())
     {
-#ifdef _WIN32
-        m_handle = LoadLibraryA(path.c_str());
-        if (m_handle == nullptr) {
-            m_error = "cannot load " + path + " (error " + std::to_string(GetLastError()) + ")";
-        }
-#else
-        m_handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (m_handle == nullptr) {
-            const char* why = dlerror();
-            m_error = why != nullptr ? why : "cannot load " + path;
-        }
-#endif
     }
-    ~TModule()
-    {
-        if (m_handle != nullptr) {
-#ifdef _WIN32
-            FreeLibrary(m_handle);
-#else
-            dlclose(m_handle);
-#endif
-        }
-    }
-    TModule(const TModule&) = delete;
-    TModule& operator=(const TModule&) = delete;
 
-    bool Loaded() const { return m_handle != nullptr; }
+    bool Loaded() const { return m_library.Loaded(); }
     const std::string& Error() const { return m_error; }
 
-    bool Exports(const char* name) const
-    {
-#ifdef _WIN32
-        return GetProcAddress(m_handle, name) != nullptr;
-#else
-        return dlsym(m_handle, name) != nullptr;
-#endif
-    }
+    bool Exports(const char* name) const { return m_library.Exports(name); }
 
     // Resolves one function into target; a missing one is remembered as the
     // error and leaves target null.
     template <typename TFunction>
     void Resolve(const char* name, TFunction& target)
     {
-#ifdef _WIN32
-        target = reinterpret_cast<TFunction>(GetProcAddress(m_handle, name));
-#else
-        target = reinterpret_cast<TFunction>(dlsym(m_handle, name));
-#endif
+        target = m_library.Function<TFunction>(name);
         if (target == nullptr && m_error.empty()) {
             m_error = std::string("missing function ") + name;
         }
     }
 
 private:
-#ifdef _WIN32
-    HMODULE m_handle = nullptr;
-#else
-    void* m_handle = nullptr;
-#endif
+    TDynamicLibrary m_library;
     std::string m_error;
 };
 

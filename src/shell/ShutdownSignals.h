@@ -1,22 +1,22 @@
 #pragma once
 
-#include "base/FileDescriptor.h"
-
 #include <QObject>
 
 #include <memory>
 
-class QSocketNotifier;
-
-// Blocks SIGINT and SIGTERM for the calling thread and every thread it starts
-// later. Called first thing in main, so the signals are never delivered
-// asynchronously anywhere and TShutdownSignals can take them in turn.
+// Called first thing in main, before any thread exists. On POSIX systems it
+// blocks SIGINT and SIGTERM for the calling thread and every thread it
+// starts later, so the signals are never delivered asynchronously anywhere
+// and TShutdownSignals can take them in turn. On Windows it installs the
+// console control handler, so Ctrl+C and a closed console window are noted
+// even before TShutdownSignals exists.
 void BlockShutdownSignals();
 
-// SIGINT and SIGTERM, taken from a signalfd on the user-interface thread's
-// event loop: the operating system (a service manager, Ctrl+C) asks the
-// program to end. Signals that arrived before this object existed are
-// pending and are reported as soon as the event loop runs.
+// The operating system asks the program to end, reported on the
+// user-interface thread's event loop: SIGINT and SIGTERM (Ctrl+C, a service
+// manager) on POSIX systems; Ctrl+C, Ctrl+Break, a closed console window and
+// the end of the user's session on Windows. Requests that arrived before
+// this object existed are reported as soon as the event loop runs.
 class TShutdownSignals : public QObject {
     Q_OBJECT
 
@@ -28,10 +28,6 @@ signals:
     void Received();
 
 private:
-    void ReadSignals();
-
-    // Declared in this order so the notifier lets go of the descriptor
-    // before it is closed.
-    TFileDescriptor m_signalFd;
-    std::unique_ptr<QSocketNotifier> m_notifier;
+    class TSource;
+    std::unique_ptr<TSource> m_source;
 };

@@ -1,4 +1,5 @@
 #include "base/ProfileFile.h"
+#include "base/SocketPlatform.h"
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
@@ -16,7 +17,6 @@
 
 #include <QApplication>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -53,8 +53,7 @@ int main(int argc, char* argv[])
     // Before any thread exists, so every thread inherits the mask and the
     // signals reach the program only through the main window's run.
     BlockShutdownSignals();
-    std::signal(SIGPIPE, SIG_IGN);
-    RaiseOpenFileLimit();
+    SocketPlatform::PrepareProcess();
     if (ChooseOffscreenWithoutDisplay(argc, argv)) {
         std::fputs("member-interface: no display; serving without a window\n", stderr);
     }

@@ -1,12 +1,12 @@
 // The printer library's ten functions, as the program loads them, and the
-// marker that tells the program it drives no real printer. Nothing else
-// leaves this library (see exports.map), and no exception crosses the C
-// boundary: an unexpected error answers as a lost reply would.
+// marker that tells the program it drives no real printer. Nothing
+// else leaves this library (see exports.map and RCPV11_VCDLL.def), and no
+// exception crosses the C boundary: an unexpected error answers as a lost
+// reply would.
 
 #include "member/RCPV11VCDLL.h"
+#include "sim/LibraryFolder.h"
 #include "sim/SimulatedPrinter.h"
-
-#include <dlfcn.h>
 
 #include <string>
 #include <string_view>
@@ -15,19 +15,6 @@
 namespace {
 
 constexpr int32_t kNoReply = 2;
-
-// The folder this library was loaded from: CardPrinter.ini and the card
-// face belong beside the library, whichever program loads it.
-std::string LibraryFolder()
-{
-    Dl_info info {};
-    if (dladdr(reinterpret_cast<const void*>(&LibraryFolder), &info) == 0 || info.dli_fname == nullptr) {
-        return "./";
-    }
-    const std::string path = info.dli_fname;
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-}
 
 TSimulatedPrinter& Printer()
 {

@@ -1,6 +1,6 @@
 #include "base/ProfileFile.h"
 
-#include "base/FileDescriptor.h"
+#include "base/SaveFile.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/file.h>
 
 namespace {
 
@@ -126,16 +124,19 @@ TEST_F(ProfileFileTest, FailedSaveRaisesAndLeavesTheOldFile)
 TEST_F(ProfileFileTest, TempFilesOfInterruptedSavesAreRemovedAndNothingElse)
 {
     const std::vector<std::string> kept { "Option.ini", "Option.ini.bak", "Option.ini.abc", "Option.ini.abcdefg",
-        "Option.ini.ab-def", "Other.ini.aB3dE9", "Option.ini.Held01" };
+        "Option.ini.ab-def", "Other.ini.aB3dE9" };
     for (const std::string& name : kept) {
         WriteFileBytes(Beside(name), "x");
     }
     WriteFileBytes(Beside("Option.ini.aB3dE9"), "[S]\r\nK=half");
     // A save of another program in the same folder, still writing.
-    const TFileDescriptor held(open(Beside("Option.ini.Held01").c_str(), O_RDONLY | O_CLOEXEC));
-    ASSERT_EQ(flock(held.get(), LOCK_EX), 0);
+    TSaveFile held(Path());
+    ASSERT_TRUE(held.Valid());
 
     EXPECT_EQ(RemoveInterruptedSaves(Path()), 1);
+    ASSERT_TRUE(held.Write("[S]\r\nK=held\r\n"));
+    ASSERT_TRUE(held.Commit(0644));
+    EXPECT_EQ(ReadFileBytes(Path()), "[S]\r\nK=held\r\n");
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Beside("Option.ini.aB3dE9"))));
     for (const std::string& name : kept) {
         EXPECT_TRUE(QFile::exists(QString::fromStdString(Beside(name)))) << name;

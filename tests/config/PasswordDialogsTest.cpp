@@ -2,6 +2,7 @@
 #include "config/ChangePasswordFormUnit.h"
 #include "config/CheckPasswordFormUnit.h"
 #include "config/SysOptionUnit.h"
+#include "support/FileSizeLimit.h"
 #include "support/ModalDriver.h"
 #include "support/TestEnvironment.h"
 #include "ui/ErrorGuard.h"
@@ -11,9 +12,6 @@
 #include <QMessageBox>
 #include <QTest>
 
-#include <sys/resource.h>
-
-#include <csignal>
 
 namespace {
 
@@ -182,36 +180,17 @@ TEST_F(PasswordDialogsTest, BlankNewPasswordIsStoredEmptyAndThenAcceptsAnEmptyEn
     EXPECT_FALSE(PromptWith(QStringLiteral("qirtal")));
 }
 
-// Makes every file write beyond a few bytes fail (EFBIG), for root as well.
-class TFileSizeLimit {
-public:
-    TFileSizeLimit()
-    {
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit small = m_old;
-        small.rlim_cur = 8;
-        setrlimit(RLIMIT_FSIZE, &small);
-    }
-    ~TFileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_old {};
-    void (*m_oldHandler)(int);
-};
-
 TEST_F(PasswordDialogsTest, FailedSaveIsReportedAndLeavesFileAndPasswordAsTheyWere)
 {
+    if (!TFileSizeLimit::Supported()) {
+        GTEST_SKIP() << kNoFileSizeLimit;
+    }
     const std::string before = "[SysOption]\r\nPassword=qirtal\r\nMemberPortNo=9000\r\n";
     WriteFileBytes(OptionPath(), before);
     TBoxSeen failure;
     bool stayedOpen = false;
     {
-        const TFileSizeLimit limit;
+        const TFileSizeLimit limit(8);
         TModalDriver driver;
         driver.Expect(kChange, [](QWidget* dialog) {
             TypeInto(dialog, "edtPswd", QStringLiteral("next"));

@@ -3,6 +3,7 @@
 // TCP protocol, and by headless Chromium clicking the demo page's button.
 
 #include "base/ProfileFile.h"
+#include "base/SocketPlatform.h"
 #include "base/TextCodec.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
@@ -23,7 +24,6 @@
 #include <QTemporaryDir>
 #include <QThread>
 
-#include <csignal>
 #include <map>
 #include <thread>
 
@@ -66,7 +66,7 @@ class HttpEndToEndTest : public ::testing::Test {
 protected:
     void StartProgram(const std::string& allowedOrigins = "")
     {
-        std::signal(SIGPIPE, SIG_IGN);
+        SocketPlatform::PrepareProcess();
         m_tcpPort = FreePort();
         m_httpPort = FreePort();
         m_program = std::make_unique<TRunningProgram>(m_tcpPort,
@@ -84,7 +84,7 @@ protected:
     void TearDown() override
     {
         if (m_program) {
-            EXPECT_TRUE(m_program->EndsOn(SIGTERM));
+            EXPECT_TRUE(m_program->EndsOn());
             EXPECT_EQ(m_program->Process().exitCode(), 0);
         }
     }

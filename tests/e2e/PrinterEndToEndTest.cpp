@@ -22,8 +22,8 @@
 
 namespace {
 
-const std::string kProgram = "member-interface";
-const std::string kLibrary = "libRCPV11_VCDLL.so";
+const std::string kProgram = MEMBER_PROGRAM_FILE;
+const std::string kLibrary = SIMULATOR_FILE;
 const std::string kNoCardText = "No target card(only when using a no card status command)C";
 
 std::string WriteRequest(const std::string& cardNo)

@@ -43,7 +43,7 @@ void ExpectUnusable(TRCPV11Library& library)
 TEST(RCPV11LibraryTest, MissingLibraryAnswersLikeAnEmptyPortHandle)
 {
     TRCPV11Library library("/nonexistent/" + std::string(TRCPV11Library::FileName));
-    EXPECT_THAT(library.LoadError(), HasSubstr("/nonexistent/libRCPV11_VCDLL.so"));
+    EXPECT_THAT(library.LoadError(), HasSubstr("/nonexistent/" + std::string(TRCPV11Library::FileName)));
     ExpectUnusable(library);
 }
 

@@ -7,6 +7,7 @@
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/ModalDriver.h"
+#include "support/ShutdownRequest.h"
 #include "support/TestEnvironment.h"
 #include "ui/DialogLook.h"
 
@@ -14,9 +15,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <pthread.h>
-
-#include <csignal>
 
 namespace {
 
@@ -49,25 +47,6 @@ public:
 private:
     std::vector<std::string>& m_calls;
     uint16_t m_port;
-};
-
-// SIGINT and SIGTERM held for this thread (and threads it starts), as the
-// program's entry holds them, so a signal sent to this thread waits for the
-// run to take it.
-class TBlockedShutdownSignals {
-public:
-    TBlockedShutdownSignals()
-    {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, SIGINT);
-        sigaddset(&set, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set, &m_old);
-    }
-    ~TBlockedShutdownSignals() { pthread_sigmask(SIG_SETMASK, &m_old, nullptr); }
-
-private:
-    sigset_t m_old {};
 };
 
 class MemberProgramTest : public TProcessObjectsTest {
@@ -119,12 +98,15 @@ TEST_F(MemberProgramTest, PassedCloseCheckStopsTheListenerBeforeThePortIsClosed)
 
 TEST_F(MemberProgramTest, ShutdownSignalEndsTheRunWithoutPromptAndDismissesOpenDialogs)
 {
-    for (const int signal : { SIGTERM, SIGINT }) {
-        SCOPED_TRACE(signal);
+    if (!THeldShutdownRequests::Supported()) {
+        GTEST_SKIP() << "no console to send Ctrl+C through; ProgramSignalTest covers it";
+    }
+    for (const EEndRequest request : EndRequests()) {
+        SCOPED_TRACE(EndRequestName(request));
         m_calls.clear();
-        const TBlockedShutdownSignals blocked;
+        THeldShutdownRequests held;
         TModalDriver driver;
-        driver.Expect(kPrompt, [signal](QWidget*) { pthread_kill(pthread_self(), signal); });
+        driver.Expect(kPrompt, [&held, request](QWidget*) { held.Send(request); });
         CloseOnceRunning(driver);
 
         EXPECT_EQ(Run(), 0);
@@ -136,11 +118,14 @@ TEST_F(MemberProgramTest, ShutdownSignalEndsTheRunWithoutPromptAndDismissesOpenD
 
 TEST_F(MemberProgramTest, ShutdownSignalWhileTheBindErrorIsShownStillEndsTheProgram)
 {
+    if (!THeldShutdownRequests::Supported()) {
+        GTEST_SKIP() << "no console to send Ctrl+C through; ProgramSignalTest covers it";
+    }
     TRequestListener other(nullptr, [](TClientConnection&, std::string) -> asio::awaitable<void> { co_return; });
     other.Start(m_port);
-    const TBlockedShutdownSignals blocked;
+    THeldShutdownRequests held;
     TModalDriver driver;
-    driver.Expect(QString::fromUtf8("Velmora会员卡接口"), [](QWidget*) { pthread_kill(pthread_self(), SIGTERM); });
+    driver.Expect(QString::fromUtf8("Velmora会员卡接口"), [&held](QWidget*) { held.Send(EndRequests().front()); });
 
     EXPECT_EQ(Run(), 0);
     EXPECT_TRUE(driver.Done());

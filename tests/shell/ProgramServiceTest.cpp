@@ -19,7 +19,6 @@
 #include <sys/socket.h>
 #include <sys/un.h>
 
-#include <csignal>
 
 namespace {
 
@@ -127,7 +126,7 @@ TEST(ProgramServiceTest, WithoutADisplayItServesReportsReadyOnceListeningAndASec
     EXPECT_EQ(secondManager.Next(0).find("READY=1"), std::string::npos);
 
     EXPECT_TRUE(first.Answers());
-    ASSERT_TRUE(first.EndsOn(SIGTERM));
+    ASSERT_TRUE(first.EndsOn());
     EXPECT_EQ(first.Process().exitCode(), 0);
     EXPECT_EQ(firstManager.Next(1000), "STOPPING=1");
 }
@@ -167,7 +166,7 @@ TEST(ProgramServiceTest, ARunPassingMidnightMovesToTheNextDaysLogAndRemovesExpir
     const std::string afterMidnight
         = Framed(R"(<Request type="ReadMemberCard"><InputPassword>after midnight</InputPassword></Request>)");
     EXPECT_NE(Exchange(port, afterMidnight).Bytes.find("<ResultCode>"), std::string::npos);
-    ASSERT_TRUE(program.EndsOn(SIGTERM));
+    ASSERT_TRUE(program.EndsOn());
 
     const std::string before = ReadFileBytes(dir + "20261206.LOG");
     const std::string after = ReadFileBytes(dir + "20261207.LOG");

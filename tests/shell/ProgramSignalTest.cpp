@@ -6,20 +6,18 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-
 namespace {
 
 TEST(ProgramSignalTest, SigtermAndSigintEndTheProgramInOrderWithExitCodeZero)
 {
-    for (const int signal : { SIGTERM, SIGINT }) {
-        SCOPED_TRACE(signal);
+    for (const EEndRequest request : EndRequests()) {
+        SCOPED_TRACE(EndRequestName(request));
         const uint16_t port = FreePort();
         TRunningProgram program(port);
         ASSERT_TRUE(program.Start());
         ASSERT_TRUE(program.Answers());
 
-        ASSERT_TRUE(program.EndsOn(signal));
+        ASSERT_TRUE(program.EndsOn(request));
         EXPECT_EQ(program.Process().exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.Process().exitCode(), 0);
         EXPECT_FALSE(Exchange(port, ReadRequest()).Connected);

@@ -1,27 +1,29 @@
 // The built simulator library as the program loads it.
 
+#include "base/DynamicLibrary.h"
 #include "member/RCPV11VCDLL.h"
 
 #include <gtest/gtest.h>
-
-#include <dlfcn.h>
 
 namespace {
 
 TEST(SimulatorLibraryTest, ExportsTheTenFunctionsItsMarkerAndNothingElse)
 {
-    void* handle = dlopen(SIMULATOR_LIBRARY, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(handle, nullptr) << dlerror();
+    const TDynamicLibrary library(SIMULATOR_LIBRARY);
+    ASSERT_TRUE(library.Loaded()) << library.Error();
     for (const char* name : {"CommOpen", "CommClose", "Reset", "CardInOver", "Dischange", "RfidCardRequestAndWriteData",
              "RfidCardRequestAndReadData", "PrintBufferClear", "PrintCharacterDataSetting", "ErasePrintDischarge",
              RCPV11::SimulatorMarker}) {
-        EXPECT_NE(dlsym(handle, name), nullptr) << name;
+        EXPECT_TRUE(library.Exports(name)) << name;
     }
     // TSimulatedPrinter::CommOpen(int, int) and the INI layer stay inside,
-    // so they cannot stand in for the program's own copies.
-    EXPECT_EQ(dlsym(handle, "_ZN17TSimulatedPrinter8CommOpenEii"), nullptr);
-    EXPECT_EQ(dlsym(handle, "_ZNK12TProfileFile10ReadStringB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEES3_S3_"), nullptr);
-    dlclose(handle);
+    // so they cannot stand in for the program's own copies; on Windows the
+    // decorated __stdcall name stays inside too.
+    for (const char* name : {"_ZN17TSimulatedPrinter8CommOpenEii",
+             "_ZNK12TProfileFile10ReadStringB5cxx11ESt17basic_string_viewIcSt11char_traitsIcEES3_S3_", "CommOpen@8",
+             "_CommOpen@8"}) {
+        EXPECT_FALSE(library.Exports(name)) << name;
+    }
 }
 
 TEST(TSimulatorLibraryTest, LoaderRecognisesTheSimulator)

@@ -1,20 +1,20 @@
 #include "support/FreePort.h"
 
-#include "base/FileDescriptor.h"
-
-#include <netinet/in.h>
-#include <sys/socket.h>
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
 
 uint16_t FreePort()
 {
-    const TFileDescriptor socket = TcpSocket();
-    sockaddr_in addr {};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_ANY);
-    socklen_t length = sizeof addr;
-    if (!socket.Valid() || bind(socket.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0
-        || getsockname(socket.get(), reinterpret_cast<sockaddr*>(&addr), &length) != 0) {
+    asio::io_context io;
+    std::error_code error;
+    asio::ip::tcp::acceptor acceptor(io);
+    acceptor.open(asio::ip::tcp::v4(), error);
+    if (!error) {
+        acceptor.bind({asio::ip::address_v4::any(), 0}, error);
+    }
+    if (error) {
         return 0;
     }
-    return ntohs(addr.sin_port);
+    const auto endpoint = acceptor.local_endpoint(error);
+    return error ? 0 : endpoint.port();
 }

@@ -1,22 +1,18 @@
 #include "support/LoopbackClient.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <asio/steady_timer.hpp>
+#include <asio/write.hpp>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 TLoopbackClient::TLoopbackClient(uint16_t port)
-    : m_socket(TcpSocket())
+    : m_socket(m_io)
 {
-    sockaddr_in addr {};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    m_connected = m_socket.get() >= 0 && connect(m_socket.get(), reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+    std::error_code error;
+    m_socket.connect({asio::ip::address_v4::loopback(), port}, error);
+    m_connected = !error;
 }
 
 void TLoopbackClient::Send(const std::string& bytes, size_t chunkSize)
@@ -24,7 +20,8 @@ void TLoopbackClient::Send(const std::string& bytes, size_t chunkSize)
     const size_t step = chunkSize == 0 ? bytes.size() : chunkSize;
     for (size_t at = 0; at < bytes.size(); at += step) {
         const size_t n = std::min(step, bytes.size() - at);
-        if (send(m_socket.get(), bytes.data() + at, n, MSG_NOSIGNAL) < 0) {
+        std::error_code error;
+        if (asio::write(m_socket, asio::buffer(bytes.data() + at, n), error); error) {
             break;
         }
         if (chunkSize != 0) {
@@ -35,15 +32,16 @@ void TLoopbackClient::Send(const std::string& bytes, size_t chunkSize)
 
 void TLoopbackClient::ShutdownSending()
 {
-    shutdown(m_socket.get(), SHUT_WR);
+    std::error_code ignored;
+    m_socket.shutdown(asio::socket_base::shutdown_send, ignored);
 }
 
 void TLoopbackClient::Reset()
 {
     // A zero linger time makes close send RST instead of FIN.
-    const linger abort {1, 0};
-    setsockopt(m_socket.get(), SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-    m_socket = TFileDescriptor();
+    std::error_code ignored;
+    m_socket.set_option(asio::socket_base::linger(true, 0), ignored);
+    m_socket.close(ignored);
     m_connected = false;
 }
 
@@ -54,21 +52,29 @@ TLoopbackReply TLoopbackClient::Receive(int timeoutMs)
     if (!m_connected) {
         return reply;
     }
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Reads until the server closes or the time is up, whichever comes first.
     char buf[4096];
-    while (std::chrono::steady_clock::now() < deadline) {
-        pollfd pfd {m_socket.get(), POLLIN, 0};
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (poll(&pfd, 1, static_cast<int>(std::max<int64_t>(1, left.count()))) <= 0) {
-            continue;
+    bool timedOut = false;
+    asio::steady_timer timer(m_io, std::chrono::milliseconds(timeoutMs));
+    timer.async_wait([&](const std::error_code& e) {
+        if (!e) {
+            timedOut = true;
+            std::error_code ignored;
+            m_socket.cancel(ignored);
         }
-        const ssize_t n = recv(m_socket.get(), buf, sizeof buf, 0);
-        if (n <= 0) {
-            reply.ClosedByServer = true;
-            break;
+    });
+    std::function<void(const std::error_code&, size_t)> onRead = [&](const std::error_code& e, size_t n) {
+        reply.Bytes.append(buf, n);
+        if (e) {
+            reply.ClosedByServer = !timedOut;
+            timer.cancel();
+            return;
         }
-        reply.Bytes.append(buf, static_cast<size_t>(n));
-    }
+        m_socket.async_read_some(asio::buffer(buf), onRead);
+    };
+    m_socket.async_read_some(asio::buffer(buf), onRead);
+    m_io.restart();
+    m_io.run();
     return reply;
 }
 

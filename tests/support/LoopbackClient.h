@@ -1,6 +1,7 @@
 #pragma once
 
-#include "base/FileDescriptor.h"
+#include <asio/io_context.hpp>
+#include <asio/ip/tcp.hpp>
 
 #include <cstdint>
 #include <optional>
@@ -33,7 +34,8 @@ public:
     TLoopbackReply Receive(int timeoutMs = 10000);
 
 private:
-    TFileDescriptor m_socket;
+    asio::io_context m_io;
+    asio::ip::tcp::socket m_socket;
     bool m_connected = false;
 };
 

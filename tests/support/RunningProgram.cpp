@@ -9,7 +9,6 @@
 #include <QFile>
 #include <QThread>
 
-#include <csignal>
 #include <cstdio>
 
 namespace {
@@ -31,13 +30,11 @@ TRunningProgram::TRunningProgram(uint16_t port, const std::string& optionLines)
     : m_port(port)
     , m_environment(QProcessEnvironment::systemEnvironment())
 {
-    m_program = m_dir.filePath(QStringLiteral("member-interface"));
-    QFile::copy(Built("member-interface"), m_program);
+    m_program = m_dir.filePath(QStringLiteral(MEMBER_PROGRAM_FILE));
+    QFile::copy(Built(MEMBER_PROGRAM_FILE), m_program);
     WriteFileBytes(m_dir.filePath(QStringLiteral("Option.ini")).toStdString(),
         "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\n" + optionLines);
-    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" }) {
-        m_environment.remove(QString::fromLatin1(name));
-    }
+    UseServerDisplay(m_environment);
 }
 
 TRunningProgram::~TRunningProgram()
@@ -55,13 +52,14 @@ std::string TRunningProgram::Dir() const
 
 void TRunningProgram::WithSimulator()
 {
-    QFile::copy(Built("libRCPV11_VCDLL.so"), m_dir.filePath(QStringLiteral("libRCPV11_VCDLL.so")));
+    QFile::copy(Built(SIMULATOR_FILE), m_dir.filePath(QStringLiteral(SIMULATOR_FILE)));
 }
 
 bool TRunningProgram::Start(const QStringList& arguments)
 {
     m_process.setProcessEnvironment(m_environment);
     m_process.setWorkingDirectory(m_dir.path());
+    PrepareEndRequests(m_process);
     m_process.start(m_program, arguments);
     return m_process.waitForStarted();
 }
@@ -77,13 +75,15 @@ bool TRunningProgram::Answers()
     return false;
 }
 
-bool TRunningProgram::EndsOn(int signal)
+bool TRunningProgram::EndsOn(EEndRequest request)
 {
     QElapsedTimer clock;
     clock.start();
-    ::kill(static_cast<pid_t>(m_process.processId()), signal);
+    if (!RequestEnd(m_process, request)) {
+        return false;
+    }
     const bool ended = m_process.waitForFinished(20000);
-    std::printf("[ figure ] signal %d to exit: %lld ms\n", signal, static_cast<long long>(clock.elapsed()));
+    std::printf("[ figure ] %s to exit: %lld ms\n", EndRequestName(request), static_cast<long long>(clock.elapsed()));
     return ended;
 }
 

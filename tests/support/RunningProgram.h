@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/ProcessEnd.h"
+
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -10,7 +12,8 @@
 // The real program, copied into a folder of its own so its Option.ini and
 // log files are the test's, set to listen on port. Files to find at start
 // are put into Dir() before Start; the environment is the test's own minus
-// any display, so the program picks its platform as it would on a server.
+// any display (see UseServerDisplay), so the program picks its platform as
+// it would on a server.
 class TRunningProgram {
 public:
     // optionLines follow MemberPortNo in the SysOption section.
@@ -27,8 +30,9 @@ public:
     bool Start(const QStringList& arguments = {});
     // Waits (up to ten seconds) until the port answers a request.
     bool Answers();
-    // Sends the signal and waits (up to twenty seconds) for the program to end.
-    bool EndsOn(int signal);
+    // Asks the program to end as the system would (by default the first way
+    // this platform knows) and waits up to twenty seconds for it.
+    bool EndsOn(EEndRequest request = EndRequests().front());
     // Waits up to timeoutMs for the program to end by itself.
     bool Ends(int timeoutMs);
 

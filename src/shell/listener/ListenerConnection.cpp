@@ -1,5 +1,6 @@
 #include "shell/listener/ListenerConnection.h"
 
+#include "base/SocketPlatform.h"
 #include "shell/listener/ConnectionSet.h"
 
 #include <array>
@@ -91,14 +92,29 @@ asio::awaitable<void> TListenerConnection::WatchClient()
     // error condition alone costs no read and wakes on neither.
     for (;;) {
         std::error_code error;
-        co_await m_socket.async_wait(asio::socket_base::wait_error, asio::redirect_error(asio::use_awaitable, error));
-        if (m_closed || error) {
+        co_await m_socket.async_wait(SocketPlatform::ClientGoneWait(), asio::redirect_error(asio::use_awaitable, error));
+        if (m_closed || error == asio::error::operation_aborted) {
+            co_return;
+        }
+        if (error) {
+            // Windows reports the reset as the wait's own failure; the end of
+            // the client's stream may come as one too, and is no reason to
+            // drop the request.
+            if (error == asio::error::connection_reset || error == asio::error::connection_aborted) {
+                m_clientGone.emit(asio::cancellation_type::terminal);
+            }
             co_return;
         }
         char probe = 0;
-        m_socket.receive(asio::buffer(&probe, 1), asio::socket_base::message_peek, error);
+        const size_t peeked = m_socket.receive(asio::buffer(&probe, 1), asio::socket_base::message_peek, error);
         if (error == asio::error::eof) {
             // The client's stream has ended; only our answer is left to go.
+            co_return;
+        }
+        if (!error && peeked > 0) {
+            // Bytes after the request wait unread, and would wake the wait
+            // again at once; the answer's write will tell whether anyone
+            // is left to read it.
             co_return;
         }
         if (error && error != asio::error::would_block && error != asio::error::try_again

@@ -1,10 +1,9 @@
 #include "shell/listener/RequestListener.h"
 
 #include "base/InfoSink.h"
+#include "base/SocketPlatform.h"
 #include "member/DeviceQueue.h"
 #include "shell/listener/ConnectionSet.h"
-
-#include <sys/resource.h>
 
 #include <future>
 
@@ -26,7 +25,7 @@ bool OutOfResources(const std::error_code& error)
 
 std::runtime_error BindError(const std::error_code& error)
 {
-    if (error == asio::error::address_in_use) {
+    if (SocketPlatform::AddressInUse(error)) {
         return std::runtime_error("Could not bind socket. Address and port are already in use.");
     }
     return std::runtime_error(error.message());
@@ -73,10 +72,7 @@ void TRequestListener::Start(int32_t port)
     std::error_code error;
     m_acceptor.open(asio::ip::tcp::v4(), error);
     if (!error) {
-        // On Linux this only lets the port be bound again while connections
-        // of an earlier run linger in TIME_WAIT (the server closes first);
-        // a socket that is listening on the port still makes bind fail.
-        m_acceptor.set_option(asio::socket_base::reuse_address(true), error);
+        SocketPlatform::SetListenerAddressOption(m_acceptor, error);
     }
     if (!error) {
         m_acceptor.bind(asio::ip::tcp::endpoint(asio::ip::address_v4::any(), static_cast<uint16_t>(port)), error);
@@ -168,13 +164,4 @@ void TRequestListener::Stop()
 size_t TRequestListener::LiveConnections() const
 {
     return m_connections->Count();
-}
-
-void RaiseOpenFileLimit()
-{
-    rlimit limit {};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        setrlimit(RLIMIT_NOFILE, &limit);
-    }
 }

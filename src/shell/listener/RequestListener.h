@@ -66,7 +66,3 @@ private:
     bool m_active = false;
     uint16_t m_localPort = 0;
 };
-
-// Raises the soft limit on open files to the hard limit, so the number of
-// simultaneous connections is bounded by the system, not by a default of 1024.
-void RaiseOpenFileLimit();

@@ -2,11 +2,11 @@
 
 #include "base/ExecutablePath.h"
 #include "base/FileDescriptor.h"
+#include "base/FileSystem.h"
 #include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
 #include "shell/log/LogRetention.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,9 +17,7 @@ namespace {
 
 std::tm Local(std::time_t time)
 {
-    std::tm local {};
-    localtime_r(&time, &local);
-    return local;
+    return FileSystem::LocalTime(time);
 }
 
 int DayNumber(const std::tm& local)
@@ -116,7 +114,7 @@ void TLogFile::WriteLine(std::string_view text)
     entry += text;
     entry += "\r\n";
 
-    const TFileDescriptor fd(open(FileNameOn(t).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644));
+    const TFileDescriptor fd(FileSystem::OpenForAppend(FileNameOn(t)));
     if (fd.get() < 0) {
         return;
     }

@@ -1,6 +1,7 @@
 #include "shell/http/HttpListener.h"
 
 #include "base/InfoSink.h"
+#include "base/SocketPlatform.h"
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
 #include "member/DeviceQueue.h"
@@ -15,7 +16,6 @@
 
 #include <httplib.h>
 
-#include <csignal>
 #include <thread>
 
 namespace {
@@ -40,7 +40,7 @@ class HttpListenerTest : public TProcessObjectsTest {
 protected:
     void SetUp() override
     {
-        std::signal(SIGPIPE, SIG_IGN);
+        SocketPlatform::PrepareProcess();
         TProcessObjectsTest::SetUp();
         CurrentMemberDevice = &m_device;
     }

@@ -1,4 +1,6 @@
 #include "shell/http/HttpServer.h"
+
+#include "base/SocketPlatform.h"
 #include "shell/http/BoundedTaskQueue.h"
 
 #include "support/LoopbackClient.h"
@@ -9,7 +11,6 @@
 
 #include <httplib.h>
 
-#include <csignal>
 #include <future>
 #include <thread>
 
@@ -51,7 +52,7 @@ protected:
     void SetUp() override
     {
         // A client that leaves before its answer must not end the test.
-        std::signal(SIGPIPE, SIG_IGN);
+        SocketPlatform::PrepareProcess();
         TProcessObjectsTest::SetUp();
         CurrentMemberDevice = &m_device;
         m_server = std::make_unique<THttpServer>(std::make_shared<const THttpApi>(THttpApiSettings(), nullptr));

@@ -3,6 +3,7 @@
 #include "shell/log/LogFileUnit.h"
 #include "shell/log/LogRetention.h"
 
+#include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 
 #include <QFile>
@@ -10,10 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
 #include <algorithm>
-#include <csignal>
 #include <ctime>
 #include <thread>
 #include <vector>
@@ -87,19 +85,17 @@ TEST_F(LogFileTest, ConcurrentWritersLoseNoEntry)
 
 TEST_F(LogFileTest, AnEntryCutShortByAFullDiskIsFollowedByAWholeLine)
 {
+    if (!TFileSizeLimit::Supported()) {
+        GTEST_SKIP() << kNoFileSizeLimit;
+    }
     // A file size limit stands in for a full disk: the write stops part way.
     LogFile->WriteLine("first");
-    const rlim_t size = LogBytes().size();
-    const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit {};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    const rlimit saved = limit;
-    limit.rlim_cur = size + 25;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    LogFile->WriteLine("cut short by the size limit");
-    LogFile->WriteLine("dropped: the file is full");
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
+    const size_t size = LogBytes().size();
+    {
+        const TFileSizeLimit limit(size + 25);
+        LogFile->WriteLine("cut short by the size limit");
+        LogFile->WriteLine("dropped: the file is full");
+    }
     LogFile->WriteLine("whole");
 
     const std::string bytes = LogBytes();
