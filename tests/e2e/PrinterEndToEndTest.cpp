@@ -7,6 +7,7 @@
 #include "base/TextCodec.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
+#include "support/ProcessEnd.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -90,15 +91,16 @@ protected:
         }
         m_program.setStandardOutputFile(QString::fromStdString(Path("stdout.txt")));
         m_program.setStandardErrorFile(QString::fromStdString(Path("stderr.txt")));
+        PrepareEndRequests(m_program);
         m_program.start(QString::fromStdString(Path(kProgram)), {});
         ASSERT_TRUE(m_program.waitForStarted()) << m_program.errorString().toStdString();
         ASSERT_TRUE(WaitUntilListening(m_port)) << ReadFileBytes(Path("stderr.txt"));
     }
 
-    // SIGTERM ends the program in order, with exit code 0.
+    // SIGTERM (Ctrl+C on Windows) ends the program in order, with exit code 0.
     void Stop()
     {
-        m_program.terminate();
+        ASSERT_TRUE(RequestEnd(m_program, EndRequests().front()));
         ASSERT_TRUE(m_program.waitForFinished(10000));
         EXPECT_EQ(m_program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(m_program.exitCode(), 0);

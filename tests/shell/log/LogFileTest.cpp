@@ -143,9 +143,15 @@ TEST_F(LogFileTest, DailyWriterMovesToTheNewDaysFileAtMidnightAndThenRemovesExpi
 
 TEST_F(LogFileTest, ExpiredDayFilesAreRemovedAndNothingElse)
 {
-    const std::vector<std::string> files { "20261207.LOG", "20261204.LOG", "20261203.LOG", "20200101.LOG",
-        "20200101.LOG.bak", "notes.txt", "2020010.LOG", "202001011.LOG", "20201301.LOG", "20200101.log",
-        "x20200101.LOG", "20270101.LOG" };
+    std::vector<std::string> files { "20261207.LOG", "20261204.LOG", "20261203.LOG", "20200101.LOG",
+        "20200101.LOG.bak", "notes.txt", "2020010.LOG", "202001011.LOG", "20201301.LOG", "x20200101.LOG",
+        "20270101.LOG" };
+    // Where case tells names apart, a lower-case .log is no log of ours; on
+    // Windows it is the same file as the .LOG.
+    WriteFileBytes(Dir() + "probe", "x");
+    if (!QFile::exists(QString::fromStdString(Dir() + "PROBE"))) {
+        files.push_back("20200101.log");
+    }
     const struct {
         int keepDays;
         std::vector<std::string> removed;
