@@ -4,13 +4,11 @@
 #include "base/TextCodec.h"
 #include "member/ClientConnection.h"
 #include "member/DeviceQueue.h"
-#include "member/RequestDocument.h"
+#include "member/RequestValues.h"
 #include "member/ServiceStatus.h"
 #include "shell/log/LogFileUnit.h"
 
 #include <asio.hpp>
-
-#include <QDomDocument>
 
 #include <variant>
 
@@ -38,29 +36,29 @@ const TTexts& Texts()
 }
 
 // The first direct child of that exact name; deeper elements do not count.
-std::string RequiredValue(const QDomElement& root, const QString& name)
+std::string RequiredValue(const TRequestValues& values, QStringView name)
 {
-    const QDomElement element = root.firstChildElement(name);
-    if (element.isNull()) {
-        throw ERequestAbandoned("missing element " + name.toStdString());
+    const QString* text = values.Child(name);
+    if (text == nullptr) {
+        throw ERequestAbandoned("missing element " + name.toString().toStdString());
     }
-    return TextCodec::ToGbk(element.text());
+    return TextCodec::ToGbk(*text);
 }
 
-std::string OptionalValue(const QDomElement& root, const QString& name)
+std::string OptionalValue(const TRequestValues& values, QStringView name)
 {
-    const QDomElement element = root.firstChildElement(name);
-    return element.isNull() ? std::string() : TextCodec::ToGbk(element.text());
+    const QString* text = values.Child(name);
+    return text == nullptr ? std::string() : TextCodec::ToGbk(*text);
 }
 
 // -1, the hotel's own card, when the request names no channel.
-int32_t ChannelValue(const QDomElement& root)
+int32_t ChannelValue(const TRequestValues& values)
 {
-    const QDomElement element = root.firstChildElement(QStringLiteral("Channel"));
-    if (element.isNull()) {
+    const QString* element = values.Child(u"Channel");
+    if (element == nullptr) {
         return -1;
     }
-    const std::string text = TextCodec::ToGbk(element.text());
+    const std::string text = TextCodec::ToGbk(*element);
     int32_t channel = 0;
     if (!TryStrToInt(text, channel)) {
         throw ERequestAbandoned("'" + text + "' is not a valid integer value");
@@ -72,33 +70,32 @@ using TRequest = std::variant<std::monostate, TWriteRequest, TReadRequest, TPrin
 
 // Reads what the request's type needs, every element before the device is
 // tried; an unknown type gives nothing to do. Kept apart from the device
-// step so the document is released before the request waits its turn.
+// step so the text's values are released before the request waits its turn.
 TRequest ParseRequest(const QString& text)
 {
-    const QDomDocument doc = ParseRequestDocument(text);
-    const QDomElement root = doc.documentElement();
-    const std::string type = TextCodec::ToGbk(root.attribute(QStringLiteral("type")));
+    const TRequestValues values = TRequestValues::Read(text);
+    const std::string type = TextCodec::ToGbk(values.Type());
     if (type == "WriteMemberCard") {
-        RequiredValue(root, QStringLiteral("RequestID"));
+        RequiredValue(values, u"RequestID");
         TWriteRequest request;
-        request.CardNo = RequiredValue(root, QStringLiteral("CardNo"));
-        request.ExpireDate = RequiredValue(root, QStringLiteral("ExpireDate"));
-        request.GuestName = RequiredValue(root, QStringLiteral("GuestName"));
-        request.Score = RequiredValue(root, QStringLiteral("Score"));
-        request.Channel = ChannelValue(root);
+        request.CardNo = RequiredValue(values, u"CardNo");
+        request.ExpireDate = RequiredValue(values, u"ExpireDate");
+        request.GuestName = RequiredValue(values, u"GuestName");
+        request.Score = RequiredValue(values, u"Score");
+        request.Channel = ChannelValue(values);
         return request;
     }
     if (type == "ReadMemberCard") {
         TReadRequest request;
-        request.InputPassword = RequiredValue(root, QStringLiteral("InputPassword")) == "1";
-        request.Channel = ChannelValue(root);
+        request.InputPassword = RequiredValue(values, u"InputPassword") == "1";
+        request.Channel = ChannelValue(values);
         return request;
     }
     if (type == "PrintMemberCard") {
-        RequiredValue(root, QStringLiteral("RequestID"));
+        RequiredValue(values, u"RequestID");
         TPrintRequest request;
-        request.CardNo = RequiredValue(root, QStringLiteral("CardNo"));
-        request.Content = OptionalValue(root, QStringLiteral("Content"));
+        request.CardNo = RequiredValue(values, u"CardNo");
+        request.Content = OptionalValue(values, u"Content");
         return request;
     }
     return std::monostate();
