@@ -50,12 +50,28 @@ void AppendEscaped(std::string& out, const std::string& value)
     }
 }
 
+bool IsAscii(const std::string& text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The value goes on the wire in UTF-8. Markup and ASCII are the same bytes
+// in GBK and UTF-8, and a value never shares a character with the markup
+// around it ("<" and ">" are no second byte of a GBK character), so each
+// value can be converted on its own, and an ASCII one not at all.
 void AppendElement(std::string& out, const char* name, const std::string& value)
 {
     out += '<';
     out += name;
     out += '>';
-    AppendEscaped(out, value);
+    std::string escaped;
+    AppendEscaped(escaped, value);
+    out += IsAscii(escaped) ? escaped : TextCodec::GbkToUtf8(escaped);
     out += "</";
     out += name;
     out += '>';
@@ -65,16 +81,16 @@ void AppendElement(std::string& out, const char* name, const std::string& value)
 
 std::string BuildResponseText(const TResponse& response)
 {
-    std::string gbk = "<DoorResponse>";
+    std::string utf8 = "<DoorResponse>";
     // Password is the fifth field of the record but the last element.
-    AppendElement(gbk, "RequestID", response.RequestID);
-    AppendElement(gbk, "ResultCode", response.ResultCode);
-    AppendElement(gbk, "ResultMessage", response.ResultMessage);
-    AppendElement(gbk, "CardNo", response.CardNo);
-    AppendElement(gbk, "ExpireDate", response.ExpireDate);
-    AppendElement(gbk, "GuestName", response.GuestName);
-    AppendElement(gbk, "Score", response.Score);
-    AppendElement(gbk, "Password", response.Password);
-    gbk += "</DoorResponse>";
-    return TextCodec::GbkToUtf8(gbk);
+    AppendElement(utf8, "RequestID", response.RequestID);
+    AppendElement(utf8, "ResultCode", response.ResultCode);
+    AppendElement(utf8, "ResultMessage", response.ResultMessage);
+    AppendElement(utf8, "CardNo", response.CardNo);
+    AppendElement(utf8, "ExpireDate", response.ExpireDate);
+    AppendElement(utf8, "GuestName", response.GuestName);
+    AppendElement(utf8, "Score", response.Score);
+    AppendElement(utf8, "Password", response.Password);
+    utf8 += "</DoorResponse>";
+    return utf8;
 }

@@ -2,6 +2,7 @@
 
 #include "base/StrToInt.h"
 #include "base/TextCodec.h"
+#include "config/SysOptionUnit.h"
 #include "member/ClientConnection.h"
 #include "member/DeviceQueue.h"
 #include "member/RequestValues.h"
@@ -147,6 +148,11 @@ asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& co
 
 void TMemberMessageHandler::LogArrival(const QString& text)
 {
+    // The request's text in GBK is the one entry that costs real work to
+    // build; while logging is off the writer would drop it unseen.
+    if (SysOption && !SysOption->WriteLog) {
+        return;
+    }
     LogFile->WriteLine(Texts().Received + TextCodec::ToGbk(text));
 }
 
@@ -220,7 +226,7 @@ asio::awaitable<bool> TMemberMessageHandler::DoPrintCard(const TPrintRequest& re
 
 asio::awaitable<void> TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)
 {
-    ServiceStatus().RequestAnswered(response.ResultCode != "200", TextCodec::FromGbk(response.ResultMessage));
+    ServiceStatus().RequestAnswered(response.ResultCode != "200", response.ResultMessage);
     std::string bytes = BuildResponseText(response);
     bytes.push_back('\0');
     try {

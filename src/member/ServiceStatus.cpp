@@ -1,5 +1,7 @@
 #include "member/ServiceStatus.h"
 
+#include "base/TextCodec.h"
+
 TServiceStatus::TServiceStatus()
     : TServiceStatus([] { return QDateTime::currentDateTime(); })
 {
@@ -71,15 +73,15 @@ void TServiceStatus::PrinterPortChanged(bool open)
     m_state.PrinterPortOpen = open;
 }
 
-void TServiceStatus::PrinterFault(const QString& text)
+void TServiceStatus::PrinterFault(std::string_view text)
 {
     const QDateTime now = m_clock();
     std::scoped_lock lock(m_mutex);
     m_state.LastPrinterFaultAt = now;
-    m_state.LastPrinterFault = text;
+    m_lastPrinterFault = text;
 }
 
-void TServiceStatus::RequestAnswered(bool failed, const QString& message)
+void TServiceStatus::RequestAnswered(bool failed, std::string_view message)
 {
     const QDateTime now = m_clock();
     std::scoped_lock lock(m_mutex);
@@ -88,15 +90,24 @@ void TServiceStatus::RequestAnswered(bool failed, const QString& message)
     if (failed) {
         ++m_state.FailedToday;
         m_state.LastFailureAt = now;
-        m_state.LastFailure = message;
+        m_lastFailure = message;
     }
 }
 
 TServiceSnapshot TServiceStatus::Snapshot() const
 {
     const QDate today = m_clock().date();
-    std::scoped_lock lock(m_mutex);
-    TServiceSnapshot snapshot = m_state;
+    TServiceSnapshot snapshot;
+    std::string lastPrinterFault;
+    std::string lastFailure;
+    {
+        std::scoped_lock lock(m_mutex);
+        snapshot = m_state;
+        lastPrinterFault = m_lastPrinterFault;
+        lastFailure = m_lastFailure;
+    }
+    snapshot.LastPrinterFault = TextCodec::FromGbk(lastPrinterFault);
+    snapshot.LastFailure = TextCodec::FromGbk(lastFailure);
     // A quiet night leaves yesterday's counts in place until the next
     // request; whoever looks after midnight sees the new day's.
     if (snapshot.Today != today) {

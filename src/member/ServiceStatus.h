@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <string>
+#include <string_view>
 
 enum class TListenerState {
     NotStarted,
@@ -92,11 +94,12 @@ public:
 
     void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error);
     void PrinterPortChanged(bool open);
-    void PrinterFault(const QString& text);
+    // text is GBK, as the driver logged it.
+    void PrinterFault(std::string_view text);
 
     // One request has been answered; failed when the answer reports a
-    // failure (message is its result message).
-    void RequestAnswered(bool failed, const QString& message);
+    // failure (message is its result message, GBK).
+    void RequestAnswered(bool failed, std::string_view message);
 
     TServiceSnapshot Snapshot() const;
 
@@ -107,6 +110,11 @@ private:
     TClock m_clock;
     mutable std::mutex m_mutex;
     TServiceSnapshot m_state;
+    // The texts of LastPrinterFault and LastFailure as they came, in GBK:
+    // every request may replace them, and only a snapshot needs them as
+    // Unicode.
+    std::string m_lastPrinterFault;
+    std::string m_lastFailure;
 };
 
 // The one status of this process.
