@@ -50,7 +50,7 @@ void AppendEscaped(std::string& out, const std::string& value)
     }
 }
 
-bool IsAscii(const std::string& text)
+bool IsAscii(std::string_view text)
 {
     for (const char c : text) {
         if (static_cast<unsigned char>(c) >= 0x80) {
@@ -69,9 +69,14 @@ void AppendElement(std::string& out, const char* name, const std::string& value)
     out += '<';
     out += name;
     out += '>';
-    std::string escaped;
-    AppendEscaped(escaped, value);
-    out += IsAscii(escaped) ? escaped : TextCodec::GbkToUtf8(escaped);
+    const size_t start = out.size();
+    AppendEscaped(out, value);
+    const std::string_view escaped = std::string_view(out).substr(start);
+    if (!IsAscii(escaped)) {
+        const std::string utf8 = TextCodec::GbkToUtf8(escaped);
+        out.resize(start);
+        out += utf8;
+    }
     out += "</";
     out += name;
     out += '>';
@@ -81,7 +86,10 @@ void AppendElement(std::string& out, const char* name, const std::string& value)
 
 std::string BuildResponseText(const TResponse& response)
 {
-    std::string utf8 = "<DoorResponse>";
+    std::string utf8;
+    // The answer with short values, as most are, in one allocation.
+    utf8.reserve(256);
+    utf8 += "<DoorResponse>";
     // Password is the fifth field of the record but the last element.
     AppendElement(utf8, "RequestID", response.RequestID);
     AppendElement(utf8, "ResultCode", response.ResultCode);
