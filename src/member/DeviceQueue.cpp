@@ -35,7 +35,7 @@ std::error_code make_error_code(TDeviceQueueError error)
     return {static_cast<int>(error), DeviceQueueCategory()};
 }
 
-void TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
+bool TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
 {
     // Decided under the lock and acted on after it: once the entry waits in
     // the list, a stop or a cancellation may take it on another thread at
@@ -59,6 +59,7 @@ void TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
     } else if (next == TNext::Drop) {
         Drop(entry, TDeviceQueueError::Stopped);
     }
+    return next == TNext::Wait;
 }
 
 void TDeviceQueue::Begin(const std::shared_ptr<TEntry>& entry)

@@ -103,11 +103,16 @@ TRequest ParseRequest(const QString& text)
 }
 
 // The device step of one request, in its turn. A step dropped before it
-// began is logged here, once, and ends the request without an answer.
-asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation)
+// began is logged here, once, and ends the request without an answer. The
+// client's connection, when there is one, is told if the step has to wait.
+asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation, TClientConnection* connection)
 {
+    std::function<void()> queued;
+    if (connection != nullptr) {
+        queued = [connection] { connection->StepQueued(); };
+    }
     try {
-        co_return co_await DeviceQueue.AsyncRun(std::move(operation), asio::use_awaitable);
+        co_return co_await DeviceQueue.AsyncRun(std::move(operation), std::move(queued), asio::use_awaitable);
     } catch (const std::system_error& error) {
         if (error.code() == TDeviceQueueError::Stopped) {
             LogFile->WriteLine(Texts().Stopped);
@@ -129,6 +134,7 @@ TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
 
 asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& connection, QString text)
 {
+    m_connection = &connection;
     LogArrival(text);
     TRequest request = ParseRequest(text);
     text.clear();
@@ -203,17 +209,22 @@ asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest 
 
 asio::awaitable<bool> TMemberMessageHandler::DoWriteCard(const TWriteRequest& request)
 {
-    co_return co_await RunOnDevice([&request](TBaseMember& device) {
-        return device.WriteCard(request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
-    });
+    co_return co_await RunOnDevice(
+        [&request](TBaseMember& device) {
+            return device.WriteCard(
+                request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
+        },
+        m_connection);
 }
 
 asio::awaitable<bool> TMemberMessageHandler::DoReadCard(bool InputPassword, int32_t Channel, TResponse& read)
 {
-    co_return co_await RunOnDevice([&](TBaseMember& device) {
-        return device.ReadCard(
-            InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
-    });
+    co_return co_await RunOnDevice(
+        [&](TBaseMember& device) {
+            return device.ReadCard(
+                InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
+        },
+        m_connection);
 }
 
 asio::awaitable<bool> TMemberMessageHandler::DoPrintCard(const TPrintRequest& request)
@@ -221,7 +232,7 @@ asio::awaitable<bool> TMemberMessageHandler::DoPrintCard(const TPrintRequest& re
     // Written before the device is tried, also when there is none.
     LogFile->WriteLine("Content=" + request.Content);
     co_return co_await RunOnDevice(
-        [&request](TBaseMember& device) { return device.PrintCard(request.CardNo, request.Content); });
+        [&request](TBaseMember& device) { return device.PrintCard(request.CardNo, request.Content); }, m_connection);
 }
 
 asio::awaitable<void> TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)

@@ -24,7 +24,7 @@ TEST(DeviceQueueTest, AStepStoppedRightAsItArrivesCompletesExactlyOnce)
         std::atomic<int> completions {0};
         std::thread request([&] {
             asio::io_context io;
-            queue.AsyncRun([](TBaseMember&) { return true; },
+            queue.AsyncRun([](TBaseMember&) { return true; }, nullptr,
                 asio::bind_executor(io, [&](std::exception_ptr, bool) { ++completions; }));
             io.run();
         });

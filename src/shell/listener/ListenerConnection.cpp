@@ -31,9 +31,6 @@ asio::awaitable<void> TListenerConnection::Serve()
             // The client left after part of a line: its request is handled
             // as an empty one, and the answer cannot reach it any more.
             Close();
-        } else {
-            asio::co_spawn(
-                m_socket.get_executor(), [self = shared_from_this()] { return self->WatchClient(); }, asio::detached);
         }
         m_handling = true;
         try {
@@ -115,6 +112,18 @@ asio::awaitable<void> TListenerConnection::Write(std::string bytes)
         throw std::system_error(asio::error::not_connected);
     }
     co_await asio::async_write(m_socket, asio::buffer(bytes), asio::use_awaitable);
+}
+
+void TListenerConnection::StepQueued()
+{
+    // With the printer free the step runs at once and nothing needs
+    // watching; only a step that waits can still be dropped.
+    if (m_closed || m_watching) {
+        return;
+    }
+    m_watching = true;
+    asio::co_spawn(
+        m_socket.get_executor(), [self = shared_from_this()] { return self->WatchClient(); }, asio::detached);
 }
 
 void TListenerConnection::Abort()
