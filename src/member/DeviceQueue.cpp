@@ -62,6 +62,26 @@ bool TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
     return next == TNext::Wait;
 }
 
+std::optional<bool> TDeviceQueue::TryRun(const TOperation& operation)
+{
+    {
+        std::scoped_lock lock(m_mutex);
+        // Not busy means nothing waits either: the last turn to finish
+        // would have handed the device on.
+        if (m_busy || m_refusingRequests) {
+            return std::nullopt;
+        }
+        m_busy = true;
+    }
+    // Also when operation throws, the next turn is handed on.
+    struct TFinishOnExit {
+        TDeviceQueue& Queue;
+        ~TFinishOnExit() { Queue.Finish(); }
+    } finishOnExit {*this};
+    TBaseMember* device = CurrentMemberDevice;
+    return device != nullptr && operation(*device);
+}
+
 void TDeviceQueue::Begin(const std::shared_ptr<TEntry>& entry)
 {
     if (!entry->Job) {

@@ -10,6 +10,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 
 // Why a request's device step never ran.
@@ -53,6 +54,14 @@ public:
     // wait behind earlier turns (the only time a cancellation can matter).
     template <typename CompletionToken>
     auto AsyncRun(TOperation operation, std::function<void()> queued, CompletionToken&& token);
+
+    // A request's device step right here, when the device is free, nobody
+    // waits and requests are accepted: runs operation with
+    // CurrentMemberDevice on the calling thread and gives its result (false
+    // when there is no device). Nothing, and nothing done, otherwise; the
+    // step then goes through AsyncRun. Spares a free printer's request the
+    // trip through its executor's queue, the usual case.
+    std::optional<bool> TryRun(const TOperation& operation);
 
     // Drops every request step still waiting and every one queued from now
     // on, until AcceptRequests; turns are not affected.

@@ -107,6 +107,9 @@ TRequest ParseRequest(const QString& text)
 // client's connection, when there is one, is told if the step has to wait.
 asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation, TClientConnection* connection)
 {
+    if (const std::optional<bool> result = DeviceQueue.TryRun(operation)) {
+        co_return *result;
+    }
     std::function<void()> queued;
     if (connection != nullptr) {
         queued = [connection] { connection->StepQueued(); };
