@@ -2,6 +2,10 @@
 
 #include "base/TextCodec.h"
 
+#include <string_view>
+#include <utility>
+#include <vector>
+
 TBaseMember* CurrentMemberDevice = nullptr;
 
 bool TBaseMember::WriteCard(std::string, std::string, std::string, std::string, int32_t)
@@ -64,11 +68,8 @@ bool IsAscii(std::string_view text)
 // in GBK and UTF-8, and a value never shares a character with the markup
 // around it ("<" and ">" are no second byte of a GBK character), so each
 // value can be converted on its own, and an ASCII one not at all.
-void AppendElement(std::string& out, const char* name, const std::string& value)
+void AppendValue(std::string& out, const std::string& value)
 {
-    out += '<';
-    out += name;
-    out += '>';
     const size_t start = out.size();
     AppendEscaped(out, value);
     const std::string_view escaped = std::string_view(out).substr(start);
@@ -77,6 +78,35 @@ void AppendElement(std::string& out, const char* name, const std::string& value)
         out.resize(start);
         out += utf8;
     }
+}
+
+// The result messages are a handful of fixed texts, each converted once per
+// thread rather than for every answer.
+void AppendResultMessage(std::string& out, const std::string& message)
+{
+    constexpr size_t kKept = 16;
+    thread_local std::vector<std::pair<std::string, std::string>> known;
+    for (const auto& entry : known) {
+        if (entry.first == message) {
+            out += entry.second;
+            return;
+        }
+    }
+    std::string value;
+    AppendValue(value, message);
+    if (known.size() < kKept) {
+        known.emplace_back(message, value);
+    }
+    out += value;
+}
+
+void AppendElement(std::string& out, const char* name, const std::string& value,
+    void (*appendValue)(std::string&, const std::string&) = AppendValue)
+{
+    out += '<';
+    out += name;
+    out += '>';
+    appendValue(out, value);
     out += "</";
     out += name;
     out += '>';
@@ -93,7 +123,7 @@ std::string BuildResponseText(const TResponse& response)
     // Password is the fifth field of the record but the last element.
     AppendElement(utf8, "RequestID", response.RequestID);
     AppendElement(utf8, "ResultCode", response.ResultCode);
-    AppendElement(utf8, "ResultMessage", response.ResultMessage);
+    AppendElement(utf8, "ResultMessage", response.ResultMessage, AppendResultMessage);
     AppendElement(utf8, "CardNo", response.CardNo);
     AppendElement(utf8, "ExpireDate", response.ExpireDate);
     AppendElement(utf8, "GuestName", response.GuestName);
