@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -73,12 +74,14 @@ struct TServiceSnapshot {
 // called from any thread; none of them fails or blocks for long.
 class TServiceStatus {
 public:
-    using TClock = std::function<QDateTime()>;
+    // Milliseconds since the epoch. Read for every request, so it costs no
+    // time-zone work; local dates and times are made from it only when a
+    // day may have ended and for a snapshot.
+    using TClock = std::function<qint64()>;
 
-    // On the local clock.
+    // On the system clock.
     TServiceStatus();
-    // clock gives the local time; the day's counts restart when its date
-    // changes.
+    // The day's counts restart when the local date of clock's time changes.
     explicit TServiceStatus(TClock clock);
 
     void ListenerStarted(int32_t port);
@@ -104,8 +107,8 @@ public:
     TServiceSnapshot Snapshot() const;
 
 private:
-    // Starts the day's counts afresh when the date has moved on.
-    void RollDay(const QDate& today);
+    // Starts the day's counts afresh when the local date has moved on.
+    void RollDay(qint64 now);
 
     TClock m_clock;
     mutable std::mutex m_mutex;
@@ -115,6 +118,13 @@ private:
     // Unicode.
     std::string m_lastPrinterFault;
     std::string m_lastFailure;
+    // LastPrinterFaultAt and LastFailureAt on the clock.
+    std::optional<qint64> m_lastPrinterFaultAt;
+    std::optional<qint64> m_lastFailureAt;
+    // The local day of m_state.Today on the clock, from its first
+    // millisecond to the next day's first.
+    qint64 m_dayStart = 0;
+    qint64 m_dayEnd = 0;
 };
 
 // The one status of this process.

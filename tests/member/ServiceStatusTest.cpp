@@ -14,7 +14,7 @@ namespace {
 TEST(ServiceStatusTest, DayCountsStartAfreshAtLocalMidnightAndTheLastFailureStays)
 {
     QDateTime now(QDate(2026, 12, 6), QTime(23, 59, 58));
-    TServiceStatus status([&now] { return now; });
+    TServiceStatus status([&now] { return now.toMSecsSinceEpoch(); });
     status.RequestAnswered(false, "ok");
     status.RequestAnswered(true, Gbk("写卡失败"));
     TServiceSnapshot s = status.Snapshot();
