@@ -2,6 +2,8 @@
 
 #include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
+#include "member/DeviceQueue.h"
+#include "member/OptionUnit.h"
 #include "shell/log/LogFileUnit.h"
 
 #include <stdexcept>
@@ -36,6 +38,34 @@ size_t TBenchEnvironment::LogBytes() const
 {
     struct stat st {};
     return stat(LogFile->FileName().c_str(), &st) == 0 ? static_cast<size_t>(st.st_size) : 0;
+}
+
+namespace {
+
+// Swapped in a turn of its own, so the servers' threads see the new device
+// through the queue's lock rather than by chance.
+TBaseMember* SwapCurrentDevice(TBaseMember* device)
+{
+    const TDeviceTurn turn(DeviceQueue);
+    TBaseMember* previous = CurrentMemberDevice;
+    CurrentMemberDevice = device;
+    return previous;
+}
+
+} // namespace
+
+TNoLibraryDevice::TNoLibraryDevice()
+    : m_library(m_dir.filePath(QStringLiteral("missing.so")).toStdString())
+    , m_device(m_library)
+{
+    MemberOption = std::make_unique<TOption>(m_dir.filePath(QStringLiteral("Option.ini")).toStdString());
+    m_previous = SwapCurrentDevice(&m_device);
+}
+
+TNoLibraryDevice::~TNoLibraryDevice()
+{
+    SwapCurrentDevice(m_previous);
+    MemberOption.reset();
 }
 
 namespace BenchRequests {

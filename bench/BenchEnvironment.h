@@ -2,6 +2,9 @@
 
 #include "InstantDevice.h"
 
+#include "member/RCPV11VCDLL.h"
+#include "member/TRWGII2010DMemberUnit.h"
+
 #include <QTemporaryDir>
 
 #include <string>
@@ -22,6 +25,24 @@ public:
 private:
     QTemporaryDir m_dir;
     TInstantDevice m_device;
+};
+
+// The real driver with a printer library that could not be loaded, as on a
+// PC where the vendor's library is missing: every card call fails at once,
+// with the driver's own fault lines. It is the current device while it
+// lives; the instant device takes over again afterwards.
+class TNoLibraryDevice {
+public:
+    TNoLibraryDevice();
+    ~TNoLibraryDevice();
+    TNoLibraryDevice(const TNoLibraryDevice&) = delete;
+    TNoLibraryDevice& operator=(const TNoLibraryDevice&) = delete;
+
+private:
+    QTemporaryDir m_dir;
+    TRCPV11Library m_library;
+    TTRWGII2010DMember m_device;
+    TBaseMember* m_previous = nullptr;
 };
 
 // The requests the benchmarks send, as UTF-8 text without the zero byte.

@@ -4,12 +4,7 @@
 #include "LoadClient.h"
 #include "ServerUnderTest.h"
 
-#include "member/OptionUnit.h"
-#include "member/RCPV11VCDLL.h"
-#include "member/TRWGII2010DMemberUnit.h"
 #include "shell/http/HttpServer.h"
-
-#include <QTemporaryDir>
 
 #include <cstdio>
 #include <stdexcept>
@@ -40,13 +35,7 @@ void RunHttpBench(size_t requestsPerRun, unsigned rounds)
 {
     TBenchEnvironment environment;
     environment.SetLogging(false);
-    // The driver with a printer library that could not be loaded, as on a
-    // PC where the vendor's library is missing: every write fails at once.
-    QTemporaryDir folder;
-    TRCPV11Library noLibrary(folder.filePath(QStringLiteral("missing.so")).toStdString());
-    MemberOption = std::make_unique<TOption>(folder.filePath(QStringLiteral("Option.ini")).toStdString());
-    TTRWGII2010DMember device(noLibrary);
-    CurrentMemberDevice = &device;
+    const TNoLibraryDevice device;
 
     TServerUnderTest tcp;
     THttpServer http(std::make_shared<const THttpApi>(THttpApiSettings(), nullptr));
@@ -91,6 +80,4 @@ void RunHttpBench(size_t requestsPerRun, unsigned rounds)
             Median(figures.TcpP50), Median(figures.HttpP50), figures.Failed);
     }
     http.Stop();
-    CurrentMemberDevice = nullptr;
-    MemberOption.reset();
 }

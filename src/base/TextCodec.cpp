@@ -24,14 +24,17 @@ namespace TextCodec {
 
 QString DecodeRequestUtf8(std::string_view bytes)
 {
-    QString text;
-    text.reserve(static_cast<qsizetype>(bytes.size()));
+    // Never more UTF-16 units than bytes: one to three bytes give one unit,
+    // four give two. The units are written in place and the rest cut off.
+    QString text(static_cast<qsizetype>(bytes.size()), Qt::Uninitialized);
+    char16_t* const begin = reinterpret_cast<char16_t*>(text.data());
+    char16_t* out = begin;
     const size_t n = bytes.size();
     size_t i = 0;
     while (i < n) {
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         if (b0 < 0x80) {
-            text.append(QChar(b0));
+            *out++ = b0;
             ++i;
             continue;
         }
@@ -47,11 +50,11 @@ QString DecodeRequestUtf8(std::string_view bytes)
         }
         const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
         if (len == 2) {
-            text.append(QChar(static_cast<char16_t>(((b0 & 0x1F) << 6) | (b1 & 0x3F))));
+            *out++ = static_cast<char16_t>(((b0 & 0x1F) << 6) | (b1 & 0x3F));
         } else if (len == 3) {
             const auto b2 = static_cast<unsigned char>(bytes[i + 2]);
             const unsigned v = ((b0 & 0x3Fu) << 12) | ((b1 & 0x3Fu) << 6) | (b2 & 0x3Fu);
-            text.append(QChar(static_cast<char16_t>(v & 0xFFFF)));
+            *out++ = static_cast<char16_t>(v & 0xFFFF);
         } else {
             const auto b2 = static_cast<unsigned char>(bytes[i + 2]);
             const auto b3 = static_cast<unsigned char>(bytes[i + 3]);
@@ -61,14 +64,15 @@ QString DecodeRequestUtf8(std::string_view bytes)
             }
             if (v >= 0x10000) {
                 const char32_t u = v - 0x10000;
-                text.append(QChar(static_cast<char16_t>(0xD800 + (u >> 10))));
-                text.append(QChar(static_cast<char16_t>(0xDC00 + (u & 0x3FF))));
+                *out++ = static_cast<char16_t>(0xD800 + (u >> 10));
+                *out++ = static_cast<char16_t>(0xDC00 + (u & 0x3FF));
             } else {
-                text.append(QChar(static_cast<char16_t>(v)));
+                *out++ = static_cast<char16_t>(v);
             }
         }
         i += len;
     }
+    text.truncate(out - begin);
     return text;
 }
 

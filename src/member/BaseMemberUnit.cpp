@@ -2,6 +2,10 @@
 
 #include "base/TextCodec.h"
 
+#include <string_view>
+#include <utility>
+#include <vector>
+
 TBaseMember* CurrentMemberDevice = nullptr;
 
 bool TBaseMember::WriteCard(std::string, std::string, std::string, std::string, int32_t)
@@ -50,12 +54,59 @@ void AppendEscaped(std::string& out, const std::string& value)
     }
 }
 
-void AppendElement(std::string& out, const char* name, const std::string& value)
+bool IsAscii(std::string_view text)
+{
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The value goes on the wire in UTF-8. Markup and ASCII are the same bytes
+// in GBK and UTF-8, and a value never shares a character with the markup
+// around it ("<" and ">" are no second byte of a GBK character), so each
+// value can be converted on its own, and an ASCII one not at all.
+void AppendValue(std::string& out, const std::string& value)
+{
+    const size_t start = out.size();
+    AppendEscaped(out, value);
+    const std::string_view escaped = std::string_view(out).substr(start);
+    if (!IsAscii(escaped)) {
+        const std::string utf8 = TextCodec::GbkToUtf8(escaped);
+        out.resize(start);
+        out += utf8;
+    }
+}
+
+// The result messages are a handful of fixed texts, each converted once per
+// thread rather than for every answer.
+void AppendResultMessage(std::string& out, const std::string& message)
+{
+    constexpr size_t kKept = 16;
+    thread_local std::vector<std::pair<std::string, std::string>> known;
+    for (const auto& entry : known) {
+        if (entry.first == message) {
+            out += entry.second;
+            return;
+        }
+    }
+    std::string value;
+    AppendValue(value, message);
+    if (known.size() < kKept) {
+        known.emplace_back(message, value);
+    }
+    out += value;
+}
+
+void AppendElement(std::string& out, const char* name, const std::string& value,
+    void (*appendValue)(std::string&, const std::string&) = AppendValue)
 {
     out += '<';
     out += name;
     out += '>';
-    AppendEscaped(out, value);
+    appendValue(out, value);
     out += "</";
     out += name;
     out += '>';
@@ -65,16 +116,19 @@ void AppendElement(std::string& out, const char* name, const std::string& value)
 
 std::string BuildResponseText(const TResponse& response)
 {
-    std::string gbk = "<DoorResponse>";
+    std::string utf8;
+    // The answer with short values, as most are, in one allocation.
+    utf8.reserve(256);
+    utf8 += "<DoorResponse>";
     // Password is the fifth field of the record but the last element.
-    AppendElement(gbk, "RequestID", response.RequestID);
-    AppendElement(gbk, "ResultCode", response.ResultCode);
-    AppendElement(gbk, "ResultMessage", response.ResultMessage);
-    AppendElement(gbk, "CardNo", response.CardNo);
-    AppendElement(gbk, "ExpireDate", response.ExpireDate);
-    AppendElement(gbk, "GuestName", response.GuestName);
-    AppendElement(gbk, "Score", response.Score);
-    AppendElement(gbk, "Password", response.Password);
-    gbk += "</DoorResponse>";
-    return TextCodec::GbkToUtf8(gbk);
+    AppendElement(utf8, "RequestID", response.RequestID);
+    AppendElement(utf8, "ResultCode", response.ResultCode);
+    AppendElement(utf8, "ResultMessage", response.ResultMessage, AppendResultMessage);
+    AppendElement(utf8, "CardNo", response.CardNo);
+    AppendElement(utf8, "ExpireDate", response.ExpireDate);
+    AppendElement(utf8, "GuestName", response.GuestName);
+    AppendElement(utf8, "Score", response.Score);
+    AppendElement(utf8, "Password", response.Password);
+    utf8 += "</DoorResponse>";
+    return utf8;
 }

@@ -12,4 +12,10 @@ public:
 
     // Writes all bytes; throws std::system_error when the client is gone.
     virtual asio::awaitable<void> Write(std::string bytes) = 0;
+
+    // The request's device step has to wait behind earlier turns: from now
+    // on the connection watches for the client going away, which cancels
+    // the step through the handler's cancellation slot. Called on the
+    // connection's executor. A connection that cannot tell does nothing.
+    virtual void StepQueued() { }
 };

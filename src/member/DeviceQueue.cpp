@@ -35,26 +35,51 @@ std::error_code make_error_code(TDeviceQueueError error)
     return {static_cast<int>(error), DeviceQueueCategory()};
 }
 
-void TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
+bool TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
 {
-    std::shared_ptr<TEntry> begins;
+    // Decided under the lock and acted on after it: once the entry waits in
+    // the list, a stop or a cancellation may take it on another thread at
+    // any moment, so its fields are no longer this thread's to read.
+    enum class TNext { Wait, Begin, Drop } next = TNext::Wait;
     {
         std::scoped_lock lock(m_mutex);
         if (entry->Job && m_refusingRequests) {
             entry->Waiting = false;
+            next = TNext::Drop;
         } else if (m_busy) {
             entry->Place = m_entries.insert(m_entries.end(), entry);
         } else {
             m_busy = true;
             entry->Waiting = false;
-            begins = entry;
+            next = TNext::Begin;
         }
     }
-    if (begins) {
-        Begin(begins);
-    } else if (!entry->Waiting) {
+    if (next == TNext::Begin) {
+        Begin(entry);
+    } else if (next == TNext::Drop) {
         Drop(entry, TDeviceQueueError::Stopped);
     }
+    return next == TNext::Wait;
+}
+
+std::optional<bool> TDeviceQueue::TryRun(const TOperation& operation)
+{
+    {
+        std::scoped_lock lock(m_mutex);
+        // Not busy means nothing waits either: the last turn to finish
+        // would have handed the device on.
+        if (m_busy || m_refusingRequests) {
+            return std::nullopt;
+        }
+        m_busy = true;
+    }
+    // Also when operation throws, the next turn is handed on.
+    struct TFinishOnExit {
+        TDeviceQueue& Queue;
+        ~TFinishOnExit() { Queue.Finish(); }
+    } finishOnExit {*this};
+    TBaseMember* device = CurrentMemberDevice;
+    return device != nullptr && operation(*device);
 }
 
 void TDeviceQueue::Begin(const std::shared_ptr<TEntry>& entry)

@@ -10,6 +10,7 @@
 #include <list>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <system_error>
 
 // Why a request's device step never ran.
@@ -48,9 +49,19 @@ public:
     // runs with CurrentMemberDevice on the handler's executor, and the
     // result (false when there is no device) completes the handler there.
     // Completes with a std::system_error of TDeviceQueueError when dropped
-    // first; an exception thrown by operation is passed on.
+    // first; an exception thrown by operation is passed on. queued, when
+    // given, is called right away on the calling thread if the step has to
+    // wait behind earlier turns (the only time a cancellation can matter).
     template <typename CompletionToken>
-    auto AsyncRun(TOperation operation, CompletionToken&& token);
+    auto AsyncRun(TOperation operation, std::function<void()> queued, CompletionToken&& token);
+
+    // A request's device step right here, when the device is free, nobody
+    // waits and requests are accepted: runs operation with
+    // CurrentMemberDevice on the calling thread and gives its result (false
+    // when there is no device). Nothing, and nothing done, otherwise; the
+    // step then goes through AsyncRun. Spares a free printer's request the
+    // trip through its executor's queue, the usual case.
+    std::optional<bool> TryRun(const TOperation& operation);
 
     // Drops every request step still waiting and every one queued from now
     // on, until AcceptRequests; turns are not affected.
@@ -75,7 +86,8 @@ private:
         std::list<std::shared_ptr<TEntry>>::iterator Place;
     };
 
-    void Enqueue(const std::shared_ptr<TEntry>& entry);
+    // True when the entry waits behind earlier turns.
+    bool Enqueue(const std::shared_ptr<TEntry>& entry);
     void Cancel(const std::shared_ptr<TEntry>& entry);
     // The device is free again: the next entry's turn begins, if any.
     void Finish();
@@ -118,9 +130,9 @@ bool UseCurrentDevice(const TDeviceQueue::TOperation& operation);
 void RetireCurrentDevice();
 
 template <typename CompletionToken>
-auto TDeviceQueue::AsyncRun(TOperation operation, CompletionToken&& token)
+auto TDeviceQueue::AsyncRun(TOperation operation, std::function<void()> queued, CompletionToken&& token)
 {
-    auto initiate = [this](auto handler, TOperation operation) {
+    auto initiate = [this](auto handler, TOperation operation, std::function<void()> queued) {
         auto entry = std::make_shared<TEntry>();
         entry->Job = [operation = std::move(operation)] {
             TBaseMember* device = CurrentMemberDevice;
@@ -148,8 +160,10 @@ auto TDeviceQueue::AsyncRun(TOperation operation, CompletionToken&& token)
                 }
             });
         }
-        Enqueue(entry);
+        if (Enqueue(entry) && queued) {
+            queued();
+        }
     };
     return asio::async_initiate<CompletionToken, void(std::exception_ptr, bool)>(
-        std::move(initiate), token, std::move(operation));
+        std::move(initiate), token, std::move(operation), std::move(queued));
 }

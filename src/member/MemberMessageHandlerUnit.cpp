@@ -2,15 +2,14 @@
 
 #include "base/StrToInt.h"
 #include "base/TextCodec.h"
+#include "config/SysOptionUnit.h"
 #include "member/ClientConnection.h"
 #include "member/DeviceQueue.h"
-#include "member/RequestDocument.h"
+#include "member/RequestValues.h"
 #include "member/ServiceStatus.h"
 #include "shell/log/LogFileUnit.h"
 
 #include <asio.hpp>
-
-#include <QDomDocument>
 
 #include <variant>
 
@@ -38,29 +37,29 @@ const TTexts& Texts()
 }
 
 // The first direct child of that exact name; deeper elements do not count.
-std::string RequiredValue(const QDomElement& root, const QString& name)
+std::string RequiredValue(const TRequestValues& values, QStringView name)
 {
-    const QDomElement element = root.firstChildElement(name);
-    if (element.isNull()) {
-        throw ERequestAbandoned("missing element " + name.toStdString());
+    const QString* text = values.Child(name);
+    if (text == nullptr) {
+        throw ERequestAbandoned("missing element " + name.toString().toStdString());
     }
-    return TextCodec::ToGbk(element.text());
+    return TextCodec::ToGbk(*text);
 }
 
-std::string OptionalValue(const QDomElement& root, const QString& name)
+std::string OptionalValue(const TRequestValues& values, QStringView name)
 {
-    const QDomElement element = root.firstChildElement(name);
-    return element.isNull() ? std::string() : TextCodec::ToGbk(element.text());
+    const QString* text = values.Child(name);
+    return text == nullptr ? std::string() : TextCodec::ToGbk(*text);
 }
 
 // -1, the hotel's own card, when the request names no channel.
-int32_t ChannelValue(const QDomElement& root)
+int32_t ChannelValue(const TRequestValues& values)
 {
-    const QDomElement element = root.firstChildElement(QStringLiteral("Channel"));
-    if (element.isNull()) {
+    const QString* element = values.Child(u"Channel");
+    if (element == nullptr) {
         return -1;
     }
-    const std::string text = TextCodec::ToGbk(element.text());
+    const std::string text = TextCodec::ToGbk(*element);
     int32_t channel = 0;
     if (!TryStrToInt(text, channel)) {
         throw ERequestAbandoned("'" + text + "' is not a valid integer value");
@@ -72,44 +71,51 @@ using TRequest = std::variant<std::monostate, TWriteRequest, TReadRequest, TPrin
 
 // Reads what the request's type needs, every element before the device is
 // tried; an unknown type gives nothing to do. Kept apart from the device
-// step so the document is released before the request waits its turn.
+// step so the text's values are released before the request waits its turn.
 TRequest ParseRequest(const QString& text)
 {
-    const QDomDocument doc = ParseRequestDocument(text);
-    const QDomElement root = doc.documentElement();
-    const std::string type = TextCodec::ToGbk(root.attribute(QStringLiteral("type")));
+    const TRequestValues values = TRequestValues::Read(text);
+    const std::string type = TextCodec::ToGbk(values.Type());
     if (type == "WriteMemberCard") {
-        RequiredValue(root, QStringLiteral("RequestID"));
+        RequiredValue(values, u"RequestID");
         TWriteRequest request;
-        request.CardNo = RequiredValue(root, QStringLiteral("CardNo"));
-        request.ExpireDate = RequiredValue(root, QStringLiteral("ExpireDate"));
-        request.GuestName = RequiredValue(root, QStringLiteral("GuestName"));
-        request.Score = RequiredValue(root, QStringLiteral("Score"));
-        request.Channel = ChannelValue(root);
+        request.CardNo = RequiredValue(values, u"CardNo");
+        request.ExpireDate = RequiredValue(values, u"ExpireDate");
+        request.GuestName = RequiredValue(values, u"GuestName");
+        request.Score = RequiredValue(values, u"Score");
+        request.Channel = ChannelValue(values);
         return request;
     }
     if (type == "ReadMemberCard") {
         TReadRequest request;
-        request.InputPassword = RequiredValue(root, QStringLiteral("InputPassword")) == "1";
-        request.Channel = ChannelValue(root);
+        request.InputPassword = RequiredValue(values, u"InputPassword") == "1";
+        request.Channel = ChannelValue(values);
         return request;
     }
     if (type == "PrintMemberCard") {
-        RequiredValue(root, QStringLiteral("RequestID"));
+        RequiredValue(values, u"RequestID");
         TPrintRequest request;
-        request.CardNo = RequiredValue(root, QStringLiteral("CardNo"));
-        request.Content = OptionalValue(root, QStringLiteral("Content"));
+        request.CardNo = RequiredValue(values, u"CardNo");
+        request.Content = OptionalValue(values, u"Content");
         return request;
     }
     return std::monostate();
 }
 
 // The device step of one request, in its turn. A step dropped before it
-// began is logged here, once, and ends the request without an answer.
-asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation)
+// began is logged here, once, and ends the request without an answer. The
+// client's connection, when there is one, is told if the step has to wait.
+asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation, TClientConnection* connection)
 {
+    if (const std::optional<bool> result = DeviceQueue.TryRun(operation)) {
+        co_return *result;
+    }
+    std::function<void()> queued;
+    if (connection != nullptr) {
+        queued = [connection] { connection->StepQueued(); };
+    }
     try {
-        co_return co_await DeviceQueue.AsyncRun(std::move(operation), asio::use_awaitable);
+        co_return co_await DeviceQueue.AsyncRun(std::move(operation), std::move(queued), asio::use_awaitable);
     } catch (const std::system_error& error) {
         if (error.code() == TDeviceQueueError::Stopped) {
             LogFile->WriteLine(Texts().Stopped);
@@ -131,6 +137,7 @@ TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
 
 asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& connection, QString text)
 {
+    m_connection = &connection;
     LogArrival(text);
     TRequest request = ParseRequest(text);
     text.clear();
@@ -150,6 +157,11 @@ asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& co
 
 void TMemberMessageHandler::LogArrival(const QString& text)
 {
+    // The request's text in GBK is the one entry that costs real work to
+    // build; while logging is off the writer would drop it unseen.
+    if (SysOption && !SysOption->WriteLog) {
+        return;
+    }
     LogFile->WriteLine(Texts().Received + TextCodec::ToGbk(text));
 }
 
@@ -200,17 +212,22 @@ asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest 
 
 asio::awaitable<bool> TMemberMessageHandler::DoWriteCard(const TWriteRequest& request)
 {
-    co_return co_await RunOnDevice([&request](TBaseMember& device) {
-        return device.WriteCard(request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
-    });
+    co_return co_await RunOnDevice(
+        [&request](TBaseMember& device) {
+            return device.WriteCard(
+                request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
+        },
+        m_connection);
 }
 
 asio::awaitable<bool> TMemberMessageHandler::DoReadCard(bool InputPassword, int32_t Channel, TResponse& read)
 {
-    co_return co_await RunOnDevice([&](TBaseMember& device) {
-        return device.ReadCard(
-            InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
-    });
+    co_return co_await RunOnDevice(
+        [&](TBaseMember& device) {
+            return device.ReadCard(
+                InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
+        },
+        m_connection);
 }
 
 asio::awaitable<bool> TMemberMessageHandler::DoPrintCard(const TPrintRequest& request)
@@ -218,12 +235,12 @@ asio::awaitable<bool> TMemberMessageHandler::DoPrintCard(const TPrintRequest& re
     // Written before the device is tried, also when there is none.
     LogFile->WriteLine("Content=" + request.Content);
     co_return co_await RunOnDevice(
-        [&request](TBaseMember& device) { return device.PrintCard(request.CardNo, request.Content); });
+        [&request](TBaseMember& device) { return device.PrintCard(request.CardNo, request.Content); }, m_connection);
 }
 
 asio::awaitable<void> TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)
 {
-    ServiceStatus().RequestAnswered(response.ResultCode != "200", TextCodec::FromGbk(response.ResultMessage));
+    ServiceStatus().RequestAnswered(response.ResultCode != "200", response.ResultMessage);
     std::string bytes = BuildResponseText(response);
     bytes.push_back('\0');
     try {

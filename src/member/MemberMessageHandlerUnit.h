@@ -77,4 +77,7 @@ private:
     asio::awaitable<void> SendResponse(TClientConnection& connection, const TResponse& response);
 
     TInfoSink* m_infoMemo;
+    // The client of the message being handled; none when the typed steps
+    // are called on their own (the HTTP API).
+    TClientConnection* m_connection = nullptr;
 };

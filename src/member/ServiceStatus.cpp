@@ -1,14 +1,16 @@
 #include "member/ServiceStatus.h"
 
+#include "base/TextCodec.h"
+
 TServiceStatus::TServiceStatus()
-    : TServiceStatus([] { return QDateTime::currentDateTime(); })
+    : TServiceStatus([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
 }
 
 TServiceStatus::TServiceStatus(TClock clock)
     : m_clock(std::move(clock))
 {
-    m_state.Today = m_clock().date();
+    RollDay(m_clock());
 }
 
 void TServiceStatus::ListenerStarted(int32_t port)
@@ -71,32 +73,51 @@ void TServiceStatus::PrinterPortChanged(bool open)
     m_state.PrinterPortOpen = open;
 }
 
-void TServiceStatus::PrinterFault(const QString& text)
+void TServiceStatus::PrinterFault(std::string_view text)
 {
-    const QDateTime now = m_clock();
+    const qint64 now = m_clock();
     std::scoped_lock lock(m_mutex);
-    m_state.LastPrinterFaultAt = now;
-    m_state.LastPrinterFault = text;
+    m_lastPrinterFaultAt = now;
+    m_lastPrinterFault = text;
 }
 
-void TServiceStatus::RequestAnswered(bool failed, const QString& message)
+void TServiceStatus::RequestAnswered(bool failed, std::string_view message)
 {
-    const QDateTime now = m_clock();
+    const qint64 now = m_clock();
     std::scoped_lock lock(m_mutex);
-    RollDay(now.date());
+    RollDay(now);
     ++m_state.AnsweredToday;
     if (failed) {
         ++m_state.FailedToday;
-        m_state.LastFailureAt = now;
-        m_state.LastFailure = message;
+        m_lastFailureAt = now;
+        m_lastFailure = message;
     }
 }
 
 TServiceSnapshot TServiceStatus::Snapshot() const
 {
-    const QDate today = m_clock().date();
-    std::scoped_lock lock(m_mutex);
-    TServiceSnapshot snapshot = m_state;
+    const QDate today = QDateTime::fromMSecsSinceEpoch(m_clock()).date();
+    TServiceSnapshot snapshot;
+    std::string lastPrinterFault;
+    std::string lastFailure;
+    std::optional<qint64> lastPrinterFaultAt;
+    std::optional<qint64> lastFailureAt;
+    {
+        std::scoped_lock lock(m_mutex);
+        snapshot = m_state;
+        lastPrinterFault = m_lastPrinterFault;
+        lastFailure = m_lastFailure;
+        lastPrinterFaultAt = m_lastPrinterFaultAt;
+        lastFailureAt = m_lastFailureAt;
+    }
+    snapshot.LastPrinterFault = TextCodec::FromGbk(lastPrinterFault);
+    snapshot.LastFailure = TextCodec::FromGbk(lastFailure);
+    if (lastPrinterFaultAt) {
+        snapshot.LastPrinterFaultAt = QDateTime::fromMSecsSinceEpoch(*lastPrinterFaultAt);
+    }
+    if (lastFailureAt) {
+        snapshot.LastFailureAt = QDateTime::fromMSecsSinceEpoch(*lastFailureAt);
+    }
     // A quiet night leaves yesterday's counts in place until the next
     // request; whoever looks after midnight sees the new day's.
     if (snapshot.Today != today) {
@@ -107,13 +128,21 @@ TServiceSnapshot TServiceStatus::Snapshot() const
     return snapshot;
 }
 
-void TServiceStatus::RollDay(const QDate& today)
+void TServiceStatus::RollDay(qint64 now)
 {
+    if (now >= m_dayStart && now < m_dayEnd) {
+        return;
+    }
+    const QDate today = QDateTime::fromMSecsSinceEpoch(now).date();
     if (m_state.Today != today) {
         m_state.Today = today;
         m_state.AnsweredToday = 0;
         m_state.FailedToday = 0;
     }
+    // Days are not all 24 hours long; the zone's own rules say where this
+    // one starts and ends.
+    m_dayStart = today.startOfDay().toMSecsSinceEpoch();
+    m_dayEnd = today.addDays(1).startOfDay().toMSecsSinceEpoch();
 }
 
 TServiceStatus& ServiceStatus()

@@ -7,6 +7,9 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
 
 enum class TListenerState {
     NotStarted,
@@ -71,12 +74,14 @@ struct TServiceSnapshot {
 // called from any thread; none of them fails or blocks for long.
 class TServiceStatus {
 public:
-    using TClock = std::function<QDateTime()>;
+    // Milliseconds since the epoch. Read for every request, so it costs no
+    // time-zone work; local dates and times are made from it only when a
+    // day may have ended and for a snapshot.
+    using TClock = std::function<qint64()>;
 
-    // On the local clock.
+    // On the system clock.
     TServiceStatus();
-    // clock gives the local time; the day's counts restart when its date
-    // changes.
+    // The day's counts restart when the local date of clock's time changes.
     explicit TServiceStatus(TClock clock);
 
     void ListenerStarted(int32_t port);
@@ -92,21 +97,34 @@ public:
 
     void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error);
     void PrinterPortChanged(bool open);
-    void PrinterFault(const QString& text);
+    // text is GBK, as the driver logged it.
+    void PrinterFault(std::string_view text);
 
     // One request has been answered; failed when the answer reports a
-    // failure (message is its result message).
-    void RequestAnswered(bool failed, const QString& message);
+    // failure (message is its result message, GBK).
+    void RequestAnswered(bool failed, std::string_view message);
 
     TServiceSnapshot Snapshot() const;
 
 private:
-    // Starts the day's counts afresh when the date has moved on.
-    void RollDay(const QDate& today);
+    // Starts the day's counts afresh when the local date has moved on.
+    void RollDay(qint64 now);
 
     TClock m_clock;
     mutable std::mutex m_mutex;
     TServiceSnapshot m_state;
+    // The texts of LastPrinterFault and LastFailure as they came, in GBK:
+    // every request may replace them, and only a snapshot needs them as
+    // Unicode.
+    std::string m_lastPrinterFault;
+    std::string m_lastFailure;
+    // LastPrinterFaultAt and LastFailureAt on the clock.
+    std::optional<qint64> m_lastPrinterFaultAt;
+    std::optional<qint64> m_lastFailureAt;
+    // The local day of m_state.Today on the clock, from its first
+    // millisecond to the next day's first.
+    qint64 m_dayStart = 0;
+    qint64 m_dayEnd = 0;
 };
 
 // The one status of this process.

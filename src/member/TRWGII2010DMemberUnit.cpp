@@ -96,7 +96,7 @@ void Log(const std::string& text)
 void Fault(const std::string& text)
 {
     Log(text);
-    ServiceStatus().PrinterFault(TextCodec::FromGbk(text));
+    ServiceStatus().PrinterFault(text);
 }
 
 std::function<void()>& OptionsDialog()

@@ -1,6 +1,7 @@
 #include "member/ServiceStatus.h"
 
 #include "ScriptedPrinterLibrary.h"
+#include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/TRWGII2010DMemberUnit.h"
 #include "support/RecordingMember.h"
@@ -13,9 +14,9 @@ namespace {
 TEST(ServiceStatusTest, DayCountsStartAfreshAtLocalMidnightAndTheLastFailureStays)
 {
     QDateTime now(QDate(2026, 12, 6), QTime(23, 59, 58));
-    TServiceStatus status([&now] { return now; });
-    status.RequestAnswered(false, QStringLiteral("ok"));
-    status.RequestAnswered(true, QString::fromUtf8("写卡失败"));
+    TServiceStatus status([&now] { return now.toMSecsSinceEpoch(); });
+    status.RequestAnswered(false, "ok");
+    status.RequestAnswered(true, Gbk("写卡失败"));
     TServiceSnapshot s = status.Snapshot();
     EXPECT_EQ(s.AnsweredToday, 2u);
     EXPECT_EQ(s.FailedToday, 1u);
@@ -30,7 +31,7 @@ TEST(ServiceStatusTest, DayCountsStartAfreshAtLocalMidnightAndTheLastFailureStay
     EXPECT_EQ(s.FailedToday, 0u);
     EXPECT_EQ(s.LastFailureAt, QDateTime(QDate(2026, 12, 6), QTime(23, 59, 58)));
 
-    status.RequestAnswered(false, QStringLiteral("ok"));
+    status.RequestAnswered(false, "ok");
     s = status.Snapshot();
     EXPECT_EQ(s.AnsweredToday, 1u);
     EXPECT_EQ(s.FailedToday, 0u);

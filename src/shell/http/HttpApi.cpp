@@ -239,7 +239,7 @@ THttpAnswer THttpApi::AnswerWithBody(const THttpRequest& request) const
             response = RunHere(handler.PrintMemberCard(CardJson::PrintRequest(object)));
             break;
         }
-        ServiceStatus().RequestAnswered(response.ResultCode != "200", TextCodec::FromGbk(response.ResultMessage));
+        ServiceStatus().RequestAnswered(response.ResultCode != "200", response.ResultMessage);
         return Finish(request, JsonAnswer(200, CardJson::ResponseObject(response, requestId)));
     } catch (const EBadRequest& error) {
         return Finish(request, ErrorAnswer(400, error.what()));

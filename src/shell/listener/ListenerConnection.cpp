@@ -19,8 +19,13 @@ void TListenerConnection::Start()
 {
     std::error_code ignored;
     m_socket.non_blocking(true, ignored);
-    asio::co_spawn(m_socket.get_executor(), [self = shared_from_this()] { return self->Serve(); },
-        asio::bind_cancellation_slot(m_clientGone.slot(), asio::detached));
+    // A step of its own, after the accepting one and on the same thread: a
+    // request served right inside the accepting step would hold up
+    // accepting for as long as its card transaction takes.
+    asio::defer(m_socket.get_executor(), [self = shared_from_this()] {
+        asio::co_spawn(self->m_socket.get_executor(), [self] { return self->Serve(); },
+            asio::bind_cancellation_slot(self->m_clientGone.slot(), asio::detached));
+    });
 }
 
 asio::awaitable<void> TListenerConnection::Serve()
@@ -32,9 +37,6 @@ asio::awaitable<void> TListenerConnection::Serve()
             // The client left after part of a line: its request is handled
             // as an empty one, and the answer cannot reach it any more.
             Close();
-        } else {
-            asio::co_spawn(
-                m_socket.get_executor(), [self = shared_from_this()] { return self->WatchClient(); }, asio::detached);
         }
         m_handling = true;
         try {
@@ -51,18 +53,22 @@ asio::awaitable<void> TListenerConnection::Serve()
 asio::awaitable<TListenerConnection::TLineRead> TListenerConnection::ReadRequestLine(std::string& line)
 {
     for (;;) {
-        // Waiting for readiness instead of reading into a buffer of our own
-        // keeps an idle connection down to its socket and this object.
-        std::error_code error;
-        co_await m_socket.async_wait(asio::socket_base::wait_read, asio::redirect_error(asio::use_awaitable, error));
-        if (error || m_closed) {
-            co_return TLineRead::Failed;
-        }
         // Read and used up within one step, so one buffer per I/O thread
-        // serves every connection.
+        // serves every connection. Tried before waiting: a client usually
+        // sends its request right after connecting, so the bytes are often
+        // there already.
         thread_local std::array<char, TRequestLineReader::kMaxRequestLine + 1> chunk;
+        std::error_code error;
         const size_t n = m_socket.read_some(asio::buffer(chunk), error);
         if (error == asio::error::would_block || error == asio::error::try_again) {
+            // Waiting for readiness instead of reading into a buffer of our
+            // own keeps an idle connection down to its socket and this
+            // object.
+            co_await m_socket.async_wait(
+                asio::socket_base::wait_read, asio::redirect_error(asio::use_awaitable, error));
+            if (error || m_closed) {
+                co_return TLineRead::Failed;
+            }
             continue;
         }
         if (error == asio::error::eof) {
@@ -130,7 +136,30 @@ asio::awaitable<void> TListenerConnection::Write(std::string bytes)
     if (m_closed) {
         throw std::system_error(asio::error::not_connected);
     }
-    co_await asio::async_write(m_socket, asio::buffer(bytes), asio::use_awaitable);
+    // An answer fits the socket's send buffer nearly always: written here
+    // at once, and only what is left waits for the socket to take it.
+    std::error_code error;
+    size_t written = m_socket.write_some(asio::buffer(bytes), error);
+    if (error == asio::error::would_block || error == asio::error::try_again) {
+        written = 0;
+    } else if (error) {
+        throw std::system_error(error);
+    }
+    if (written < bytes.size()) {
+        co_await asio::async_write(m_socket, asio::buffer(bytes) + written, asio::use_awaitable);
+    }
+}
+
+void TListenerConnection::StepQueued()
+{
+    // With the printer free the step runs at once and nothing needs
+    // watching; only a step that waits can still be dropped.
+    if (m_closed || m_watching) {
+        return;
+    }
+    m_watching = true;
+    asio::co_spawn(
+        m_socket.get_executor(), [self = shared_from_this()] { return self->WatchClient(); }, asio::detached);
 }
 
 void TListenerConnection::Abort()

@@ -34,6 +34,7 @@ public:
     void Abort();
 
     asio::awaitable<void> Write(std::string bytes) override;
+    void StepQueued() override;
 
 private:
     enum class TLineRead { Complete, Partial, Failed };
@@ -54,5 +55,6 @@ private:
     // the device step, not yet begun, is then dropped.
     asio::cancellation_signal m_clientGone;
     bool m_handling = false;
+    bool m_watching = false;
     bool m_closed = false;
 };

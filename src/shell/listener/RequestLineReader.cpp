@@ -1,5 +1,7 @@
 #include "shell/listener/RequestLineReader.h"
 
+#include <utility>
+
 TRequestLineReader::TRequestLineReader(size_t maxLine)
     : m_maxLine(maxLine)
 {
@@ -25,8 +27,9 @@ TRequestLineReader::TStatus TRequestLineReader::Feed(std::string_view bytes)
 
 std::string TRequestLineReader::TakeLine()
 {
-    std::string line = m_buffer.substr(0, m_lineLength);
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
+    // The buffer itself becomes the line; what came after the zero byte is
+    // cut off unread.
+    std::string line = std::exchange(m_buffer, std::string());
+    line.resize(m_lineLength);
     return line;
 }

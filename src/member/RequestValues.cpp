@@ -1,0 +1,365 @@
+#include "member/RequestValues.h"
+
+#include <QVarLengthArray>
+#include <QXmlStreamReader>
+
+#include <algorithm>
+
+namespace {
+
+bool IsSpace(char16_t c)
+{
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+bool IsNameStart(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+}
+
+bool IsNameChar(char16_t c)
+{
+    return IsNameStart(c) || (c >= u'0' && c <= u'9') || c == u'.' || c == u'-';
+}
+
+// A character XML allows that stands for itself in character data. CR is
+// not one (XML turns CR LF and a lone CR into LF), nor is any surrogate: a
+// plain text stays within the Basic Multilingual Plane.
+bool IsPlainChar(char16_t c)
+{
+    if (c < 0x20) {
+        return c == u'\t' || c == u'\n';
+    }
+    return (c < 0xD800 || c > 0xDFFF) && c != 0xFFFE && c != 0xFFFF;
+}
+
+// Character data up to the next markup or reference, without decisions.
+bool IsOrdinaryChar(char16_t c)
+{
+    return IsPlainChar(c) && c != u'<' && c != u'&' && c != u']';
+}
+
+bool IsCharacterReferenceTarget(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD);
+}
+
+struct TCursor {
+    const char16_t* Pos;
+    const char16_t* End;
+
+    bool AtEnd() const { return Pos == End; }
+    bool Is(char16_t c) const { return Pos != End && *Pos == c; }
+    bool Take(char16_t c)
+    {
+        if (!Is(c)) {
+            return false;
+        }
+        ++Pos;
+        return true;
+    }
+    bool Take(std::u16string_view word)
+    {
+        if (static_cast<size_t>(End - Pos) < word.size() || std::u16string_view(Pos, word.size()) != word) {
+            return false;
+        }
+        Pos += word.size();
+        return true;
+    }
+    // True when at least one blank was passed.
+    bool SkipSpace()
+    {
+        const char16_t* start = Pos;
+        while (Pos != End && IsSpace(*Pos)) {
+            ++Pos;
+        }
+        return Pos != start;
+    }
+    // An ASCII name; empty when none starts here.
+    QStringView Name()
+    {
+        const char16_t* start = Pos;
+        if (Pos != End && IsNameStart(*Pos)) {
+            ++Pos;
+            while (Pos != End && IsNameChar(*Pos)) {
+                ++Pos;
+            }
+        }
+        return QStringView(start, Pos);
+    }
+};
+
+// After "&": one of the five predefined entities, or a character reference
+// to a character of the Basic Multilingual Plane that XML allows, with its
+// ";". Anything else declines.
+bool TakeReference(TCursor& in, QString* text)
+{
+    static constexpr struct {
+        std::u16string_view Name;
+        char16_t Character;
+    } kEntities[] = {{u"lt;", u'<'}, {u"gt;", u'>'}, {u"amp;", u'&'}, {u"apos;", u'\''}, {u"quot;", u'"'}};
+    for (const auto& entity : kEntities) {
+        if (in.Take(entity.Name)) {
+            if (text != nullptr) {
+                text->append(QChar(entity.Character));
+            }
+            return true;
+        }
+    }
+    if (!in.Take(u'#')) {
+        return false;
+    }
+    const bool hex = in.Take(u'x');
+    char32_t value = 0;
+    int digits = 0;
+    for (; !in.AtEnd() && *in.Pos != u';'; ++in.Pos, ++digits) {
+        const char16_t c = *in.Pos;
+        int digit = -1;
+        if (c >= u'0' && c <= u'9') {
+            digit = c - u'0';
+        } else if (hex && c >= u'a' && c <= u'f') {
+            digit = c - u'a' + 10;
+        } else if (hex && c >= u'A' && c <= u'F') {
+            digit = c - u'A' + 10;
+        }
+        // Eight digits are far beyond any character; longer forms decline.
+        if (digit < 0 || digits == 8) {
+            return false;
+        }
+        value = value * (hex ? 16 : 10) + static_cast<char32_t>(digit);
+    }
+    if (digits == 0 || !in.Take(u';') || !IsCharacterReferenceTarget(value)) {
+        return false;
+    }
+    if (text != nullptr) {
+        text->append(QChar(static_cast<char16_t>(value)));
+    }
+    return true;
+}
+
+// Character data up to the next "<", appended to text when there is one.
+// False declines, also when the text ends first.
+bool TakeCharacterData(TCursor& in, QString* text)
+{
+    for (;;) {
+        const char16_t* run = in.Pos;
+        while (!in.AtEnd() && IsOrdinaryChar(*in.Pos)) {
+            ++in.Pos;
+        }
+        if (text != nullptr && in.Pos != run) {
+            text->append(QStringView(run, in.Pos));
+        }
+        if (in.AtEnd()) {
+            return false;
+        }
+        const char16_t c = *in.Pos;
+        if (c == u'<') {
+            return true;
+        }
+        ++in.Pos;
+        if (c == u'&') {
+            if (!TakeReference(in, text)) {
+                return false;
+            }
+        } else if (c == u'\r') {
+            in.Take(u'\n');
+            if (text != nullptr) {
+                text->append(QChar(u'\n'));
+            }
+        } else if (c == u']') {
+            // "]]>" may not stand in character data.
+            if (in.Take(u"]>")) {
+                return false;
+            }
+            if (text != nullptr) {
+                text->append(QChar(u']'));
+            }
+        } else {
+            return false;
+        }
+    }
+}
+
+struct TStartTag {
+    QStringView Name;
+    bool Empty = false;
+};
+
+// After "<": a name and its attributes up to ">" or "/>". Attribute values
+// hold no reference and no blank other than the space, so XML's value
+// normalisation leaves them as they stand; a namespace declaration or an
+// attribute named twice declines. type receives the value of "type".
+bool TakeStartTag(TCursor& in, TStartTag& tag, QString* type)
+{
+    tag.Name = in.Name();
+    if (tag.Name.isEmpty()) {
+        return false;
+    }
+    QVarLengthArray<QStringView, 8> names;
+    for (;;) {
+        const bool spaced = in.SkipSpace();
+        if (in.Take(u'>')) {
+            tag.Empty = false;
+            return true;
+        }
+        if (in.Take(u"/>")) {
+            tag.Empty = true;
+            return true;
+        }
+        const QStringView name = in.Name();
+        if (!spaced || name.isEmpty() || name.startsWith(u"xmlns")
+            || std::find(names.cbegin(), names.cend(), name) != names.cend()) {
+            return false;
+        }
+        names.push_back(name);
+        in.SkipSpace();
+        if (!in.Take(u'=')) {
+            return false;
+        }
+        in.SkipSpace();
+        if (in.AtEnd() || (*in.Pos != u'"' && *in.Pos != u'\'')) {
+            return false;
+        }
+        const char16_t quote = *in.Pos++;
+        const char16_t* value = in.Pos;
+        while (!in.AtEnd() && *in.Pos != quote) {
+            const char16_t c = *in.Pos;
+            if (c < 0x20 || c == u'<' || c == u'&' || !IsPlainChar(c)) {
+                return false;
+            }
+            ++in.Pos;
+        }
+        if (in.AtEnd()) {
+            return false;
+        }
+        if (type != nullptr && name == u"type") {
+            *type = QStringView(value, in.Pos).toString();
+        }
+        ++in.Pos;
+    }
+}
+
+} // namespace
+
+TRequestValues TRequestValues::Read(const QString& text)
+{
+    if (std::optional<TRequestValues> plain = ReadPlain(text)) {
+        return std::move(*plain);
+    }
+    return ReadWithXmlReader(text);
+}
+
+std::optional<TRequestValues> TRequestValues::ReadPlain(QStringView text)
+{
+    TRequestValues values;
+    TCursor in {text.utf16(), text.utf16() + text.size()};
+    // The names of the elements open, the root first.
+    QVarLengthArray<QStringView, 16> open;
+    // The text of the direct child being read, when it is the first of its
+    // name.
+    QString* collecting = nullptr;
+    in.SkipSpace();
+    if (!in.Is(u'<')) {
+        return std::nullopt;
+    }
+    for (;;) {
+        ++in.Pos; // the "<"
+        if (in.Take(u'/')) {
+            const QStringView name = in.Name();
+            if (open.isEmpty() || name != open.back()) {
+                return std::nullopt;
+            }
+            in.SkipSpace();
+            if (!in.Take(u'>')) {
+                return std::nullopt;
+            }
+            open.pop_back();
+            if (open.size() == 1) {
+                collecting = nullptr;
+            }
+        } else {
+            TStartTag tag;
+            if (!TakeStartTag(in, tag, open.isEmpty() ? &values.m_type : nullptr)) {
+                return std::nullopt;
+            }
+            if (open.size() == 1) {
+                collecting = values.BeginChild(tag.Name);
+            }
+            if (!tag.Empty) {
+                open.push_back(tag.Name);
+            } else if (open.size() == 1) {
+                collecting = nullptr;
+            }
+        }
+        if (open.isEmpty()) {
+            break;
+        }
+        if (!TakeCharacterData(in, collecting)) {
+            return std::nullopt;
+        }
+    }
+    in.SkipSpace();
+    if (!in.AtEnd()) {
+        return std::nullopt;
+    }
+    return values;
+}
+
+TRequestValues TRequestValues::ReadWithXmlReader(const QString& text)
+{
+    TRequestValues values;
+    QXmlStreamReader reader(text);
+    reader.setNamespaceProcessing(false);
+    int depth = 0;
+    QString* collecting = nullptr;
+    while (!reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            if (depth == 1) {
+                values.m_type = reader.attributes().value(QStringLiteral("type")).toString();
+            } else if (depth == 2) {
+                collecting = values.BeginChild(reader.qualifiedName());
+            }
+            break;
+        case QXmlStreamReader::EndElement:
+            if (depth == 2) {
+                collecting = nullptr;
+            }
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            if (collecting != nullptr) {
+                collecting->append(reader.text());
+            }
+            break;
+        default:
+            // Comments, processing instructions and the DTD carry no values.
+            break;
+        }
+    }
+    if (reader.hasError()) {
+        return TRequestValues();
+    }
+    return values;
+}
+
+const QString* TRequestValues::Child(QStringView name) const
+{
+    for (const auto& child : m_children) {
+        if (child.first == name) {
+            return &child.second;
+        }
+    }
+    return nullptr;
+}
+
+QString* TRequestValues::BeginChild(QStringView name)
+{
+    if (Child(name) != nullptr) {
+        return nullptr;
+    }
+    // Valid until the next child begins, which is after this one has ended.
+    return &m_children.emplace_back(name.toString(), QString()).second;
+}
