@@ -80,33 +80,12 @@ void AppendValue(std::string& out, const std::string& value)
     }
 }
 
-// The result messages are a handful of fixed texts, each converted once per
-// thread rather than for every answer.
-void AppendResultMessage(std::string& out, const std::string& message)
-{
-    constexpr size_t kKept = 16;
-    thread_local std::vector<std::pair<std::string, std::string>> known;
-    for (const auto& entry : known) {
-        if (entry.first == message) {
-            out += entry.second;
-            return;
-        }
-    }
-    std::string value;
-    AppendValue(value, message);
-    if (known.size() < kKept) {
-        known.emplace_back(message, value);
-    }
-    out += value;
-}
-
-void AppendElement(std::string& out, const char* name, const std::string& value,
-    void (*appendValue)(std::string&, const std::string&) = AppendValue)
+void AppendElement(std::string& out, const char* name, const std::string& value)
 {
     out += '<';
     out += name;
     out += '>';
-    appendValue(out, value);
+    AppendValue(out, value);
     out += "</";
     out += name;
     out += '>';
@@ -123,7 +102,7 @@ std::string BuildResponseText(const TResponse& response)
     // Password is the fifth field of the record but the last element.
     AppendElement(utf8, "RequestID", response.RequestID);
     AppendElement(utf8, "ResultCode", response.ResultCode);
-    AppendElement(utf8, "ResultMessage", response.ResultMessage, AppendResultMessage);
+    AppendElement(utf8, "ResultMessage", response.ResultMessage);
     AppendElement(utf8, "CardNo", response.CardNo);
     AppendElement(utf8, "ExpireDate", response.ExpireDate);
     AppendElement(utf8, "GuestName", response.GuestName);
