@@ -4,8 +4,8 @@
 // exception crosses the C boundary: an unexpected error answers as a lost
 // reply would.
 
+#include "base/ExecutablePath.h"
 #include "member/RCPV11VCDLL.h"
-#include "sim/LibraryFolder.h"
 #include "sim/SimulatedPrinter.h"
 
 #include <string>
@@ -18,7 +18,9 @@ constexpr int32_t kNoReply = 2;
 
 TSimulatedPrinter& Printer()
 {
-    static TSimulatedPrinter printer(LibraryFolder());
+    // CardPrinter.ini and the card face belong beside this library (the
+    // module holding this function), whichever program loads it.
+    static TSimulatedPrinter printer(ModuleDirectory(reinterpret_cast<const void*>(&Printer)));
     return printer;
 }
 
