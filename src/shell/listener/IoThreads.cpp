@@ -83,6 +83,11 @@ void TIoThreads::StepIn()
     while (m_stepSince.load() != 0 && !m_io->stopped()) {
         m_io->run_one_for(kLook);
     }
+    // What the last event here handed on to be done next was queued
+    // without waking anyone: this thread would have done it in a run of
+    // its own. Posted from outside, a step wakes the serving thread, which
+    // may be waiting for events, and it does the work left behind.
+    asio::post(*m_io, [] { });
 }
 
 void TIoThreads::StepBegins() noexcept
