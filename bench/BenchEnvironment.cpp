@@ -20,6 +20,10 @@ TBenchEnvironment::TBenchEnvironment()
     SysOption->Load();
     LogFile = std::make_unique<TLogFile>(dir + "bench.LOG");
     CurrentMemberDevice = &m_device;
+    // A listener's stop leaves the device queue refusing requests until a
+    // listener starts again; the handler benchmark, run after one that
+    // stopped its server, has none of its own.
+    DeviceQueue.AcceptRequests();
 }
 
 TBenchEnvironment::~TBenchEnvironment()

@@ -76,7 +76,7 @@ QString DecodeRequestUtf8(std::string_view bytes)
     return text;
 }
 
-std::string ToGbk(const QString& text)
+std::string ToGbk(QStringView text)
 {
     std::string out;
     out.reserve(static_cast<size_t>(text.size()));

@@ -18,7 +18,7 @@ QString DecodeRequestUtf8(std::string_view bytes);
 
 // Each character GBK cannot represent (including invisible format characters
 // such as U+200B and U+FEFF, and everything beyond U+FFFF) becomes one "?".
-std::string ToGbk(const QString& text);
+std::string ToGbk(QStringView text);
 
 // A byte sequence that is not valid GBK contributes one "?" per bad byte.
 QString FromGbk(std::string_view gbk);

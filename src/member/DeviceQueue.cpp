@@ -7,6 +7,31 @@ TDeviceQueue DeviceQueue;
 
 namespace {
 
+thread_local TDeviceStepWatch* ThreadStepWatch = nullptr;
+
+// Spans a request's device step for the watch of its thread, if any.
+class TStepSpan {
+public:
+    TStepSpan()
+        : m_watch(ThreadStepWatch)
+    {
+        if (m_watch != nullptr) {
+            m_watch->StepBegins();
+        }
+    }
+    ~TStepSpan()
+    {
+        if (m_watch != nullptr) {
+            m_watch->StepEnds();
+        }
+    }
+    TStepSpan(const TStepSpan&) = delete;
+    TStepSpan& operator=(const TStepSpan&) = delete;
+
+private:
+    TDeviceStepWatch* m_watch;
+};
+
 class TDeviceQueueCategory : public std::error_category {
 public:
     const char* name() const noexcept override { return "device queue"; }
@@ -78,6 +103,7 @@ std::optional<bool> TDeviceQueue::TryRun(const TOperation& operation)
         TDeviceQueue& Queue;
         ~TFinishOnExit() { Queue.Finish(); }
     } finishOnExit {*this};
+    const TStepSpan span;
     TBaseMember* device = CurrentMemberDevice;
     return device != nullptr && operation(*device);
 }
@@ -99,6 +125,7 @@ void TDeviceQueue::Run(const std::shared_ptr<TEntry>& entry)
     std::exception_ptr error;
     bool result = false;
     try {
+        const TStepSpan span;
         result = entry->Job();
     } catch (...) {
         error = std::current_exception();
@@ -202,6 +229,11 @@ TDeviceTurn::TDeviceTurn(TDeviceQueue& queue)
 TDeviceTurn::~TDeviceTurn()
 {
     m_queue.Finish();
+}
+
+void WatchDeviceStepsOnThisThread(TDeviceStepWatch* watch)
+{
+    ThreadStepWatch = watch;
 }
 
 bool UseCurrentDevice(const TDeviceQueue::TOperation& operation)

@@ -118,6 +118,20 @@ private:
     std::shared_ptr<TState> m_state;
 };
 
+// Told when a request's device step begins and ends on a thread it watches:
+// a card transaction may hold that thread for seconds, which matters to a
+// thread that serves many clients. Called on the watched thread.
+class TDeviceStepWatch {
+public:
+    virtual ~TDeviceStepWatch() = default;
+    virtual void StepBegins() noexcept = 0;
+    virtual void StepEnds() noexcept = 0;
+};
+
+// From now on the device steps run on the calling thread are told to watch
+// (none: no longer told).
+void WatchDeviceStepsOnThisThread(TDeviceStepWatch* watch);
+
 // The process's queue in front of CurrentMemberDevice.
 extern TDeviceQueue DeviceQueue;
 

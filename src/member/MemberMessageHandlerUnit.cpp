@@ -39,8 +39,8 @@ const TTexts& Texts()
 // The first direct child of that exact name; deeper elements do not count.
 std::string RequiredValue(const TRequestValues& values, QStringView name)
 {
-    const QString* text = values.Child(name);
-    if (text == nullptr) {
+    const std::optional<QStringView> text = values.Child(name);
+    if (!text) {
         throw ERequestAbandoned("missing element " + name.toString().toStdString());
     }
     return TextCodec::ToGbk(*text);
@@ -48,15 +48,15 @@ std::string RequiredValue(const TRequestValues& values, QStringView name)
 
 std::string OptionalValue(const TRequestValues& values, QStringView name)
 {
-    const QString* text = values.Child(name);
-    return text == nullptr ? std::string() : TextCodec::ToGbk(*text);
+    const std::optional<QStringView> text = values.Child(name);
+    return text ? TextCodec::ToGbk(*text) : std::string();
 }
 
 // -1, the hotel's own card, when the request names no channel.
 int32_t ChannelValue(const TRequestValues& values)
 {
-    const QString* element = values.Child(u"Channel");
-    if (element == nullptr) {
+    const std::optional<QStringView> element = values.Child(u"Channel");
+    if (!element) {
         return -1;
     }
     const std::string text = TextCodec::ToGbk(*element);

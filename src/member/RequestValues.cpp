@@ -4,6 +4,8 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -89,10 +91,55 @@ struct TCursor {
     }
 };
 
+// The text of the direct child being read: a view of the request while the
+// text stands there as it is, a copy once it differs from it.
+class TChildText {
+public:
+    // Characters that stand in the request as they are.
+    void AddAsIs(const char16_t* begin, const char16_t* end)
+    {
+        if (begin == end) {
+            return;
+        }
+        if (!m_copying) {
+            if (m_end == nullptr || m_end == begin) {
+                m_begin = m_end == nullptr ? begin : m_begin;
+                m_end = end;
+                return;
+            }
+            StartCopy();
+        }
+        m_copy.append(QStringView(begin, end));
+    }
+    // A character the request spells otherwise (a reference, a line end).
+    void Add(char16_t c)
+    {
+        if (!m_copying) {
+            StartCopy();
+        }
+        m_copy.append(QChar(c));
+    }
+    bool Copied() const { return m_copying; }
+    QStringView View() const { return m_end == nullptr ? QStringView() : QStringView(m_begin, m_end); }
+    QString TakeCopy() { return std::move(m_copy); }
+
+private:
+    void StartCopy()
+    {
+        m_copying = true;
+        m_copy = View().toString();
+    }
+
+    const char16_t* m_begin = nullptr;
+    const char16_t* m_end = nullptr;
+    bool m_copying = false;
+    QString m_copy;
+};
+
 // After "&": one of the five predefined entities, or a character reference
 // to a character of the Basic Multilingual Plane that XML allows, with its
 // ";". Anything else declines.
-bool TakeReference(TCursor& in, QString* text)
+bool TakeReference(TCursor& in, TChildText* text)
 {
     static constexpr struct {
         std::u16string_view Name;
@@ -101,7 +148,7 @@ bool TakeReference(TCursor& in, QString* text)
     for (const auto& entity : kEntities) {
         if (in.Take(entity.Name)) {
             if (text != nullptr) {
-                text->append(QChar(entity.Character));
+                text->Add(entity.Character);
             }
             return true;
         }
@@ -132,22 +179,22 @@ bool TakeReference(TCursor& in, QString* text)
         return false;
     }
     if (text != nullptr) {
-        text->append(QChar(static_cast<char16_t>(value)));
+        text->Add(static_cast<char16_t>(value));
     }
     return true;
 }
 
 // Character data up to the next "<", appended to text when there is one.
 // False declines, also when the text ends first.
-bool TakeCharacterData(TCursor& in, QString* text)
+bool TakeCharacterData(TCursor& in, TChildText* text)
 {
     for (;;) {
         const char16_t* run = in.Pos;
         while (!in.AtEnd() && IsOrdinaryChar(*in.Pos)) {
             ++in.Pos;
         }
-        if (text != nullptr && in.Pos != run) {
-            text->append(QStringView(run, in.Pos));
+        if (text != nullptr) {
+            text->AddAsIs(run, in.Pos);
         }
         if (in.AtEnd()) {
             return false;
@@ -164,15 +211,15 @@ bool TakeCharacterData(TCursor& in, QString* text)
         } else if (c == u'\r') {
             in.Take(u'\n');
             if (text != nullptr) {
-                text->append(QChar(u'\n'));
+                text->Add(u'\n');
             }
         } else if (c == u']') {
             // "]]>" may not stand in character data.
-            if (in.Take(u"]>")) {
+            if (in.Is(u']') && in.Pos + 1 != in.End && in.Pos[1] == u'>') {
                 return false;
             }
             if (text != nullptr) {
-                text->append(QChar(u']'));
+                text->AddAsIs(in.Pos - 1, in.Pos);
             }
         } else {
             return false;
@@ -189,7 +236,7 @@ struct TStartTag {
 // hold no reference and no blank other than the space, so XML's value
 // normalisation leaves them as they stand; a namespace declaration or an
 // attribute named twice declines. type receives the value of "type".
-bool TakeStartTag(TCursor& in, TStartTag& tag, QString* type)
+bool TakeStartTag(TCursor& in, TStartTag& tag, QStringView* type)
 {
     tag.Name = in.Name();
     if (tag.Name.isEmpty()) {
@@ -233,7 +280,7 @@ bool TakeStartTag(TCursor& in, TStartTag& tag, QString* type)
             return false;
         }
         if (type != nullptr && name == u"type") {
-            *type = QStringView(value, in.Pos).toString();
+            *type = QStringView(value, in.Pos);
         }
         ++in.Pos;
     }
@@ -257,7 +304,14 @@ std::optional<TRequestValues> TRequestValues::ReadPlain(QStringView text)
     QVarLengthArray<QStringView, 16> open;
     // The text of the direct child being read, when it is the first of its
     // name.
-    QString* collecting = nullptr;
+    std::optional<TChildText> collecting;
+    const auto childEnds = [&] {
+        if (collecting) {
+            values.m_children.back().Text
+                = collecting->Copied() ? values.Keep(collecting->TakeCopy()) : collecting->View();
+            collecting.reset();
+        }
+    };
     in.SkipSpace();
     if (!in.Is(u'<')) {
         return std::nullopt;
@@ -275,26 +329,26 @@ std::optional<TRequestValues> TRequestValues::ReadPlain(QStringView text)
             }
             open.pop_back();
             if (open.size() == 1) {
-                collecting = nullptr;
+                childEnds();
             }
         } else {
             TStartTag tag;
             if (!TakeStartTag(in, tag, open.isEmpty() ? &values.m_type : nullptr)) {
                 return std::nullopt;
             }
-            if (open.size() == 1) {
-                collecting = values.BeginChild(tag.Name);
+            if (open.size() == 1 && values.BeginChild(tag.Name)) {
+                collecting.emplace();
             }
             if (!tag.Empty) {
                 open.push_back(tag.Name);
             } else if (open.size() == 1) {
-                collecting = nullptr;
+                childEnds();
             }
         }
         if (open.isEmpty()) {
             break;
         }
-        if (!TakeCharacterData(in, collecting)) {
+        if (!TakeCharacterData(in, collecting ? &*collecting : nullptr)) {
             return std::nullopt;
         }
     }
@@ -311,26 +365,28 @@ TRequestValues TRequestValues::ReadWithXmlReader(const QString& text)
     QXmlStreamReader reader(text);
     reader.setNamespaceProcessing(false);
     int depth = 0;
-    QString* collecting = nullptr;
+    std::optional<QString> collecting;
     while (!reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
             ++depth;
             if (depth == 1) {
-                values.m_type = reader.attributes().value(QStringLiteral("type")).toString();
-            } else if (depth == 2) {
-                collecting = values.BeginChild(reader.qualifiedName());
+                values.m_type = values.Keep(reader.attributes().value(QStringLiteral("type")).toString());
+            } else if (depth == 2 && !values.Child(reader.qualifiedName())) {
+                values.BeginChild(values.Keep(reader.qualifiedName().toString()));
+                collecting.emplace();
             }
             break;
         case QXmlStreamReader::EndElement:
-            if (depth == 2) {
-                collecting = nullptr;
+            if (depth == 2 && collecting) {
+                values.m_children.back().Text = values.Keep(std::move(*collecting));
+                collecting.reset();
             }
             --depth;
             break;
         case QXmlStreamReader::Characters:
         case QXmlStreamReader::EntityReference:
-            if (collecting != nullptr) {
+            if (collecting) {
                 collecting->append(reader.text());
             }
             break;
@@ -345,21 +401,39 @@ TRequestValues TRequestValues::ReadWithXmlReader(const QString& text)
     return values;
 }
 
-const QString* TRequestValues::Child(QStringView name) const
+std::optional<QStringView> TRequestValues::Child(QStringView name) const
 {
-    for (const auto& child : m_children) {
-        if (child.first == name) {
-            return &child.second;
+    for (const TChild& child : m_children) {
+        if (child.Name == name) {
+            return child.Text;
         }
     }
-    return nullptr;
+    return std::nullopt;
 }
 
-QString* TRequestValues::BeginChild(QStringView name)
+bool operator==(const TRequestValues& a, const TRequestValues& b)
 {
-    if (Child(name) != nullptr) {
-        return nullptr;
+    if (a.m_type != b.m_type || a.m_children.size() != b.m_children.size()) {
+        return false;
     }
-    // Valid until the next child begins, which is after this one has ended.
-    return &m_children.emplace_back(name.toString(), QString()).second;
+    for (size_t i = 0; i < a.m_children.size(); ++i) {
+        if (a.m_children[i].Name != b.m_children[i].Name || a.m_children[i].Text != b.m_children[i].Text) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QStringView TRequestValues::Keep(QString text)
+{
+    return m_kept.emplace_back(std::move(text));
+}
+
+bool TRequestValues::BeginChild(QStringView name)
+{
+    if (Child(name)) {
+        return false;
+    }
+    m_children.push_back({name, QStringView()});
+    return true;
 }

@@ -3,8 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <deque>
 #include <optional>
-#include <utility>
 #include <vector>
 
 // What a request handler takes from a request text, read without building a
@@ -12,9 +12,15 @@
 // direct child of the root element with that exact name, with its text as
 // QDomElement::text() gives it (all character data inside it, that of nested
 // elements included). The same values as from ParseRequestDocument's
-// document.
+// document. They refer to the request text where they stand in it as they
+// are, so the text must outlive them.
 class TRequestValues {
 public:
+    struct TChild {
+        QStringView Name;
+        QStringView Text;
+    };
+
     // A text that is not well-formed XML 1.0, or has no root element, gives
     // no type and no children.
     static TRequestValues Read(const QString& text);
@@ -29,20 +35,34 @@ public:
     // Read with Qt's XML reader, as ParseRequestDocument does.
     static TRequestValues ReadWithXmlReader(const QString& text);
 
-    // Empty also when the root element has no such attribute.
-    const QString& Type() const { return m_type; }
-    // Null when the root element has no direct child of that name.
-    const QString* Child(QStringView name) const;
-    // Each name with its first child's text, in the order they came.
-    const std::vector<std::pair<QString, QString>>& Children() const { return m_children; }
+    TRequestValues() = default;
+    // Moved, never copied: a copy's values would refer to the original's
+    // texts.
+    TRequestValues(TRequestValues&&) = default;
+    TRequestValues& operator=(TRequestValues&&) = default;
+    TRequestValues(const TRequestValues&) = delete;
+    TRequestValues& operator=(const TRequestValues&) = delete;
 
-    friend bool operator==(const TRequestValues&, const TRequestValues&) = default;
+    // Empty also when the root element has no such attribute.
+    QStringView Type() const { return m_type; }
+    // Nothing when the root element has no direct child of that name.
+    std::optional<QStringView> Child(QStringView name) const;
+    // Each name with its first child's text, in the order they came.
+    const std::vector<TChild>& Children() const { return m_children; }
+
+    friend bool operator==(const TRequestValues& a, const TRequestValues& b);
 
 private:
-    // The first child of a name starts to collect the text inside it; a
-    // later one of the same name collects nothing.
-    QString* BeginChild(QStringView name);
+    // A text that does not stand in the request as it is (read through a
+    // reference or the line-end rule, or out of the XML reader's buffers),
+    // kept here for as long as the values live.
+    QStringView Keep(QString text);
+    // The first child of a name is recorded; false for a later one, whose
+    // text nobody reads.
+    bool BeginChild(QStringView name);
 
-    QString m_type;
-    std::vector<std::pair<QString, QString>> m_children;
+    QStringView m_type;
+    std::vector<TChild> m_children;
+    // A deque, so a kept text stays where it is while others are added.
+    std::deque<QString> m_kept;
 };

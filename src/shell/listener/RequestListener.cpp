@@ -44,6 +44,7 @@ TRequestListener::TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure pro
     , m_io(std::make_shared<asio::io_context>(kIoThreads))
     , m_acceptor(asio::make_strand(*m_io))
     , m_connections(std::make_shared<TConnectionSet>())
+    , m_ioThreads(m_io)
 {
 }
 
@@ -58,9 +59,7 @@ TRequestListener::~TRequestListener()
         }
     }
     m_io->stop();
-    for (std::thread& thread : m_ioThreads) {
-        thread.join();
-    }
+    m_ioThreads.Join();
 }
 
 void TRequestListener::Start(int32_t port)
@@ -91,9 +90,7 @@ void TRequestListener::Start(int32_t port)
     DeviceQueue.AcceptRequests();
     m_work.emplace(m_io->get_executor());
     asio::co_spawn(m_acceptor.get_executor(), Accept(), asio::detached);
-    for (int i = 0; i < kIoThreads; ++i) {
-        m_ioThreads.emplace_back([io = m_io] { io->run(); });
-    }
+    m_ioThreads.Start();
 }
 
 asio::awaitable<void> TRequestListener::Accept()
@@ -151,10 +148,7 @@ void TRequestListener::Stop()
         // hold their connection, and through it the I/O context: they are
         // let run out rather than dropped, so nothing is left behind.
         m_work.reset();
-        for (std::thread& thread : m_ioThreads) {
-            thread.join();
-        }
-        m_ioThreads.clear();
+        m_ioThreads.Join();
     }
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(QString::fromUtf8("接口监听服务器已经停止。"));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "shell/listener/IoThreads.h"
 #include "shell/listener/ListenerConnection.h"
 
 #include <asio.hpp>
@@ -8,8 +9,6 @@
 #include <memory>
 #include <optional>
 #include <stdexcept>
-#include <thread>
-#include <vector>
 
 class TConnectionSet;
 class TInfoSink;
@@ -20,11 +19,12 @@ public:
     ETerminateThreadTimeout();
 };
 
-// The member port's TCP server. Two I/O threads accept and serve every
+// The member port's TCP server. One I/O thread accepts and serves every
 // connection as a coroutine on a strand of its own; requests wait for the
 // device in the device queue, so the number of threads stays the same
 // however many clients wait. A card transaction runs on the thread of the
-// connection that asked for it, and the other thread goes on serving.
+// connection that asked for it, and a second thread serves the others
+// while it does.
 class TRequestListener {
 public:
     TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure procedure);
@@ -62,7 +62,7 @@ private:
     // Keeps the I/O thread alive while active, also when nothing is pending.
     std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
     std::shared_ptr<TConnectionSet> m_connections;
-    std::vector<std::thread> m_ioThreads;
+    TIoThreads m_ioThreads;
     bool m_active = false;
     uint16_t m_localPort = 0;
 };

@@ -226,6 +226,23 @@ TEST_F(RequestListenerTest, StopTimesOutWhileAHandlerIsStillBusy)
     EXPECT_NE(busy.get().Bytes.find("读卡成功"), std::string::npos) << "the transaction already running is answered";
 }
 
+// One thread serves every connection; while a card transaction holds it,
+// the other steps in, so a client is still taken in and answered before the
+// transaction is over.
+TEST_F(RequestListenerTest, OtherClientsAreServedWhileATransactionHoldsTheServingThread)
+{
+    m_device.Hold = std::chrono::milliseconds(3000);
+    auto busy = std::async(std::launch::async, [this] { return Exchange(m_port, Framed(kReadRequest), 0, 15000); });
+    while (m_device.Calls().empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    const TLoopbackReply other = Exchange(m_port, Framed("hello"));
+    EXPECT_TRUE(other.ClosedByServer);
+    EXPECT_EQ(other.Bytes, "");
+    EXPECT_EQ(busy.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "the transaction is still running";
+    EXPECT_NE(busy.get().Bytes.find("读卡成功"), std::string::npos);
+}
+
 // --- Waiting for the device -------------------------------------------------
 
 // Waits (boundedly) until the device queue holds that many turns and steps.
