@@ -12,6 +12,10 @@ TIoThreads::~TIoThreads()
 
 void TIoThreads::Start()
 {
+    {
+        std::scoped_lock lock(m_mutex);
+        m_ending = false;
+    }
     m_serving = std::thread([this] { Serve(); });
     m_standby = std::thread([this] { StandBy(); });
 }

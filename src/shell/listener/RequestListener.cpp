@@ -68,6 +68,10 @@ void TRequestListener::Start(int32_t port)
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(QString::fromUtf8("会员卡接口监听服务器已经启动..."));
     }
+    // The queue also serves the HTTP API and the test dialog, which go on
+    // when this port cannot be bound: a start takes requests again after an
+    // earlier stop refused them, whether or not the bind succeeds.
+    DeviceQueue.AcceptRequests();
     std::error_code error;
     m_acceptor.open(asio::ip::tcp::v4(), error);
     if (!error) {
@@ -87,7 +91,6 @@ void TRequestListener::Start(int32_t port)
     m_acceptor.non_blocking(true, error);
     m_localPort = m_acceptor.local_endpoint().port();
     m_active = true;
-    DeviceQueue.AcceptRequests();
     m_work.emplace(m_io->get_executor());
     asio::co_spawn(m_acceptor.get_executor(), Accept(), asio::detached);
     m_ioThreads.Start();

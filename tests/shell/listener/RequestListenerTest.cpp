@@ -195,8 +195,11 @@ TEST_F(RequestListenerTest, StopClosesWaitingConnectionsAndAppendsTheStopLine)
     EXPECT_FALSE(Exchange(m_port, Framed(kReadRequest)).Connected);
 }
 
+// Also after a stop, as when the options restart the listener: the device
+// queue takes requests again, since the HTTP API goes on without this port.
 TEST_F(RequestListenerTest, PortInUseIsReportedAfterTheStartLine)
 {
+    DeviceQueue.StopRequests();
     TRecordingInfo info;
     TRequestListener second(&info, [](TClientConnection&, std::string) -> asio::awaitable<void> { co_return; });
     try {
@@ -207,6 +210,7 @@ TEST_F(RequestListenerTest, PortInUseIsReportedAfterTheStartLine)
     }
     EXPECT_EQ(info.Lines, (std::vector<std::string> {"会员卡接口监听服务器已经启动..."}));
     EXPECT_FALSE(second.Active());
+    EXPECT_EQ(DeviceQueue.TryRun([](TBaseMember&) { return true; }), std::optional<bool>(true));
     second.Stop();
     EXPECT_EQ(info.Lines.back(), "接口监听服务器已经停止。");
 }
