@@ -116,12 +116,25 @@ bool LogReaches(const TSoakProgram& program, const std::function<bool(const std:
     return false;
 }
 
-// Replaced in one step: the simulator reads the file at every call.
+// The simulator reads the file at every call, and keeps the card's state in
+// it too (a card taken in stays "Inside" until it is ejected): only the
+// delay's line changes, and the file is replaced in one step. A card state
+// written right between reading and replacing would still be lost; the
+// simulator writes once after each 50 ms call, so that window is tiny.
 void SetDelay(const std::string& runDir, int delayMs)
 {
     const std::string path = runDir + "/CardPrinter.ini";
-    std::ofstream(path + ".new", std::ios::binary | std::ios::trunc)
-        << "[Card]\r\nPresent=1\r\nBlock1=00000000\r\n[Faults]\r\nDelayMs=" << delayMs << "\r\n";
+    std::stringstream text;
+    text << std::ifstream(path, std::ios::binary).rdbuf();
+    std::string ini = text.str();
+    const std::string key = "DelayMs=";
+    const size_t at = ini.find(key);
+    const size_t end = ini.find("\r\n", at);
+    if (at == std::string::npos || end == std::string::npos) {
+        return;
+    }
+    ini.replace(at + key.size(), end - at - key.size(), std::to_string(delayMs));
+    std::ofstream(path + ".new", std::ios::binary | std::ios::trunc) << ini;
     std::rename((path + ".new").c_str(), path.c_str());
 }
 
