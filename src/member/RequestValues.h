@@ -24,6 +24,8 @@ public:
     // A text that is not well-formed XML 1.0, or has no root element, gives
     // no type and no children.
     static TRequestValues Read(const QString& text);
+    // The values would refer to a text that is gone.
+    static TRequestValues Read(QString&&) = delete;
 
     // Most requests are plain: elements and attributes with ASCII names,
     // character data with at most the predefined entities and character
@@ -34,6 +36,7 @@ public:
     static std::optional<TRequestValues> ReadPlain(QStringView text);
     // Read with Qt's XML reader, as ParseRequestDocument does.
     static TRequestValues ReadWithXmlReader(const QString& text);
+    static TRequestValues ReadWithXmlReader(QString&&) = delete;
 
     TRequestValues() = default;
     // Moved, never copied: a copy's values would refer to the original's
