@@ -3,16 +3,19 @@
 // Properties: nothing crashes; framing takes exactly the bytes before the
 // first zero byte within the limit; and whenever something is sent, it is
 // one well-formed DoorResponse with its eight elements, ended by one zero
-// byte. The input's bytes after its first zero byte, which the server never
+// byte; a request the handler's own scanner reads gives the values Qt's XML
+// reader gives. The input's bytes after its first zero byte, which the server never
 // reads, are what the device finds on the card.
 
 #include "FuzzSupport.h"
 
 #include "base/FormatSettings.h"
+#include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
 #include "member/ClientConnection.h"
 #include "member/MemberMessageHandlerUnit.h"
+#include "member/RequestValues.h"
 #include "shell/listener/RequestLineReader.h"
 #include "shell/listener/ServerExecute.h"
 #include "shell/log/LogFileUnit.h"
@@ -134,6 +137,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         // The client then closes: the handler gets an empty request.
         FUZZ_CHECK(zero == std::string_view::npos && size <= limit, "more is awaited only without a zero byte");
         break;
+    }
+
+    const QString text = TextCodec::DecodeRequestUtf8(line);
+    if (const std::optional<TRequestValues> plain = TRequestValues::ReadPlain(text)) {
+        FUZZ_CHECK(*plain == TRequestValues::ReadWithXmlReader(text), "the scanner reads what the XML reader reads");
     }
 
     TCardDevice& device = Device();
