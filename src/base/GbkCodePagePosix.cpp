@@ -31,19 +31,8 @@ private:
     iconv_t m_cd;
 };
 
-// glibc unloads a conversion module when its last descriptor closes, and
-// every connection thread ends with its descriptors. One descriptor of each
-// kind held for the whole run keeps the modules loaded, so a new thread's
-// iconv_open is a table look-up instead of a dlopen and its exit no dlclose.
-void KeepConversionModulesLoaded()
-{
-    static const TIconv toGbk("CP936", "UTF-32LE");
-    static const TIconv fromGbk("UTF-16LE", "CP936");
-}
-
 iconv_t ToGbkConverter()
 {
-    KeepConversionModulesLoaded();
     // UTF-32LE with an explicit byte order: a U+FEFF in the text is a
     // character to convert, never a byte-order mark to swallow.
     thread_local TIconv cd("CP936", "UTF-32LE");
@@ -52,7 +41,6 @@ iconv_t ToGbkConverter()
 
 iconv_t FromGbkConverter()
 {
-    KeepConversionModulesLoaded();
     thread_local TIconv cd("UTF-16LE", "CP936");
     return cd.get();
 }

@@ -3,6 +3,8 @@
 #include "base/DynamicLibrary.h"
 #include "base/ExecutablePath.h"
 
+#include <type_traits>
+
 namespace {
 
 // The status the vendor gives for a call on an empty port handle.
@@ -14,64 +16,40 @@ constexpr int32_t kNoPortHandle = 1;
 // carries the same name.
 const char* const TRCPV11Library::FileName = RCPV11_FILE_NAME;
 
-// Owns the loaded library; unloading it while a call runs is ruled out by
-// the device owning the library for its whole life.
-class TRCPV11Library::TModule {
-public:
-    explicit TModule(const std::string& path)
-        : m_library(path)
-        , m_error(m_library.Error())
-    {
-    }
-
-    bool Loaded() const { return m_library.Loaded(); }
-    const std::string& Error() const { return m_error; }
-
-    bool Exports(const char* name) const { return m_library.Exports(name); }
-
-    // Resolves one function into target; a missing one is remembered as the
-    // error and leaves target null.
-    template <typename TFunction>
-    void Resolve(const char* name, TFunction& target)
-    {
-        target = m_library.Function<TFunction>(name);
-        if (target == nullptr && m_error.empty()) {
-            m_error = std::string("missing function ") + name;
-        }
-    }
-
-private:
-    TDynamicLibrary m_library;
-    std::string m_error;
-};
-
 TRCPV11Library::TRCPV11Library()
     : TRCPV11Library(ExecutableDirectory() + FileName)
 {
 }
 
 TRCPV11Library::TRCPV11Library(const std::string& libraryPath)
-    : m_module(std::make_unique<TModule>(libraryPath))
+    : m_module(std::make_unique<TDynamicLibrary>(libraryPath))
 {
     if (!m_module->Loaded()) {
         m_loadError = m_module->Error();
         return;
     }
+    // A missing function is remembered as the error (the first one named)
+    // and leaves its pointer null.
+    const auto resolve = [this](const char* name, auto& target) {
+        target = m_module->Function<std::remove_reference_t<decltype(target)>>(name);
+        if (target == nullptr && m_loadError.empty()) {
+            m_loadError = std::string("missing function ") + name;
+        }
+    };
     TFunctions f;
-    m_module->Resolve("CommOpen", f.CommOpen);
-    m_module->Resolve("CommClose", f.CommClose);
-    m_module->Resolve("Reset", f.Reset);
-    m_module->Resolve("CardInOver", f.CardInOver);
-    m_module->Resolve("Dischange", f.Dischange);
-    m_module->Resolve("RfidCardRequestAndWriteData", f.RfidCardRequestAndWriteData);
-    m_module->Resolve("RfidCardRequestAndReadData", f.RfidCardRequestAndReadData);
-    m_module->Resolve("PrintBufferClear", f.PrintBufferClear);
-    m_module->Resolve("PrintCharacterDataSetting", f.PrintCharacterDataSetting);
-    m_module->Resolve("ErasePrintDischarge", f.ErasePrintDischarge);
-    if (!m_module->Error().empty()) {
+    resolve("CommOpen", f.CommOpen);
+    resolve("CommClose", f.CommClose);
+    resolve("Reset", f.Reset);
+    resolve("CardInOver", f.CardInOver);
+    resolve("Dischange", f.Dischange);
+    resolve("RfidCardRequestAndWriteData", f.RfidCardRequestAndWriteData);
+    resolve("RfidCardRequestAndReadData", f.RfidCardRequestAndReadData);
+    resolve("PrintBufferClear", f.PrintBufferClear);
+    resolve("PrintCharacterDataSetting", f.PrintCharacterDataSetting);
+    resolve("ErasePrintDischarge", f.ErasePrintDischarge);
+    if (!m_loadError.empty()) {
         // A library that lacks one function is not the library we know;
         // using the other nine could drive the printer half way.
-        m_loadError = m_module->Error();
         m_module.reset();
         return;
     }

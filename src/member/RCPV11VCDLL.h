@@ -69,6 +69,8 @@ constexpr const char* SimulatorMarker = "MemberCardPrinterSimulator";
 // ten functions is missing, nothing crashes: CommOpen gives no handle (0),
 // CommClose reports "not closed" (0), and every card and print call gives
 // status 1, the status of an empty port handle.
+class TDynamicLibrary;
+
 class TRCPV11Library : public TCardPrinterLibrary {
 public:
     // The library file beside the running executable.
@@ -115,9 +117,9 @@ private:
         RCPV11::TErasePrintDischarge ErasePrintDischarge = nullptr;
     };
 
-    class TModule;
-
-    std::unique_ptr<TModule> m_module;
+    // Owns the loaded library; unloading it while a call runs is ruled out
+    // by the device owning the library for its whole life.
+    std::unique_ptr<TDynamicLibrary> m_module;
     TFunctions m_functions;
     bool m_loaded = false;
     bool m_simulator = false;
