@@ -18,7 +18,7 @@
 #include "member/RequestValues.h"
 #include "shell/listener/RequestLineReader.h"
 #include "shell/listener/ServerExecute.h"
-#include "shell/log/LogFileUnit.h"
+#include "member/log/LogFileUnit.h"
 #include "support/RunToEnd.h"
 
 #include <QXmlStreamReader>

@@ -7,7 +7,7 @@
 #include "member/DeviceQueue.h"
 #include "member/RequestValues.h"
 #include "member/ServiceStatus.h"
-#include "shell/log/LogFileUnit.h"
+#include "member/log/LogFileUnit.h"
 
 #include <asio.hpp>
 

@@ -4,7 +4,7 @@
 #include "member/CardFaceLayout.h"
 #include "member/OptionUnit.h"
 #include "member/ServiceStatus.h"
-#include "shell/log/LogFileUnit.h"
+#include "member/log/LogFileUnit.h"
 
 #include <array>
 #include <cstring>

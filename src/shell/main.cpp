@@ -12,7 +12,7 @@
 #include "shell/ProgramArguments.h"
 #include "shell/ShutdownSignals.h"
 #include "shell/listener/RequestListener.h"
-#include "shell/log/LogFileUnit.h"
+#include "member/log/LogFileUnit.h"
 #include "ui/DialogLook.h"
 
 #include <QApplication>

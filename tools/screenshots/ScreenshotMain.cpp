@@ -15,7 +15,7 @@
 #include "member/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
 #include "shell/MainFormUnit.h"
-#include "shell/log/LogFileUnit.h"
+#include "member/log/LogFileUnit.h"
 
 #include <QApplication>
 #include <QDir>

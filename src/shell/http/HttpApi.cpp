@@ -7,7 +7,7 @@
 #include "shell/http/CardJson.h"
 #include "shell/http/HttpRules.h"
 #include "shell/http/OpenApiDocument.h"
-#include "shell/log/LogFileUnit.h"
+#include "member/log/LogFileUnit.h"
 
 #include <asio.hpp>
 

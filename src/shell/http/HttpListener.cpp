@@ -7,7 +7,7 @@
 #include "member/ServiceStatus.h"
 #include "shell/http/HttpRules.h"
 #include "shell/http/HttpServer.h"
-#include "shell/log/LogFileUnit.h"
+#include "member/log/LogFileUnit.h"
 
 #include <cstdio>
 

@@ -1,11 +1,11 @@
-#include "shell/log/LogFileUnit.h"
+#include "member/log/LogFileUnit.h"
 
 #include "base/ExecutablePath.h"
 #include "base/FileDescriptor.h"
 #include "base/FileSystem.h"
 #include "base/FormatSettings.h"
 #include "config/SysOptionUnit.h"
-#include "shell/log/LogRetention.h"
+#include "member/log/LogRetention.h"
 
 #include <unistd.h>
 

@@ -1,4 +1,4 @@
-#include "shell/log/LogRetention.h"
+#include "member/log/LogRetention.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -1,7 +1,7 @@
 #include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
-#include "shell/log/LogFileUnit.h"
-#include "shell/log/LogRetention.h"
+#include "member/log/LogFileUnit.h"
+#include "member/log/LogRetention.h"
 
 #include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
