@@ -46,13 +46,15 @@ size_t TBenchEnvironment::LogBytes() const
 
 namespace {
 
-// Swapped in a turn of its own, so the servers' threads see the new device
+// Swapped in a turn of its own, so the device thread sees the new device
 // through the queue's lock rather than by chance.
 TBaseMember* SwapCurrentDevice(TBaseMember* device)
 {
-    const TDeviceTurn turn(DeviceQueue);
-    TBaseMember* previous = CurrentMemberDevice;
-    CurrentMemberDevice = device;
+    TBaseMember* previous = nullptr;
+    DeviceQueue.RunTurn([&] {
+        previous = CurrentMemberDevice;
+        CurrentMemberDevice = device;
+    });
     return previous;
 }
 

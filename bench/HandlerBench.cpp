@@ -5,7 +5,7 @@
 #include "member/ClientConnection.h"
 #include "member/MemberMessageHandlerUnit.h"
 
-#include <asio.hpp>
+#include "base/Asio.h"
 
 #include <QString>
 
@@ -19,6 +19,7 @@ namespace {
 // Keeps the last response, so writing costs what appending to a buffer does.
 class TBufferConnection : public TClientConnection {
 public:
+    bool Gone() const override { return false; }
     asio::awaitable<void> Write(std::string bytes) override
     {
         Written = std::move(bytes);

@@ -27,13 +27,13 @@ public:
     void Start()
     {
         asio::async_read_until(m_socket, asio::dynamic_buffer(m_request), '\0',
-            [self = shared_from_this()](const std::error_code& error, size_t) {
+            [self = shared_from_this()](const boost::system::error_code& error, size_t) {
                 if (error) {
                     return;
                 }
                 asio::async_write(self->m_socket, asio::buffer(FixedAnswer()),
-                    [self](const std::error_code&, size_t) {
-                        std::error_code ignored;
+                    [self](const boost::system::error_code&, size_t) {
+                        boost::system::error_code ignored;
                         self->m_socket.shutdown(asio::socket_base::shutdown_send, ignored);
                         self->m_socket.close(ignored);
                     });
@@ -63,7 +63,7 @@ TReferenceServer::~TReferenceServer()
 
 void TReferenceServer::Accept()
 {
-    m_acceptor.async_accept([this](const std::error_code& error, asio::ip::tcp::socket socket) {
+    m_acceptor.async_accept([this](const boost::system::error_code& error, asio::ip::tcp::socket socket) {
         if (!error) {
             std::make_shared<TReferenceConnection>(std::move(socket))->Start();
         }

@@ -17,7 +17,7 @@
 
 #include <QTemporaryDir>
 
-#include <asio.hpp>
+#include "base/Asio.h"
 
 #include <algorithm>
 #include <atomic>

@@ -59,6 +59,7 @@ public:
 
 class TRecordingConnection : public TClientConnection {
 public:
+    bool Gone() const override { return false; }
     asio::awaitable<void> Write(std::string bytes) override
     {
         Written += bytes;

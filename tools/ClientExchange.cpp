@@ -2,7 +2,7 @@
 
 #include "shell/listener/RequestLineReader.h"
 
-#include <asio.hpp>
+#include "base/Asio.h"
 
 #include <array>
 
@@ -28,17 +28,17 @@ public:
     TExchangeResult Run(std::chrono::milliseconds timeout)
     {
         m_timer.expires_after(timeout);
-        m_timer.async_wait([this](const std::error_code& error) {
+        m_timer.async_wait([this](const boost::system::error_code& error) {
             if (!error) {
                 Finish(TExchangeOutcome::TimedOut, "no answer within the time-out");
             }
         });
-        m_resolver.async_resolve(m_host, m_port, [this](const std::error_code& error, tcp::resolver::results_type hosts) {
+        m_resolver.async_resolve(m_host, m_port, [this](const boost::system::error_code& error, tcp::resolver::results_type hosts) {
             if (error) {
                 Finish(TExchangeOutcome::ConnectFailed, "cannot resolve '" + m_host + "': " + error.message());
                 return;
             }
-            asio::async_connect(m_socket, hosts, [this](const std::error_code& connectError, const tcp::endpoint&) {
+            asio::async_connect(m_socket, hosts, [this](const boost::system::error_code& connectError, const tcp::endpoint&) {
                 if (connectError) {
                     Finish(TExchangeOutcome::ConnectFailed,
                         "cannot connect to " + m_host + " port " + m_port + ": " + connectError.message());
@@ -54,7 +54,7 @@ public:
 private:
     void Send()
     {
-        asio::async_write(m_socket, asio::buffer(m_bytes), [this](const std::error_code& error, size_t) {
+        asio::async_write(m_socket, asio::buffer(m_bytes), [this](const boost::system::error_code& error, size_t) {
             // A failed write is no verdict yet: the server stops reading once
             // it has a zero byte or has given up on the request, and it may
             // have answered already. Whatever it sent is still to be read.
@@ -65,7 +65,7 @@ private:
 
     void Receive()
     {
-        m_socket.async_read_some(asio::buffer(m_chunk), [this](const std::error_code& error, size_t n) {
+        m_socket.async_read_some(asio::buffer(m_chunk), [this](const boost::system::error_code& error, size_t n) {
             if (error) {
                 Closed();
                 return;
@@ -103,7 +103,7 @@ private:
         m_finished = true;
         m_result.Outcome = outcome;
         m_result.Error = std::move(error);
-        std::error_code ignored;
+        boost::system::error_code ignored;
         m_timer.cancel();
         m_resolver.cancel();
         m_socket.close(ignored);

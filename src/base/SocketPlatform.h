@@ -1,8 +1,6 @@
 #pragma once
 
-#include <asio/ip/tcp.hpp>
-
-#include <system_error>
+#include "base/Asio.h"
 
 // What sockets need from the operating system beyond what Asio hides: the
 // listening port's sharing rule, the meaning of a failed bind, and the
@@ -21,18 +19,18 @@ void PrepareProcess();
 // SO_REUSEADDR only lets a restart bind while the last run's connections
 // linger in TIME_WAIT; Windows only with SO_EXCLUSIVEADDRUSE, since there
 // SO_REUSEADDR would let a second program take a port that is in use.
-void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, std::error_code& error);
+void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, boost::system::error_code& error);
 
 // Whether a failed bind means another socket holds the port. Windows
 // reports a port held exclusively as "access denied" (WSAEACCES), and Wine
 // does so for any port in use.
-bool AddressInUse(const std::error_code& error);
+bool AddressInUse(const boost::system::error_code& error);
 
-// What a connection waits for to learn, while its request is handled, that
-// the client has reset it. POSIX systems report a reset as an error
-// condition, which no read is needed to see and which the end of the
-// client's stream does not raise. Windows reports it only to a read, so
-// there the wait is for readiness to read, which fails on a reset.
-asio::socket_base::wait_type ClientGoneWait();
+// Whether the client of a connected socket has gone: it reset the
+// connection or the socket failed, or, when streamEndCounts, it closed its
+// sending side. Only looks (a peek that waits for nothing), so it may be
+// asked from a thread other than the one serving the socket; bytes waiting
+// unread are left where they are and mean the client is still there.
+bool PeerGone(asio::ip::tcp::socket::native_handle_type socket, bool streamEndCounts);
 
 } // namespace SocketPlatform

@@ -10,20 +10,36 @@ void PrepareProcess()
     // error) nor a per-process limit on sockets.
 }
 
-void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, std::error_code& error)
+void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, boost::system::error_code& error)
 {
     using TExclusiveAddressUse = asio::detail::socket_option::boolean<SOL_SOCKET, SO_EXCLUSIVEADDRUSE>;
     acceptor.set_option(TExclusiveAddressUse(true), error);
 }
 
-bool AddressInUse(const std::error_code& error)
+bool AddressInUse(const boost::system::error_code& error)
 {
     return error == asio::error::address_in_use || error == asio::error::access_denied;
 }
 
-asio::socket_base::wait_type ClientGoneWait()
+bool PeerGone(asio::ip::tcp::socket::native_handle_type socket, bool streamEndCounts)
 {
-    return asio::socket_base::wait_read;
+    WSAPOLLFD probe {};
+    probe.fd = socket;
+    probe.events = POLLRDNORM;
+    if (WSAPoll(&probe, 1, 0) <= 0) {
+        return false;
+    }
+    if ((probe.revents & (POLLERR | POLLNVAL)) != 0) {
+        return true;
+    }
+    // Readable: a peek tells a reset (an error), the end of the stream (0)
+    // and bytes waiting unread apart, and cannot block on a readable socket.
+    char byte = 0;
+    const int n = recv(socket, &byte, 1, MSG_PEEK);
+    if (n == 0) {
+        return streamEndCounts;
+    }
+    return n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK;
 }
 
 } // namespace SocketPlatform

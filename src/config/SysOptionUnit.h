@@ -6,7 +6,8 @@
 
 // Settings of the interface shell in the SysOption and DoorlockOption
 // sections of Option.ini. The member-card interface uses Password,
-// MemberPortNo, WriteLog and LogKeepDays; the other keys belong to sibling
+// MemberPortNo, WriteLog, LogKeepDays, LogMaxMB,
+// RequestTimeoutSec and QueueTimeoutSec; the other keys belong to sibling
 // interface kinds and are carried through every save so the file keeps them.
 // Each key's name and default are in the key table in SysOptionUnit.cpp.
 class TSysOption {
@@ -17,7 +18,7 @@ public:
     // A missing file, section or key, or a value the file's rules do not
     // accept, gives the key's default.
     void Load();
-    // Writes all fifteen keys at once; other sections stay as they are.
+    // Writes all eighteen keys at once; other sections stay as they are.
     // Throws EWriteError ("Unable to write to <file>") and then leaves the
     // file as it was.
     void Save() const;
@@ -39,6 +40,15 @@ public:
     int32_t PmsServerPort;
     // Days of daily log files to keep; 0 keeps them all.
     int32_t LogKeepDays;
+    // Bound of one day's log in MB; past it, what clients sent is no longer
+    // logged that day (0: no bound).
+    int32_t LogMaxMB;
+    // A member-port client that has not completed its request within this
+    // many seconds is closed without an answer (0: no limit).
+    int32_t RequestTimeoutSec;
+    // A request that has waited this many seconds for the printer is dropped
+    // instead of begun (0: no limit).
+    int32_t QueueTimeoutSec;
 };
 
 // The one process-wide instance, created and loaded before anything else.

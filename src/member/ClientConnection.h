@@ -1,21 +1,27 @@
 #pragma once
 
-#include <asio/awaitable.hpp>
+#include "base/Asio.h"
 
 #include <string>
 
-// The client's side of one accepted connection, as a request handler sees
-// it: somewhere to write the response.
-class TClientConnection {
+// The client that asked for a request, as the device queue sees it.
+class TRequestClient {
 public:
-    virtual ~TClientConnection() = default;
+    virtual ~TRequestClient() = default;
 
-    // Writes all bytes; throws std::system_error when the client is gone.
+    // Whether the client has gone, so nobody would read the answer. Asked
+    // on the device thread in the step that would begin the request's card
+    // transaction, while the request's own thread waits: it may only look,
+    // never change anything. The connection keeps its socket open until the
+    // request's device step has completed, so the look is always at the
+    // client's own socket.
+    virtual bool Gone() const = 0;
+};
+
+// The client's side of one accepted member-port connection, as a request
+// handler sees it: somewhere to write the response.
+class TClientConnection : public TRequestClient {
+public:
+    // Writes all bytes; throws when the client is gone.
     virtual asio::awaitable<void> Write(std::string bytes) = 0;
-
-    // The request's device step has to wait behind earlier turns: from now
-    // on the connection watches for the client going away, which cancels
-    // the step through the handler's cancellation slot. Called on the
-    // connection's executor. A connection that cannot tell does nothing.
-    virtual void StepQueued() { }
 };

@@ -1,36 +1,13 @@
 #include "member/DeviceQueue.h"
 
-#include <condition_variable>
+#include "member/ClientConnection.h"
+
+#include <future>
 #include <string>
 
 TDeviceQueue DeviceQueue;
 
 namespace {
-
-thread_local TDeviceStepWatch* ThreadStepWatch = nullptr;
-
-// Spans a request's device step for the watch of its thread, if any.
-class TStepSpan {
-public:
-    TStepSpan()
-        : m_watch(ThreadStepWatch)
-    {
-        if (m_watch != nullptr) {
-            m_watch->StepBegins();
-        }
-    }
-    ~TStepSpan()
-    {
-        if (m_watch != nullptr) {
-            m_watch->StepEnds();
-        }
-    }
-    TStepSpan(const TStepSpan&) = delete;
-    TStepSpan& operator=(const TStepSpan&) = delete;
-
-private:
-    TDeviceStepWatch* m_watch;
-};
 
 class TDeviceQueueCategory : public std::error_category {
 public:
@@ -40,8 +17,10 @@ public:
         switch (static_cast<TDeviceQueueError>(value)) {
         case TDeviceQueueError::Stopped:
             return "requests were stopped before the device step began";
-        case TDeviceQueueError::Cancelled:
-            return "the device step was cancelled before it began";
+        case TDeviceQueueError::ClientGone:
+            return "the client had gone when the device step would have begun";
+        case TDeviceQueueError::TimedOut:
+            return "the request waited too long for the device";
         }
         return "device queue error";
     }
@@ -60,136 +39,131 @@ std::error_code make_error_code(TDeviceQueueError error)
     return {static_cast<int>(error), DeviceQueueCategory()};
 }
 
-bool TDeviceQueue::Enqueue(const std::shared_ptr<TEntry>& entry)
+TDeviceQueue::~TDeviceQueue()
 {
-    // Decided under the lock and acted on after it: once the entry waits in
-    // the list, a stop or a cancellation may take it on another thread at
-    // any moment, so its fields are no longer this thread's to read.
-    enum class TNext { Wait, Begin, Drop } next = TNext::Wait;
     {
         std::scoped_lock lock(m_mutex);
-        if (entry->Job && m_refusingRequests) {
-            entry->Waiting = false;
-            next = TNext::Drop;
-        } else if (m_busy) {
-            entry->Place = m_entries.insert(m_entries.end(), entry);
+        m_ending = true;
+    }
+    m_arrived.notify_all();
+    if (m_thread.joinable()) {
+        m_thread.join();
+    }
+}
+
+void TDeviceQueue::Enqueue(std::shared_ptr<TEntry> entry)
+{
+    entry->Queued = TClock::now();
+    {
+        std::scoped_lock lock(m_mutex);
+        if (entry->Request && m_refusingRequests) {
+            // Completed outside the lock: a completion may take it again.
         } else {
-            m_busy = true;
-            entry->Waiting = false;
-            next = TNext::Begin;
+            m_entries.push_back(entry);
+            if (!m_thread.joinable()) {
+                m_thread = std::thread([this] { Serve(); });
+            }
+            entry.reset();
         }
     }
-    if (next == TNext::Begin) {
-        Begin(entry);
-    } else if (next == TNext::Drop) {
-        Drop(entry, TDeviceQueueError::Stopped);
-    }
-    return next == TNext::Wait;
-}
-
-std::optional<bool> TDeviceQueue::TryRun(const TOperation& operation)
-{
-    {
-        std::scoped_lock lock(m_mutex);
-        // Not busy means nothing waits either: the last turn to finish
-        // would have handed the device on.
-        if (m_busy || m_refusingRequests) {
-            return std::nullopt;
-        }
-        m_busy = true;
-    }
-    // Also when operation throws, the next turn is handed on.
-    struct TFinishOnExit {
-        TDeviceQueue& Queue;
-        ~TFinishOnExit() { Queue.Finish(); }
-    } finishOnExit {*this};
-    const TStepSpan span;
-    TBaseMember* device = CurrentMemberDevice;
-    return device != nullptr && operation(*device);
-}
-
-void TDeviceQueue::Begin(const std::shared_ptr<TEntry>& entry)
-{
-    if (!entry->Job) {
-        entry->StartTurn();
+    if (entry) {
+        Drop(*entry, TDeviceQueueError::Stopped);
         return;
     }
-    // Deferred rather than run here: the caller finishes what it is doing
-    // first (the request that asked, or the completion of the step before),
-    // and then the same thread carries the step out.
-    asio::defer(entry->Executor, [this, entry] { Run(entry); });
+    m_arrived.notify_one();
 }
 
-void TDeviceQueue::Run(const std::shared_ptr<TEntry>& entry)
+std::error_code TDeviceQueue::Refusal(const TEntry& entry) const
 {
-    std::exception_ptr error;
-    bool result = false;
-    try {
-        const TStepSpan span;
-        result = entry->Job();
-    } catch (...) {
-        error = std::current_exception();
+    if (!entry.Request) {
+        return {};
     }
-    // The next turn is handed on before this request goes on, so the
-    // printer never waits for an answer to be written.
-    Finish();
-    entry->Complete(error, result);
+    if (m_refusingRequests) {
+        return TDeviceQueueError::Stopped;
+    }
+    if (m_queueTimeout.count() > 0 && TClock::now() - entry.Queued > m_queueTimeout) {
+        return TDeviceQueueError::TimedOut;
+    }
+    if (entry.Client != nullptr && entry.Client->Gone()) {
+        return TDeviceQueueError::ClientGone;
+    }
+    return {};
 }
 
-void TDeviceQueue::Finish()
+void TDeviceQueue::Serve()
 {
-    std::shared_ptr<TEntry> next;
-    {
-        std::scoped_lock lock(m_mutex);
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_arrived.wait(lock, [this] { return m_ending || !m_entries.empty(); });
         if (m_entries.empty()) {
-            m_busy = false;
             return;
         }
-        next = std::move(m_entries.front());
+        const std::shared_ptr<TEntry> entry = std::move(m_entries.front());
         m_entries.pop_front();
-        next->Waiting = false;
-    }
-    Begin(next);
-}
-
-void TDeviceQueue::Drop(const std::shared_ptr<TEntry>& entry, TDeviceQueueError reason)
-{
-    asio::post(entry->Executor, [entry, reason] {
-        entry->Complete(std::make_exception_ptr(std::system_error(make_error_code(reason))), false);
-    });
-}
-
-void TDeviceQueue::Cancel(const std::shared_ptr<TEntry>& entry)
-{
-    {
-        std::scoped_lock lock(m_mutex);
-        if (!entry->Waiting) {
-            return;
+        // Decided under the lock that StopRequests takes: a stop either
+        // comes first and drops the request, or comes after it has begun.
+        const std::error_code refusal = Refusal(*entry);
+        m_busy = !refusal;
+        lock.unlock();
+        if (refusal) {
+            Drop(*entry, static_cast<TDeviceQueueError>(refusal.value()));
+        } else {
+            std::exception_ptr error;
+            bool result = false;
+            try {
+                result = entry->Job();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            entry->Complete(error, result);
         }
-        entry->Waiting = false;
-        m_entries.erase(entry->Place);
+        lock.lock();
+        m_busy = false;
     }
-    Drop(entry, TDeviceQueueError::Cancelled);
+}
+
+void TDeviceQueue::Drop(TEntry& entry, TDeviceQueueError reason)
+{
+    entry.Complete(std::make_exception_ptr(std::system_error(make_error_code(reason))), false);
+}
+
+void TDeviceQueue::RunTurn(const std::function<void()>& work)
+{
+    std::promise<void> done;
+    auto entry = std::make_shared<TEntry>();
+    entry->Job = [&work] {
+        work();
+        return true;
+    };
+    entry->Complete = [&done](std::exception_ptr error, bool) {
+        if (error) {
+            done.set_exception(error);
+        } else {
+            done.set_value();
+        }
+    };
+    Enqueue(std::move(entry));
+    done.get_future().get();
 }
 
 void TDeviceQueue::StopRequests()
 {
-    std::list<std::shared_ptr<TEntry>> dropped;
+    std::deque<std::shared_ptr<TEntry>> dropped;
     {
         std::scoped_lock lock(m_mutex);
         m_refusingRequests = true;
         for (auto it = m_entries.begin(); it != m_entries.end();) {
-            const auto next = std::next(it);
-            if ((*it)->Job) {
-                (*it)->Waiting = false;
-                dropped.splice(dropped.end(), m_entries, it);
+            if ((*it)->Request) {
+                dropped.push_back(std::move(*it));
+                it = m_entries.erase(it);
+            } else {
+                ++it;
             }
-            it = next;
         }
     }
     // In arrival order, outside the lock: each drop only posts.
     for (const std::shared_ptr<TEntry>& entry : dropped) {
-        Drop(entry, TDeviceQueueError::Stopped);
+        Drop(*entry, TDeviceQueueError::Stopped);
     }
 }
 
@@ -205,46 +179,23 @@ size_t TDeviceQueue::Queued() const
     return m_entries.size() + (m_busy ? 1 : 0);
 }
 
-struct TDeviceTurn::TState {
-    std::mutex Mutex;
-    std::condition_variable Started;
-    bool Begun = false;
-};
-
-TDeviceTurn::TDeviceTurn(TDeviceQueue& queue)
-    : m_queue(queue)
-    , m_state(std::make_shared<TState>())
+void TDeviceQueue::SetQueueTimeout(std::chrono::seconds timeout)
 {
-    auto entry = std::make_shared<TDeviceQueue::TEntry>();
-    entry->StartTurn = [state = m_state] {
-        std::scoped_lock lock(state->Mutex);
-        state->Begun = true;
-        state->Started.notify_all();
-    };
-    queue.Enqueue(entry);
-    std::unique_lock lock(m_state->Mutex);
-    m_state->Started.wait(lock, [this] { return m_state->Begun; });
-}
-
-TDeviceTurn::~TDeviceTurn()
-{
-    m_queue.Finish();
-}
-
-void WatchDeviceStepsOnThisThread(TDeviceStepWatch* watch)
-{
-    ThreadStepWatch = watch;
+    std::scoped_lock lock(m_mutex);
+    m_queueTimeout = timeout;
 }
 
 bool UseCurrentDevice(const TDeviceQueue::TOperation& operation)
 {
-    const TDeviceTurn turn(DeviceQueue);
-    TBaseMember* device = CurrentMemberDevice;
-    return device != nullptr && operation(*device);
+    bool result = false;
+    DeviceQueue.RunTurn([&] {
+        TBaseMember* device = CurrentMemberDevice;
+        result = device != nullptr && operation(*device);
+    });
+    return result;
 }
 
 void RetireCurrentDevice()
 {
-    const TDeviceTurn turn(DeviceQueue);
-    CurrentMemberDevice = nullptr;
+    DeviceQueue.RunTurn([] { CurrentMemberDevice = nullptr; });
 }

@@ -9,8 +9,6 @@
 #include "member/ServiceStatus.h"
 #include "member/log/LogFileUnit.h"
 
-#include <asio.hpp>
-
 #include <variant>
 
 namespace {
@@ -28,6 +26,7 @@ struct TTexts {
     std::string PrintFailed = Gbk("打印卡失败");
     std::string Stopped = Gbk("服务器停止,请求未执行.");
     std::string ClientGone = Gbk("客户端已断开,请求未执行.");
+    std::string TimedOut = Gbk("等待超时,请求未执行.");
 };
 
 const TTexts& Texts()
@@ -103,32 +102,40 @@ TRequest ParseRequest(const QString& text)
 }
 
 // The device step of one request, in its turn. A step dropped before it
-// began is logged here, once, and ends the request without an answer. The
-// client's connection, when there is one, is told if the step has to wait.
-asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation, TClientConnection* connection)
+// began is logged here, once, and ends the request without an answer.
+asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation, const TRequestClient* client)
 {
-    if (const std::optional<bool> result = DeviceQueue.TryRun(operation)) {
-        co_return *result;
-    }
-    std::function<void()> queued;
-    if (connection != nullptr) {
-        queued = [connection] { connection->StepQueued(); };
-    }
+    std::error_code reason;
     try {
-        co_return co_await DeviceQueue.AsyncRun(std::move(operation), std::move(queued), asio::use_awaitable);
+        co_return co_await DeviceQueue.AsyncRun(std::move(operation), client, asio::use_awaitable);
     } catch (const std::system_error& error) {
-        if (error.code() == TDeviceQueueError::Stopped) {
-            LogFile->WriteLine(Texts().Stopped);
-        } else if (error.code() == TDeviceQueueError::Cancelled) {
-            LogFile->WriteLine(Texts().ClientGone);
-        } else {
+        if (error.code().category() != DeviceQueueCategory()) {
             throw;
         }
+        reason = error.code();
     }
-    throw ERequestDropped("device step dropped");
+    const TTexts& t = Texts();
+    switch (static_cast<TDeviceQueueError>(reason.value())) {
+    case TDeviceQueueError::Stopped:
+        LogFile->WriteLine(t.Stopped);
+        break;
+    case TDeviceQueueError::ClientGone:
+        LogFile->WriteLine(t.ClientGone);
+        break;
+    case TDeviceQueueError::TimedOut:
+        LogFile->WriteLine(t.TimedOut);
+        break;
+    }
+    throw ERequestDropped(reason);
 }
 
 } // namespace
+
+ERequestDropped::ERequestDropped(std::error_code reason)
+    : std::runtime_error("device step dropped: " + reason.message())
+    , Reason(reason)
+{
+}
 
 TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
     : m_infoMemo(InfoMemo)
@@ -137,52 +144,68 @@ TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
 
 asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& connection, QString text)
 {
-    m_connection = &connection;
     LogArrival(text);
     TRequest request = ParseRequest(text);
     text.clear();
 
     TResponse response;
     if (auto* write = std::get_if<TWriteRequest>(&request)) {
-        response = co_await WriteMemberCard(std::move(*write));
+        response = co_await WriteMemberCard(std::move(*write), &connection);
     } else if (auto* read = std::get_if<TReadRequest>(&request)) {
-        response = co_await ReadMemberCard(*read);
+        response = co_await ReadMemberCard(*read, &connection);
     } else if (auto* print = std::get_if<TPrintRequest>(&request)) {
-        response = co_await PrintMemberCard(std::move(*print));
+        response = co_await PrintMemberCard(std::move(*print), &connection);
     } else {
         co_return;
     }
     co_await SendResponse(connection, response);
 }
 
-void TMemberMessageHandler::LogArrival(const QString& text)
+void TMemberMessageHandler::LogArrival(const QString& text, std::string_view head)
 {
     // The request's text in GBK is the one entry that costs real work to
     // build; while logging is off the writer would drop it unseen.
     if (SysOption && !SysOption->WriteLog) {
         return;
     }
-    LogFile->WriteLine(Texts().Received + TextCodec::ToGbk(text));
+    std::string entry = Texts().Received;
+    if (!head.empty()) {
+        entry += LogValue(head);
+        entry += "\r\n";
+    }
+    entry += LogValue(TextCodec::ToGbk(text));
+    LogFile->WriteArrival(entry);
 }
 
-asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest request)
+asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest request, const TRequestClient* client)
 {
     const TTexts& t = Texts();
-    const bool ok = co_await DoWriteCard(request);
+    const bool ok = co_await RunOnDevice(
+        [&request](TBaseMember& device) {
+            return device.WriteCard(
+                request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
+        },
+        client);
     TResponse response;
     response.ResultCode = ok ? "200" : "500";
     response.ResultMessage = ok ? t.WriteOk : t.WriteFailed;
     response.CardNo = request.CardNo;
-    LogFile->WriteLine((ok ? t.WriteOkLog : t.WriteFailedLog) + request.CardNo);
+    LogFile->WriteLine((ok ? t.WriteOkLog : t.WriteFailedLog) + LogValue(request.CardNo));
     co_return response;
 }
 
-asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest request)
+asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest request, const TRequestClient* client)
 {
     const TTexts& t = Texts();
     TResponse read;
     TResponse response;
-    if (co_await DoReadCard(request.InputPassword, request.Channel, read)) {
+    const bool ok = co_await RunOnDevice(
+        [&](TBaseMember& device) {
+            return device.ReadCard(request.InputPassword, read.CardNo, read.Password, read.ExpireDate,
+                read.GuestName, read.Score, request.Channel);
+        },
+        client);
+    if (ok) {
         response.ResultCode = "200";
         response.ResultMessage = t.ReadOk;
         response.CardNo = read.CardNo;
@@ -190,7 +213,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
         response.GuestName = read.GuestName;
         response.Score = read.Score;
         response.Password = read.Password;
-        LogFile->WriteLine(t.ReadOkLog + read.CardNo);
+        LogFile->WriteLine(t.ReadOkLog + LogValue(read.CardNo));
     } else {
         response.ResultCode = "500";
         response.ResultMessage = t.ReadFailed;
@@ -199,43 +222,18 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
     co_return response;
 }
 
-asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest request)
+asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest request, const TRequestClient* client)
 {
     const TTexts& t = Texts();
-    const bool ok = co_await DoPrintCard(request);
+    // Written before the device is tried, also when there is none.
+    LogFile->WriteLine("Content=" + LogValue(request.Content));
+    const bool ok = co_await RunOnDevice(
+        [&request](TBaseMember& device) { return device.PrintCard(request.CardNo, request.Content); }, client);
     TResponse response;
     response.ResultCode = ok ? "200" : "500";
     response.ResultMessage = ok ? t.PrintOk : t.PrintFailed;
     LogFile->WriteLine(ok ? t.PrintOk : t.PrintFailed);
     co_return response;
-}
-
-asio::awaitable<bool> TMemberMessageHandler::DoWriteCard(const TWriteRequest& request)
-{
-    co_return co_await RunOnDevice(
-        [&request](TBaseMember& device) {
-            return device.WriteCard(
-                request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
-        },
-        m_connection);
-}
-
-asio::awaitable<bool> TMemberMessageHandler::DoReadCard(bool InputPassword, int32_t Channel, TResponse& read)
-{
-    co_return co_await RunOnDevice(
-        [&](TBaseMember& device) {
-            return device.ReadCard(
-                InputPassword, read.CardNo, read.Password, read.ExpireDate, read.GuestName, read.Score, Channel);
-        },
-        m_connection);
-}
-
-asio::awaitable<bool> TMemberMessageHandler::DoPrintCard(const TPrintRequest& request)
-{
-    // Written before the device is tried, also when there is none.
-    LogFile->WriteLine("Content=" + request.Content);
-    co_return co_await RunOnDevice(
-        [&request](TBaseMember& device) { return device.PrintCard(request.CardNo, request.Content); }, m_connection);
 }
 
 asio::awaitable<void> TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)

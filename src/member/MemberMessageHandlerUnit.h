@@ -2,7 +2,7 @@
 
 #include "member/BaseMemberUnit.h"
 
-#include <asio/awaitable.hpp>
+#include "base/Asio.h"
 
 #include <QString>
 
@@ -12,6 +12,7 @@
 
 class TClientConnection;
 class TInfoSink;
+class TRequestClient;
 
 // A request that names a known type but cannot be carried out as sent: a
 // required element is missing or Channel is no number. The connection is
@@ -22,10 +23,13 @@ public:
 };
 
 // A request whose device step was dropped before it began: the program is
-// stopping or the client went away. Logged once; no answer.
+// stopping, the client went away or the request waited too long. Logged
+// once; no answer on the member port.
 class ERequestDropped : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+    explicit ERequestDropped(std::error_code reason);
+    // A TDeviceQueueError.
+    std::error_code Reason;
 };
 
 // The three request types once their elements have been read; every text is
@@ -61,23 +65,21 @@ public:
     asio::awaitable<void> HandleMessage(TClientConnection& connection, QString text);
 
     // The arrival entry every request starts its log with: "收到消息: ",
-    // CR LF, then the request's text in GBK.
-    static void LogArrival(const QString& text);
+    // CR LF, then the request's text in GBK, and before it, on a line of
+    // its own, head when given (the HTTP method and path). Both appear as
+    // log values (see LogValue).
+    static void LogArrival(const QString& text, std::string_view head = {});
 
     // From the device step on, each type's steps and log lines; the
-    // response they give is the one to send. Throw ERequestDropped.
-    asio::awaitable<TResponse> WriteMemberCard(TWriteRequest request);
-    asio::awaitable<TResponse> ReadMemberCard(TReadRequest request);
-    asio::awaitable<TResponse> PrintMemberCard(TPrintRequest request);
+    // response they give is the one to send. client, when given, is asked
+    // right before the card transaction whether it has gone. Throw
+    // ERequestDropped.
+    asio::awaitable<TResponse> WriteMemberCard(TWriteRequest request, const TRequestClient* client = nullptr);
+    asio::awaitable<TResponse> ReadMemberCard(TReadRequest request, const TRequestClient* client = nullptr);
+    asio::awaitable<TResponse> PrintMemberCard(TPrintRequest request, const TRequestClient* client = nullptr);
 
 private:
-    asio::awaitable<bool> DoWriteCard(const TWriteRequest& request);
-    asio::awaitable<bool> DoReadCard(bool InputPassword, int32_t Channel, TResponse& read);
-    asio::awaitable<bool> DoPrintCard(const TPrintRequest& request);
     asio::awaitable<void> SendResponse(TClientConnection& connection, const TResponse& response);
 
     TInfoSink* m_infoMemo;
-    // The client of the message being handled; none when the typed steps
-    // are called on their own (the HTTP API).
-    TClientConnection* m_connection = nullptr;
 };

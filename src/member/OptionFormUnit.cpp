@@ -219,12 +219,9 @@ void TOptionForm::OKBtnClick()
     // one step, so when it fails the running program and the file both keep
     // the old settings.
     entered.Save();
-    {
-        // A card operation reads the options throughout; it sees either the
-        // old settings or the new ones, never a mixture.
-        const TDeviceTurn turn(DeviceQueue);
-        Options() = entered;
-    }
+    // A card operation reads the options throughout; it sees either the
+    // old settings or the new ones, never a mixture.
+    DeviceQueue.RunTurn([&] { Options() = entered; });
     ShowNotice(this, QMessageBox::Information, QString::fromUtf8(kRestartNotice));
     accept();
 }

@@ -1,8 +1,7 @@
 #pragma once
 
+#include "base/Asio.h"
 #include "base/InfoSink.h"
-
-#include <asio/awaitable.hpp>
 
 #include <QMainWindow>
 

@@ -12,15 +12,11 @@ int RunMemberProgram(QApplication& application, std::unique_ptr<TBaseMember> dev
     // The driver has no windows of its own; its ShowOptions opens this one.
     SetOptionsDialog(ShowOptionForm);
     try {
-        {
-            // Whether the port opened is the device's to log; the interface
-            // starts either way and answers with the device's failures.
-            const TDeviceTurn turn(DeviceQueue);
-            device->OpenPort();
-        }
+        // Whether the port opened is the device's to log; the interface
+        // starts either way and answers with the device's failures.
+        DeviceQueue.RunTurn([&] { device->OpenPort(); });
         RunMemberInterface(application, device.get());
-        const TDeviceTurn turn(DeviceQueue);
-        device->ClosePort();
+        DeviceQueue.RunTurn([&] { device->ClosePort(); });
     } catch (const std::exception& error) {
         RetireCurrentDevice();
         ShowErrorBox(ErrorMessage(error));

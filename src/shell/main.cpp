@@ -3,6 +3,7 @@
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
+#include "member/DeviceQueue.h"
 #include "member/OptionUnit.h"
 #include "member/RCPV11VCDLL.h"
 #include "member/ServiceStatus.h"
@@ -17,6 +18,8 @@
 
 #include <QApplication>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 
 namespace {
@@ -71,6 +74,7 @@ int main(int argc, char* argv[])
     RemoveInterruptedSaves(OptionFileName());
     SysOption = std::make_unique<TSysOption>(OptionFileName());
     SysOption->Load();
+    DeviceQueue.SetQueueTimeout(std::chrono::seconds(std::max(SysOption->QueueTimeoutSec, 0)));
     LogFile = TLogFile::Daily(LogFolder());
     LogFile->RemoveExpiredLogs();
     MemberOption = std::make_unique<TOption>(OptionFileName());

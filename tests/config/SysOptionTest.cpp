@@ -55,7 +55,7 @@ TEST_F(SysOptionTest, ValueRules)
     EXPECT_EQ(Loaded("[SysOption]\r\nLogKeepDays=x1E\r\n").LogKeepDays, 0);
 }
 
-TEST_F(SysOptionTest, SaveWritesAllFifteenKeysInOrderAndKeepsMemberOption)
+TEST_F(SysOptionTest, SaveWritesAllKeysInOrderAndKeepsMemberOption)
 {
     const std::string member = "[MemberOption]\r\nPortName=COM3\r\nAdtext=\xBB\xB6\xD3\xAD|x\r\n";
     TSysOption option = Loaded("[SysOption]\r\nWriteLog=0\r\n" + member);
@@ -67,6 +67,7 @@ TEST_F(SysOptionTest, SaveWritesAllFifteenKeysInOrderAndKeepsMemberOption)
     EXPECT_EQ(ReadFileBytes(Path()),
         "[SysOption]\r\nWriteLog=0\r\nPassword=\xD0\xC2\r\nDoorlockPortNo=8886\r\nHandPortNo=8886\r\n"
         "PolicePortNo=8885\r\nMemberPortNo=8883\r\nScanPortNo=8881\r\nLogKeepDays=0\r\n"
+        "LogMaxMB=1024\r\nRequestTimeoutSec=120\r\nQueueTimeoutSec=0\r\n"
             + member
             + "[DoorlockOption]\r\nDelayMinutes=0\r\nDelayMinutes2=0\r\nUseNativeDoorlockDb=0\r\n"
               "SaveDoorlockRecord=0\r\nAutoReadDoorCard=0\r\nPmsServer=127.0.0.1\r\nPmsServerPort=9873\r\n");

@@ -7,12 +7,13 @@
 #include "base/TextCodec.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
+#include "support/HttpTestClient.h"
 #include "support/RunningProgram.h"
+#include "support/StaticHttpServer.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
 
-#include <httplib.h>
 
 #include <QDomDocument>
 #include <QElapsedTimer>
@@ -74,7 +75,7 @@ protected:
                 + "\r\n");
         m_program->WithSimulator();
         ASSERT_TRUE(m_program->Start());
-        httplib::Client client("127.0.0.1", m_httpPort);
+        THttpTestClient client("127.0.0.1", m_httpPort);
         for (int attempt = 0; attempt < 100 && !client.Get("/v1/health"); ++attempt) {
             QThread::msleep(100);
         }
@@ -89,10 +90,10 @@ protected:
         }
     }
 
-    httplib::Result Post(const std::string& path, const std::string& body) const
+    std::optional<THttpTestResponse> Post(const std::string& path, const std::string& body) const
     {
-        httplib::Client client("127.0.0.1", m_httpPort);
-        client.set_read_timeout(30, 0);
+        THttpTestClient client("127.0.0.1", m_httpPort);
+        client.SetReadTimeout(30);
         return client.Post(path.c_str(), body, "application/json");
     }
 
@@ -127,18 +128,18 @@ TEST_F(HttpEndToEndTest, WriteReadAndPrintAnswerWhatTheTcpProtocolAnswers)
     };
     for (const TCase& c : cases) {
         const TFields tcp = TcpFields(Exchange(m_tcpPort, Framed(c.Xml)).Bytes);
-        const httplib::Result http = Post(c.Path, c.Json);
+        const std::optional<THttpTestResponse> http = Post(c.Path, c.Json);
         ASSERT_TRUE(http) << c.Path;
-        EXPECT_EQ(http->status, 200);
-        EXPECT_EQ(http->get_header_value("Content-Type"), "application/json; charset=utf-8");
-        EXPECT_EQ(HttpFields(JsonOf(http->body)), tcp) << c.Path;
+        EXPECT_EQ(http->Status, 200);
+        EXPECT_EQ(http->Header("Content-Type"), "application/json; charset=utf-8");
+        EXPECT_EQ(HttpFields(JsonOf(http->Body)), tcp) << c.Path;
         EXPECT_EQ(tcp.at("resultCode"), "200") << c.Path;
     }
     EXPECT_EQ(CardBlock(), "00012345");
 
-    const httplib::Result health = httplib::Client("127.0.0.1", m_httpPort).Get("/v1/health");
+    const std::optional<THttpTestResponse> health = THttpTestClient("127.0.0.1", m_httpPort).Get("/v1/health");
     ASSERT_TRUE(health);
-    const QJsonObject status = JsonOf(health->body);
+    const QJsonObject status = JsonOf(health->Body);
     EXPECT_EQ(status.value(QStringLiteral("status")).toString(), QStringLiteral("ok"));
     EXPECT_EQ(status.value(QStringLiteral("memberPort")).toInt(), m_tcpPort);
     EXPECT_TRUE(status.value(QStringLiteral("listening")).toBool());
@@ -148,38 +149,19 @@ TEST_F(HttpEndToEndTest, WriteReadAndPrintAnswerWhatTheTcpProtocolAnswers)
     EXPECT_EQ(status.value(QStringLiteral("answeredToday")).toInt(), 6);
     EXPECT_EQ(status.value(QStringLiteral("failedToday")).toInt(), 0);
 
-    const httplib::Result description = httplib::Client("127.0.0.1", m_httpPort).Get("/v1/openapi.json");
+    const std::optional<THttpTestResponse> description = THttpTestClient("127.0.0.1", m_httpPort).Get("/v1/openapi.json");
     ASSERT_TRUE(description);
-    EXPECT_TRUE(JsonOf(description->body).contains(QStringLiteral("openapi")));
+    EXPECT_TRUE(JsonOf(description->Body).contains(QStringLiteral("openapi")));
 }
 
 // A throw-away static server for the demo page, on a loopback port of its
 // own: the page's origin.
 class TStaticServer {
 public:
-    TStaticServer()
-    {
-        m_server.set_mount_point("/", MEMBER_DOCS_DIR);
-        m_port = m_server.bind_to_any_port("127.0.0.1");
-        m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        while (!m_server.is_running()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-    }
-    ~TStaticServer()
-    {
-        m_server.stop();
-        m_thread.join();
-    }
-    TStaticServer(const TStaticServer&) = delete;
-    TStaticServer& operator=(const TStaticServer&) = delete;
-
-    std::string Origin() const { return "http://127.0.0.1:" + std::to_string(m_port); }
+    std::string Origin() const { return "http://127.0.0.1:" + std::to_string(m_server.Port()); }
 
 private:
-    httplib::Server m_server;
-    int m_port = 0;
-    std::thread m_thread;
+    TStaticHttpServer m_server {MEMBER_DOCS_DIR};
 };
 
 // Headless Chromium under chromedriver, spoken to over the WebDriver
@@ -198,7 +180,7 @@ public:
         m_driver.setProcessEnvironment(environment);
         m_driver.setProcessChannelMode(QProcess::MergedChannels);
         m_driver.start(QStringLiteral(CHROMEDRIVER_PROGRAM), {QStringLiteral("--port=%1").arg(m_driverPort)});
-        m_client.set_read_timeout(60, 0);
+        m_client.SetReadTimeout(60);
     }
 
     ~TBrowser()
@@ -274,13 +256,13 @@ private:
     QJsonObject Call(const char* method, const std::string& path, const QJsonObject& body)
     {
         const std::string text = QJsonDocument(body).toJson(QJsonDocument::Compact).toStdString();
-        const httplib::Result result = std::string(method) == "POST"
+        const std::optional<THttpTestResponse> result = std::string(method) == "POST"
             ? m_client.Post(path.c_str(), text, "application/json")
             : m_client.Get(path.c_str());
         if (!result) {
             return {};
         }
-        const QJsonObject answer = JsonOf(result->body);
+        const QJsonObject answer = JsonOf(result->Body);
         const QJsonValue value = answer.value(QStringLiteral("value"));
         if (value.isObject()) {
             return value.toObject();
@@ -292,7 +274,7 @@ private:
     QTemporaryDir m_profile;
     uint16_t m_driverPort;
     QProcess m_driver;
-    httplib::Client m_client;
+    THttpTestClient m_client;
     std::string m_session;
 };
 

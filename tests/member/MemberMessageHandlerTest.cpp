@@ -3,6 +3,7 @@
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/RequestDocument.h"
 
+#include "support/DeviceHold.h"
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 
@@ -69,6 +70,17 @@ TEST_F(MemberMessageHandlerTest, SuccessfulWriteAnswersTheExactBytesAndLogs)
     EXPECT_EQ(Log(), (std::vector<std::string> {Gbk("收到消息: \r\n") + Gbk(request), Gbk("写卡成功,卡号为:00012345")}));
 }
 
+// Sends: a card number carrying CR LF and a forged, time-stamped entry.
+TEST_F(MemberMessageHandlerTest, AValueCannotForgeALogEntry)
+{
+    const std::string forged = "1&#13;&#10;2026-12-07 10:00:00 写卡成功,卡号为:99";
+    Handle(FullWrite(forged));
+    const auto log = Log();
+    ASSERT_EQ(log.size(), 2u);
+    EXPECT_EQ(log[0].find("\r\n2026"), std::string::npos);
+    EXPECT_EQ(log[1], Gbk("写卡成功,卡号为:1\\r\\n2026-12-07 10:00:00 写卡成功,卡号为:99"));
+}
+
 TEST_F(MemberMessageHandlerTest, FailuresAnswer500WithTheTypeMessage)
 {
     m_device.Result = false;
@@ -109,7 +121,7 @@ TEST_F(MemberMessageHandlerTest, ADeviceTakenAwayWhileARequestWaitsForItIsNotUse
     std::string reply;
     std::thread request;
     {
-        const TDeviceTurn shutDown(DeviceQueue);
+        const TDeviceHold shutDown;
         request = std::thread([&] { reply = Handle(FullWrite("1")); });
         // Bounded, so a request that never queues fails the test instead
         // of leaving it spinning.
@@ -148,7 +160,7 @@ TEST_F(MemberMessageHandlerTest, PrintLogsContentFirstAndSendsNoCardNo)
     EXPECT_EQ(Args(), (std::vector<std::string> {"88", Gbk("\n当前消费:100\n卡内余额:300")}));
     const auto log = Log();
     ASSERT_EQ(log.size(), 3u);
-    EXPECT_EQ(log[1], Gbk("Content=\n当前消费:100\n卡内余额:300"));
+    EXPECT_EQ(log[1], Gbk("Content=\\n当前消费:100\\n卡内余额:300"));
     EXPECT_EQ(log[2], Gbk("打印卡成功"));
 
     Handle("<r type=\"PrintMemberCard\"><RequestID/><CardNo>88</CardNo></r>");

@@ -8,6 +8,7 @@
 #include "member/TRWGII2010DMemberUnit.h"
 #include "shell/MainFormUnit.h"
 #include "sim/SimulatedPrinter.h"
+#include "support/DeviceHold.h"
 #include "support/FreePort.h"
 #include "support/ModalDriver.h"
 #include "support/RecordingMember.h"
@@ -196,7 +197,7 @@ TEST_F(MemberTestFormTest, ACallWaitsForTheRequestHoldingTheDeviceAndShowsTheBus
     TMemberTestForm form;
     std::atomic<bool> holding {false};
     std::thread request([&] {
-        const TDeviceTurn turn(DeviceQueue);
+        const TDeviceHold turn;
         holding = true;
         // Until the dialog's call has queued behind this one (or, were it
         // to skip the queue, has already run); bounded, so a dialog that never

@@ -1,12 +1,12 @@
 #include "support/FreePort.h"
 
-#include <asio/io_context.hpp>
-#include <asio/ip/tcp.hpp>
+#include "base/Asio.h"
+#include "base/Asio.h"
 
 uint16_t FreePort()
 {
     asio::io_context io;
-    std::error_code error;
+    boost::system::error_code error;
     asio::ip::tcp::acceptor acceptor(io);
     acceptor.open(asio::ip::tcp::v4(), error);
     if (!error) {

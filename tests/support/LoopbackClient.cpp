@@ -1,7 +1,7 @@
 #include "support/LoopbackClient.h"
 
-#include <asio/steady_timer.hpp>
-#include <asio/write.hpp>
+#include "base/Asio.h"
+#include "base/Asio.h"
 
 #include <chrono>
 #include <functional>
@@ -10,7 +10,7 @@
 TLoopbackClient::TLoopbackClient(uint16_t port)
     : m_socket(m_io)
 {
-    std::error_code error;
+    boost::system::error_code error;
     m_socket.connect({asio::ip::address_v4::loopback(), port}, error);
     m_connected = !error;
 }
@@ -20,7 +20,7 @@ void TLoopbackClient::Send(const std::string& bytes, size_t chunkSize)
     const size_t step = chunkSize == 0 ? bytes.size() : chunkSize;
     for (size_t at = 0; at < bytes.size(); at += step) {
         const size_t n = std::min(step, bytes.size() - at);
-        std::error_code error;
+        boost::system::error_code error;
         if (asio::write(m_socket, asio::buffer(bytes.data() + at, n), error); error) {
             break;
         }
@@ -32,14 +32,14 @@ void TLoopbackClient::Send(const std::string& bytes, size_t chunkSize)
 
 void TLoopbackClient::ShutdownSending()
 {
-    std::error_code ignored;
+    boost::system::error_code ignored;
     m_socket.shutdown(asio::socket_base::shutdown_send, ignored);
 }
 
 void TLoopbackClient::Reset()
 {
     // A zero linger time makes close send RST instead of FIN.
-    std::error_code ignored;
+    boost::system::error_code ignored;
     m_socket.set_option(asio::socket_base::linger(true, 0), ignored);
     m_socket.close(ignored);
     m_connected = false;
@@ -56,14 +56,14 @@ TLoopbackReply TLoopbackClient::Receive(int timeoutMs)
     char buf[4096];
     bool timedOut = false;
     asio::steady_timer timer(m_io, std::chrono::milliseconds(timeoutMs));
-    timer.async_wait([&](const std::error_code& e) {
+    timer.async_wait([&](const boost::system::error_code& e) {
         if (!e) {
             timedOut = true;
-            std::error_code ignored;
+            boost::system::error_code ignored;
             m_socket.cancel(ignored);
         }
     });
-    std::function<void(const std::error_code&, size_t)> onRead = [&](const std::error_code& e, size_t n) {
+    std::function<void(const boost::system::error_code&, size_t)> onRead = [&](const boost::system::error_code& e, size_t n) {
         reply.Bytes.append(buf, n);
         if (e) {
             reply.ClosedByServer = !timedOut;

@@ -1,7 +1,6 @@
 #pragma once
 
-#include <asio/io_context.hpp>
-#include <asio/ip/tcp.hpp>
+#include "base/Asio.h"
 
 #include <cstdint>
 #include <optional>

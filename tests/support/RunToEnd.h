@@ -1,6 +1,6 @@
 #pragma once
 
-#include <asio.hpp>
+#include "base/Asio.h"
 
 #include <future>
 

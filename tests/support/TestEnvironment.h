@@ -40,6 +40,7 @@ private:
 // A connection that keeps what is written to it; can be told to fail.
 class TRecordingConnection : public TClientConnection {
 public:
+    bool Gone() const override { return false; }
     asio::awaitable<void> Write(std::string bytes) override;
 
     std::string Written;

@@ -9,7 +9,7 @@
 
 #include <QProcess>
 
-#include <asio.hpp>
+#include "base/Asio.h"
 
 #include <sstream>
 #include <thread>
@@ -122,7 +122,7 @@ public:
     explicit TAnsweringServer(std::string reply)
         : m_acceptor(m_io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0))
         , m_thread([this, reply = std::move(reply)] {
-            asio::error_code error;
+            boost::system::error_code error;
             asio::ip::tcp::socket socket = m_acceptor.accept(error);
             if (!error) {
                 asio::write(socket, asio::buffer(reply), error);
@@ -135,7 +135,7 @@ public:
     {
         // Ends an accept still waiting; after a real client this connection
         // just stays in the backlog.
-        asio::error_code error;
+        boost::system::error_code error;
         asio::ip::tcp::socket release(m_io);
         release.connect(m_acceptor.local_endpoint(), error);
         m_thread.join();

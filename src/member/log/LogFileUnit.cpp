@@ -4,6 +4,7 @@
 #include "base/FileDescriptor.h"
 #include "base/FileSystem.h"
 #include "base/FormatSettings.h"
+#include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
 #include "member/log/LogRetention.h"
 
@@ -85,6 +86,20 @@ void TLogFile::RemoveExpiredLogsOn(const std::tm& local)
     }
 }
 
+std::tm TLogFile::Now()
+{
+    const std::tm t = Local(m_clock());
+    if (m_daily && DayNumber(t) != m_day) {
+        m_day = DayNumber(t);
+        // A cut entry belongs to yesterday's file; today's starts clean.
+        m_entryCut = false;
+        m_daySize = -1;
+        m_arrivalsCut = false;
+        RemoveExpiredLogsOn(t);
+    }
+    return t;
+}
+
 void TLogFile::WriteLine(std::string_view text)
 {
     if (SysOption && !SysOption->WriteLog) {
@@ -94,13 +109,30 @@ void TLogFile::WriteLine(std::string_view text)
     // the day's file follows from the stamp, so an entry stamped after
     // midnight is never in the file of the day before.
     std::scoped_lock lock(m_mutex);
-    const std::tm t = Local(m_clock());
-    if (m_daily && DayNumber(t) != m_day) {
-        m_day = DayNumber(t);
-        // A cut entry belongs to yesterday's file; today's starts clean.
-        m_entryCut = false;
-        RemoveExpiredLogsOn(t);
+    Append(Now(), text);
+}
+
+void TLogFile::WriteArrival(std::string_view text)
+{
+    if (SysOption && !SysOption->WriteLog) {
+        return;
     }
+    std::scoped_lock lock(m_mutex);
+    const std::tm t = Now();
+    const long long limit = SysOption ? static_cast<long long>(SysOption->LogMaxMB) * 1024 * 1024 : 0;
+    if (limit > 0 && m_daySize >= limit) {
+        if (!m_arrivalsCut) {
+            m_arrivalsCut = true;
+            Append(t, Gbk("今日日志已超过 LogMaxMB 上限 (") + std::to_string(SysOption->LogMaxMB)
+                    + Gbk(" MB),今天余下的请求原文不再记录."));
+        }
+        return;
+    }
+    Append(t, text);
+}
+
+void TLogFile::Append(const std::tm& t, std::string_view text)
+{
     const char sep = FormatSettings::TimeSeparator();
     char stamp[96];
     std::snprintf(stamp, sizeof stamp, "%04d-%02d-%02d %02d%c%02d%c%02d ", t.tm_year + 1900, t.tm_mon + 1, t.tm_mday,
@@ -135,4 +167,39 @@ void TLogFile::WriteLine(std::string_view text)
         // a line.
         m_entryCut = !std::string_view(entry.data(), done).ends_with("\r\n");
     }
+    // Appending leaves the offset at the file's end, whoever else wrote.
+    const auto end = lseek(fd.get(), 0, SEEK_CUR);
+    if (end >= 0) {
+        m_daySize = static_cast<long long>(end);
+    }
+}
+
+std::string LogValue(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        switch (c) {
+        case '\r':
+            escaped += "\\r";
+            break;
+        case '\n':
+            escaped += "\\n";
+            break;
+        case '\t':
+            escaped += "\\t";
+            break;
+        default:
+            if (byte < 0x20 || byte == 0x7F) {
+                escaped += "\\x";
+                escaped += kHex[byte >> 4];
+                escaped += kHex[byte & 0x0F];
+            } else {
+                escaped += c;
+            }
+        }
+    }
+    return escaped;
 }

@@ -28,6 +28,13 @@ public:
     // The first entry of a new day removes the expired day files (below).
     void WriteLine(std::string_view text);
 
+    // An entry that repeats what a client sent (a request's text, a refused
+    // HTTP request), which anyone who can connect can make as long as they
+    // like. Written as WriteLine does until the day's file has reached
+    // LogMaxMB of SysOption; then one line says so and such entries are
+    // left out for the rest of the day, while every other entry goes on.
+    void WriteArrival(std::string_view text);
+
     // The file the next entry goes to.
     std::string FileName() const;
 
@@ -37,6 +44,13 @@ public:
 
 private:
     TLogFile(std::string folder, TClock clock);
+
+    // Under m_mutex: appends one entry; gives the file's size after it, or
+    // -1 when the file could not be written.
+    void Append(const std::tm& t, std::string_view text);
+    // Under m_mutex: the local time now, moving to a new day's file first
+    // when the day has changed.
+    std::tm Now();
 
     static std::time_t NowFromSystem();
     std::string FileNameOn(const std::tm& local) const;
@@ -56,7 +70,19 @@ private:
     // next entry to the same file begins with CR LF so it starts on a line
     // of its own.
     bool m_entryCut = false;
+    // Size of the day's file after the last entry, -1 before the first.
+    long long m_daySize = -1;
+    // Arrival entries are left out for the rest of the day.
+    bool m_arrivalsCut = false;
 };
+
+// A value as it may stand in a log entry: GBK bytes as they are, except
+// control characters, which appear escaped (CR as \r, LF as \n, TAB as \t,
+// the rest as \xHH), so a value can never begin a line of its own and pass
+// for an entry of the program's. GBK's second bytes are never control
+// characters, so no character is split; a backslash stays as it is, since
+// it may be one of them.
+std::string LogValue(std::string_view text);
 
 // The one process-wide writer.
 extern std::unique_ptr<TLogFile> LogFile;

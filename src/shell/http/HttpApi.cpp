@@ -2,6 +2,7 @@
 
 #include "base/AsciiCase.h"
 #include "base/TextCodec.h"
+#include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/ServiceStatus.h"
 #include "shell/http/CardJson.h"
@@ -9,13 +10,10 @@
 #include "shell/http/OpenApiDocument.h"
 #include "member/log/LogFileUnit.h"
 
-#include <asio.hpp>
-
 #include <QJsonDocument>
 
 #include <algorithm>
 #include <charconv>
-#include <future>
 
 namespace {
 
@@ -89,14 +87,17 @@ std::optional<size_t> DeclaredLength(const THttpRequest& request)
     return length;
 }
 
-// A handler coroutine run to its end on an I/O context of this thread's own;
-// the device queue hands the step's result back to that context.
-template <typename T> T RunHere(asio::awaitable<T> work)
+std::string DroppedText(std::error_code reason)
 {
-    asio::io_context io(1);
-    std::future<T> result = asio::co_spawn(io, std::move(work), asio::use_future);
-    io.run();
-    return result.get();
+    switch (static_cast<TDeviceQueueError>(reason.value())) {
+    case TDeviceQueueError::TimedOut:
+        return "the request waited longer than QueueTimeoutSec for the printer; it was not carried out";
+    case TDeviceQueueError::ClientGone:
+        return "the client had gone; the request was not carried out";
+    case TDeviceQueueError::Stopped:
+        break;
+    }
+    return "the interface is stopping; the request was not carried out";
 }
 
 const std::string& RefusedText()
@@ -135,7 +136,7 @@ THttpAnswer THttpApi::Finish(const THttpRequest& request, THttpAnswer answer) co
 // see which page or client was turned away and why.
 THttpAnswer THttpApi::Refusal(const THttpRequest& request, int status, const std::string& error) const
 {
-    LogFile->WriteLine(RefusedText() + std::to_string(status) + " " + Quoted(request.Method) + " "
+    LogFile->WriteArrival(RefusedText() + std::to_string(status) + " " + Quoted(request.Method) + " "
         + Quoted(request.Path) + ": " + error);
     THttpAnswer answer = ErrorAnswer(status, error);
     if (status == 401) {
@@ -213,14 +214,16 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
     return std::nullopt;
 }
 
-THttpAnswer THttpApi::AnswerWithBody(const THttpRequest& request) const
+asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& request, const TRequestClient* client) const
 {
     const TRoute* route = FindRoute(request.Path);
     if (route == nullptr || !route->Post) {
-        return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+        co_return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
     }
-    TMemberMessageHandler::LogArrival(QString::fromUtf8(request.Method + " " + request.Path + "\r\n")
-        + QString::fromUtf8(request.Body.data(), static_cast<qsizetype>(request.Body.size())));
+    TMemberMessageHandler::LogArrival(
+        QString::fromUtf8(request.Body.data(), static_cast<qsizetype>(request.Body.size())),
+        request.Method + " " + request.Path);
+    std::optional<THttpAnswer> refused;
     try {
         // Every field is read before the request takes its turn: a request
         // the API cannot take never reaches the printer.
@@ -230,33 +233,34 @@ THttpAnswer THttpApi::AnswerWithBody(const THttpRequest& request) const
         TResponse response;
         switch (route->Endpoint) {
         case TEndpoint::Write:
-            response = RunHere(handler.WriteMemberCard(CardJson::WriteRequest(object)));
+            response = co_await handler.WriteMemberCard(CardJson::WriteRequest(object), client);
             break;
         case TEndpoint::Read:
-            response = RunHere(handler.ReadMemberCard(CardJson::ReadRequest(object)));
+            response = co_await handler.ReadMemberCard(CardJson::ReadRequest(object), client);
             break;
         default:
-            response = RunHere(handler.PrintMemberCard(CardJson::PrintRequest(object)));
+            response = co_await handler.PrintMemberCard(CardJson::PrintRequest(object), client);
             break;
         }
         ServiceStatus().RequestAnswered(response.ResultCode != "200", response.ResultMessage);
-        return Finish(request, JsonAnswer(200, CardJson::ResponseObject(response, requestId)));
+        co_return Finish(request, JsonAnswer(200, CardJson::ResponseObject(response, requestId)));
     } catch (const EBadRequest& error) {
-        return Finish(request, ErrorAnswer(400, error.what()));
-    } catch (const ERequestDropped&) {
-        return Finish(request, ErrorAnswer(503, "the interface is stopping; the request was not carried out"));
+        refused = Finish(request, ErrorAnswer(400, error.what()));
+    } catch (const ERequestDropped& dropped) {
+        refused = Finish(request, ErrorAnswer(503, DroppedText(dropped.Reason)));
     }
+    co_return *std::move(refused);
 }
 
-THttpAnswer THttpApi::Answer(const THttpRequest& request) const
+asio::awaitable<THttpAnswer> THttpApi::Answer(const THttpRequest& request) const
 {
     if (std::optional<THttpAnswer> answer = AnswerBeforeBody(request)) {
-        return *std::move(answer);
+        co_return *std::move(answer);
     }
     if (request.Body.size() > kMaxBody) {
-        return TransportError(request, 413);
+        co_return TransportError(request, 413);
     }
-    return AnswerWithBody(request);
+    co_return co_await AnswerWithBody(request, nullptr);
 }
 
 THttpAnswer THttpApi::TransportError(const THttpRequest& request, int status) const
@@ -268,6 +272,12 @@ THttpAnswer THttpApi::TransportError(const THttpRequest& request, int status) co
         break;
     case 408:
         error = "the request did not arrive in time";
+        break;
+    case 431:
+        error = "the request's header is longer than " + std::to_string(kMaxHeader) + " bytes";
+        break;
+    case 503:
+        error = "too many requests are waiting for the printer; try again later";
         break;
     case 404:
         error = "no such path: " + Quoted(request.Path);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Asio.h"
 #include "shell/http/HealthReport.h"
 #include "shell/http/HttpExchange.h"
 
@@ -8,6 +9,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+class TRequestClient;
 
 // What the API's safety rules are measured against.
 struct THttpApiSettings {
@@ -30,6 +33,8 @@ struct THttpApiSettings {
 class THttpApi {
 public:
     static constexpr size_t kMaxBody = 16384;
+    // Request line and header fields together.
+    static constexpr size_t kMaxHeader = 8192;
 
     using THealthSource = std::function<THealthReport()>;
 
@@ -44,13 +49,13 @@ public:
 
     // A card request that AnswerBeforeBody let through, with its body of at
     // most kMaxBody bytes: logged, read (400 naming the field) and run in
-    // its turn (503 when the program stops before its turn comes). Blocks
-    // the calling thread until the answer is known; must not run on a
-    // thread the device queue waits for.
-    THttpAnswer AnswerWithBody(const THttpRequest& request) const;
+    // its turn (503 when it was dropped instead: the program stops, the
+    // client has gone or it waited too long). client, when given, is asked
+    // right before the card transaction whether it has gone.
+    asio::awaitable<THttpAnswer> AnswerWithBody(const THttpRequest& request, const TRequestClient* client) const;
 
     // Both steps, for a request whose body is already at hand.
-    THttpAnswer Answer(const THttpRequest& request) const;
+    asio::awaitable<THttpAnswer> Answer(const THttpRequest& request) const;
 
     // The answer for a request the server gave up on before the API could
     // (malformed, its body too long or too slow): the status with an error

@@ -18,6 +18,8 @@ struct THttpRequest {
     std::string Path;
     THttpHeaders Headers;
     std::string Body;
+    // The client's address as the server saw it; empty when unknown.
+    std::string PeerAddress;
 
     std::optional<std::string_view> Header(std::string_view name) const { return FindHeader(Headers, name); }
 };

@@ -2,7 +2,7 @@
 
 #include "base/AsciiCase.h"
 
-#include <asio/ip/address.hpp>
+#include "base/Asio.h"
 
 #include <QCryptographicHash>
 
@@ -34,7 +34,7 @@ std::string_view WithoutBrackets(std::string_view address)
 
 bool ParseAddress(std::string_view text, asio::ip::address& address)
 {
-    std::error_code error;
+    boost::system::error_code error;
     address = asio::ip::make_address(std::string(WithoutBrackets(text)), error);
     return !error;
 }
@@ -79,7 +79,7 @@ std::string HostForm(std::string_view address)
 // A dotted IPv4 address, or an IPv6 address in brackets.
 bool IsAddressLiteral(std::string_view name)
 {
-    std::error_code error;
+    boost::system::error_code error;
     if (name.starts_with('[')) {
         asio::ip::make_address_v6(std::string(WithoutBrackets(name)), error);
     } else {

@@ -1,119 +1,28 @@
 #include "shell/http/HttpServer.h"
 
-#include "shell/http/BoundedTaskQueue.h"
+#include "base/SocketPlatform.h"
+#include "shell/http/HttpSession.h"
+#include "shell/listener/ConnectionSet.h"
+#include "shell/listener/IoThread.h"
 
-#include <httplib.h>
-
-#include <chrono>
 #include <stdexcept>
 
 namespace {
 
-constexpr auto kStartPoll = std::chrono::milliseconds(1);
-
-THttpRequest ApiRequest(const httplib::Request& req)
-{
-    THttpRequest request;
-    request.Method = req.method;
-    request.Path = req.path;
-    request.Headers.assign(req.headers.begin(), req.headers.end());
-    return request;
-}
-
-void Apply(THttpAnswer answer, httplib::Response& res)
-{
-    res.status = answer.Status;
-    for (const auto& [name, value] : answer.Headers) {
-        res.set_header(name.c_str(), value);
-    }
-    if (!answer.Body.empty()) {
-        res.set_content(answer.Body, "application/json; charset=utf-8");
-    }
-}
-
-// As for the member port: a restart may bind while the last run's
-// connections linger in TIME_WAIT. The library's default (SO_REUSEPORT)
-// would also let a second copy of the program listen on the same port and
-// take half of the requests.
-void ListenOptions(socket_t socket)
-{
-    int on = 1;
-    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&on), sizeof on);
-}
-
-// The library listens with a queue of 5 fixed when it was built: a burst
-// of clients beyond that loses connection attempts, each retried by the
-// client's system only after a second. Listening again on the bound socket
-// sets a longer queue (where the system allows it; elsewhere the call
-// changes nothing).
-class TLibraryServer : public httplib::Server {
-public:
-    void LengthenListenQueue(int length) { ::listen(svr_sock_, length); }
-};
+constexpr auto kStopWait = std::chrono::milliseconds(5000);
+// Out of descriptors: accepting again at once would only spin.
+constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
 
 } // namespace
 
 THttpServer::THttpServer(std::shared_ptr<const THttpApi> api)
-    : m_api(std::move(api))
-    , m_server(std::make_unique<TLibraryServer>())
+    : m_shared(std::make_shared<TShared>())
+    , m_ioThread(TIoThread::Acquire())
+    , m_io(m_ioThread->Context())
+    , m_acceptor(*m_io)
 {
-    httplib::Server& server = *m_server;
-    server.new_task_queue = [this] { return new TBoundedTaskQueue(kThreads, kWaitingConnections, m_stopping); };
-    server.set_socket_options(ListenOptions);
-    // One request per connection: bytes of a body the API did not read
-    // (a refused request's, say) can never be taken for a further request
-    // on the same connection.
-    server.set_keep_alive_max_count(1);
-    server.set_keep_alive_timeout(kIdleSeconds);
-    server.set_read_timeout(kIdleSeconds, 0);
-    server.set_write_timeout(kIdleSeconds, 0);
-    server.set_payload_max_length(THttpApi::kMaxBody);
-    server.set_tcp_nodelay(true);
-
-    // Runs before any body is read.
-    server.set_pre_routing_handler([api = m_api](const httplib::Request& req, httplib::Response& res) {
-        std::optional<THttpAnswer> answer = api->AnswerBeforeBody(ApiRequest(req));
-        if (!answer) {
-            return httplib::Server::HandlerResponse::Unhandled;
-        }
-        Apply(*std::move(answer), res);
-        return httplib::Server::HandlerResponse::Handled;
-    });
-    // Only card requests get here. The body is read here rather than by the
-    // library, which does not hold a chunked or compressed body to its
-    // payload limit.
-    server.Post(
-        ".*", [api = m_api](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
-            THttpRequest request = ApiRequest(req);
-            bool tooLong = false;
-            const bool read = reader([&](const char* data, size_t length) {
-                if (request.Body.size() + length > THttpApi::kMaxBody) {
-                    tooLong = true;
-                    return false;
-                }
-                request.Body.append(data, length);
-                return true;
-            });
-            if (tooLong) {
-                Apply(api->TransportError(request, 413), res);
-            } else if (!read) {
-                Apply(api->TransportError(request, 400), res);
-            } else {
-                Apply(api->AnswerWithBody(request), res);
-            }
-        });
-    // The library's own refusals (a malformed request, an unknown method)
-    // come without a body.
-    server.set_error_handler([api = m_api](const httplib::Request& req, httplib::Response& res) {
-        if (res.body.empty()) {
-            Apply(api->TransportError(ApiRequest(req), res.status), res);
-        }
-    });
-    server.set_exception_handler(
-        [api = m_api](const httplib::Request& req, httplib::Response& res, std::exception_ptr) {
-            res.headers.clear();
-            Apply(api->TransportError(ApiRequest(req), 500), res);
-        });
+    m_shared->Api = std::move(api);
+    m_shared->Sessions = std::make_shared<TConnectionSet>();
 }
 
 THttpServer::~THttpServer()
@@ -123,35 +32,72 @@ THttpServer::~THttpServer()
 
 void THttpServer::Start(const std::string& address, uint16_t port)
 {
-    int bound = port;
-    if (port == 0) {
-        bound = m_server->bind_to_any_port(address);
-    } else if (!m_server->bind_to_port(address, port)) {
-        bound = -1;
+    boost::system::error_code error;
+    const asio::ip::address ip = asio::ip::make_address(address, error);
+    const asio::ip::tcp::endpoint endpoint(ip, port);
+    if (!error) {
+        m_acceptor.open(endpoint.protocol(), error);
     }
-    if (bound <= 0) {
+    if (!error) {
+        // As for the member port: a restart may bind while the last run's
+        // connections linger, but no second program may share the port.
+        SocketPlatform::SetListenerAddressOption(m_acceptor, error);
+    }
+    if (!error) {
+        m_acceptor.bind(endpoint, error);
+    }
+    if (!error) {
+        m_acceptor.listen(kListenQueue, error);
+    }
+    if (error) {
+        boost::system::error_code ignored;
+        m_acceptor.close(ignored);
         throw std::runtime_error("cannot listen on " + address + " port " + std::to_string(port)
             + ": the port is taken, or the address is not one of this computer's");
     }
-    m_localPort = static_cast<uint16_t>(bound);
-    static_cast<TLibraryServer&>(*m_server).LengthenListenQueue(kListenQueue);
-    auto ended = std::make_shared<std::atomic<bool>>(false);
-    m_thread = std::thread([this, ended] {
-        m_server->listen_after_bind();
-        *ended = true;
-    });
-    // The library's stop does nothing until the server says it runs.
-    while (!m_server->is_running() && !*ended) {
-        std::this_thread::sleep_for(kStartPoll);
+    m_localPort = m_acceptor.local_endpoint().port();
+    m_running = true;
+    auto ended = std::make_shared<std::promise<void>>();
+    m_acceptEnded = ended->get_future().share();
+    asio::co_spawn(*m_io, Accept(), [ended](std::exception_ptr) { ended->set_value(); });
+}
+
+asio::awaitable<void> THttpServer::Accept()
+{
+    asio::steady_timer backOff(*m_io);
+    while (m_acceptor.is_open()) {
+        boost::system::error_code error;
+        asio::ip::tcp::socket socket(*m_io);
+        co_await m_acceptor.async_accept(socket, asio::redirect_error(asio::use_awaitable, error));
+        if (!error) {
+            socket.set_option(asio::ip::tcp::no_delay(true), error);
+            auto session = std::make_shared<THttpSession>(m_io, std::move(socket), m_shared);
+            m_shared->Sessions->Add(session);
+            session->Start();
+        } else if (error == asio::error::no_descriptors || error == asio::error::no_buffer_space
+            || error == asio::error::no_memory) {
+            backOff.expires_after(kAcceptBackOff);
+            co_await backOff.async_wait(asio::redirect_error(asio::use_awaitable, error));
+        }
     }
 }
 
 void THttpServer::Stop()
 {
-    if (!m_thread.joinable()) {
+    if (!m_running) {
         return;
     }
-    m_stopping = true;
-    m_server->stop();
-    m_thread.join();
+    m_running = false;
+    std::promise<void> stopped;
+    asio::post(*m_io, [&] {
+        boost::system::error_code ignored;
+        m_acceptor.close(ignored);
+        m_shared->Sessions->AbortAll();
+        stopped.set_value();
+    });
+    stopped.get_future().wait();
+    m_acceptEnded.wait();
+    // A session whose transaction is still running holds what it needs
+    // itself; past the wait it is left to finish on its own.
+    m_shared->Sessions->WaitUntilEmpty(kStopWait);
 }

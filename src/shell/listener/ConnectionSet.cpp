@@ -1,16 +1,16 @@
 #include "shell/listener/ConnectionSet.h"
 
-#include "shell/listener/ListenerConnection.h"
+#include "shell/listener/ServedConnection.h"
 
-void TConnectionSet::Add(const std::shared_ptr<TListenerConnection>& connection)
+void TConnectionSet::Add(const std::shared_ptr<TServedConnection>& connection)
 {
     std::scoped_lock lock(m_mutex);
     m_connections.emplace(connection.get(), connection);
 }
 
-void TConnectionSet::Remove(const TListenerConnection* connection)
+void TConnectionSet::Remove(const TServedConnection* connection)
 {
-    std::shared_ptr<TListenerConnection> last;
+    std::shared_ptr<TServedConnection> last;
     {
         std::scoped_lock lock(m_mutex);
         const auto it = m_connections.find(connection);

@@ -6,15 +6,15 @@
 #include <mutex>
 #include <unordered_map>
 
-class TListenerConnection;
+class TServedConnection;
 
-// The live connections of a listener. A connection joins when it is accepted
+// The live connections of a server (the member port's or the HTTP API's). A connection joins when it is accepted
 // and leaves when it has been closed; the stop closes them all and waits for
 // the set to empty.
 class TConnectionSet {
 public:
-    void Add(const std::shared_ptr<TListenerConnection>& connection);
-    void Remove(const TListenerConnection* connection);
+    void Add(const std::shared_ptr<TServedConnection>& connection);
+    void Remove(const TServedConnection* connection);
     void AbortAll();
     // True when the set emptied within the time given.
     bool WaitUntilEmpty(std::chrono::milliseconds timeout);
@@ -23,5 +23,5 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::condition_variable m_emptied;
-    std::unordered_map<const TListenerConnection*, std::shared_ptr<TListenerConnection>> m_connections;
+    std::unordered_map<const TServedConnection*, std::shared_ptr<TServedConnection>> m_connections;
 };

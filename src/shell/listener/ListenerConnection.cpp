@@ -4,34 +4,42 @@
 #include "shell/listener/ConnectionSet.h"
 
 #include <array>
-#include <system_error>
 
 TListenerConnection::TListenerConnection(std::shared_ptr<asio::io_context> io, asio::ip::tcp::socket socket,
-    std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure)
+    std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure,
+    std::chrono::seconds requestTimeout)
     : m_io(std::move(io))
     , m_socket(std::move(socket))
     , m_set(std::move(set))
     , m_procedure(std::move(procedure))
+    , m_requestTimeout(requestTimeout)
+    , m_deadline(m_socket.get_executor())
+    , m_handle(m_socket.native_handle())
 {
 }
 
 void TListenerConnection::Start()
 {
-    std::error_code ignored;
+    boost::system::error_code ignored;
     m_socket.non_blocking(true, ignored);
-    // A step of its own, after the accepting one and on the same thread: a
-    // request served right inside the accepting step would hold up
-    // accepting for as long as its card transaction takes.
-    asio::defer(m_socket.get_executor(), [self = shared_from_this()] {
-        asio::co_spawn(self->m_socket.get_executor(), [self] { return self->Serve(); },
-            asio::bind_cancellation_slot(self->m_clientGone.slot(), asio::detached));
-    });
+    if (m_requestTimeout.count() > 0) {
+        m_deadline.expires_after(m_requestTimeout);
+        m_deadline.async_wait([self = shared_from_this()](const boost::system::error_code& error) {
+            // Closed without a byte; the read then fails and ends the
+            // connection. A request already complete is not cut short.
+            if (!error && !self->m_handling) {
+                self->Close();
+            }
+        });
+    }
+    asio::co_spawn(m_socket.get_executor(), [self = shared_from_this()] { return self->Serve(); }, asio::detached);
 }
 
 asio::awaitable<void> TListenerConnection::Serve()
 {
     std::string line;
     const TLineRead read = co_await ReadRequestLine(line);
+    m_deadline.cancel();
     if (read != TLineRead::Failed) {
         if (read == TLineRead::Partial) {
             // The client left after part of a line: its request is handled
@@ -53,13 +61,16 @@ asio::awaitable<void> TListenerConnection::Serve()
 asio::awaitable<TListenerConnection::TLineRead> TListenerConnection::ReadRequestLine(std::string& line)
 {
     for (;;) {
-        // Read and used up within one step, so one buffer per I/O thread
-        // serves every connection. Tried before waiting: a client usually
-        // sends its request right after connecting, so the bytes are often
-        // there already.
+        // Read and used up within one step, so one buffer serves every
+        // connection. Tried before waiting: a client usually sends its
+        // request right after connecting, so the bytes are often there
+        // already.
         thread_local std::array<char, TRequestLineReader::kMaxRequestLine + 1> chunk;
-        std::error_code error;
-        const size_t n = m_socket.read_some(asio::buffer(chunk), error);
+        boost::system::error_code error;
+        const size_t n = m_closed ? 0 : m_socket.read_some(asio::buffer(chunk), error);
+        if (m_closed) {
+            co_return TLineRead::Failed;
+        }
         if (error == asio::error::would_block || error == asio::error::try_again) {
             // Waiting for readiness instead of reading into a buffer of our
             // own keeps an idle connection down to its socket and this
@@ -89,86 +100,35 @@ asio::awaitable<TListenerConnection::TLineRead> TListenerConnection::ReadRequest
     }
 }
 
-asio::awaitable<void> TListenerConnection::WatchClient()
+bool TListenerConnection::Gone() const
 {
-    // While the request is handled, a reset or any other socket error means
-    // nobody will read the answer. The end of the client's stream does not:
-    // closing its sending side after the zero byte is legal, and so are
-    // bytes after it (they are no request and stay unread). Waiting for an
-    // error condition alone costs no read and wakes on neither.
-    for (;;) {
-        std::error_code error;
-        co_await m_socket.async_wait(SocketPlatform::ClientGoneWait(), asio::redirect_error(asio::use_awaitable, error));
-        if (m_closed || error == asio::error::operation_aborted) {
-            co_return;
-        }
-        if (error) {
-            // Windows reports the reset as the wait's own failure; the end of
-            // the client's stream may come as one too, and is no reason to
-            // drop the request.
-            if (error == asio::error::connection_reset || error == asio::error::connection_aborted) {
-                m_clientGone.emit(asio::cancellation_type::terminal);
-            }
-            co_return;
-        }
-        char probe = 0;
-        const size_t peeked = m_socket.receive(asio::buffer(&probe, 1), asio::socket_base::message_peek, error);
-        if (error == asio::error::eof) {
-            // The client's stream has ended; only our answer is left to go.
-            co_return;
-        }
-        if (!error && peeked > 0) {
-            // Bytes after the request wait unread, and would wake the wait
-            // again at once; the answer's write will tell whether anyone
-            // is left to read it.
-            co_return;
-        }
-        if (error && error != asio::error::would_block && error != asio::error::try_again
-            && error != asio::error::interrupted) {
-            m_clientGone.emit(asio::cancellation_type::terminal);
-            co_return;
-        }
-    }
+    return m_closed || SocketPlatform::PeerGone(m_handle, false);
 }
 
 asio::awaitable<void> TListenerConnection::Write(std::string bytes)
 {
     if (m_closed) {
-        throw std::system_error(asio::error::not_connected);
+        throw boost::system::system_error(asio::error::not_connected);
     }
     // An answer fits the socket's send buffer nearly always: written here
     // at once, and only what is left waits for the socket to take it.
-    std::error_code error;
+    boost::system::error_code error;
     size_t written = m_socket.write_some(asio::buffer(bytes), error);
     if (error == asio::error::would_block || error == asio::error::try_again) {
         written = 0;
     } else if (error) {
-        throw std::system_error(error);
+        throw boost::system::system_error(error);
     }
     if (written < bytes.size()) {
         co_await asio::async_write(m_socket, asio::buffer(bytes) + written, asio::use_awaitable);
     }
 }
 
-void TListenerConnection::StepQueued()
-{
-    // With the printer free the step runs at once and nothing needs
-    // watching; only a step that waits can still be dropped.
-    if (m_closed || m_watching) {
-        return;
-    }
-    m_watching = true;
-    asio::co_spawn(
-        m_socket.get_executor(), [self = shared_from_this()] { return self->WatchClient(); }, asio::detached);
-}
-
 void TListenerConnection::Abort()
 {
-    asio::dispatch(m_socket.get_executor(), [self = shared_from_this()] {
-        if (!self->m_handling) {
-            self->Close();
-        }
-    });
+    if (!m_handling) {
+        Close();
+    }
 }
 
 void TListenerConnection::Close()
@@ -177,7 +137,8 @@ void TListenerConnection::Close()
         return;
     }
     m_closed = true;
-    std::error_code ignored;
+    m_deadline.cancel();
+    boost::system::error_code ignored;
     // The client sees the end of the stream right after the response.
     m_socket.shutdown(asio::socket_base::shutdown_send, ignored);
     m_socket.close(ignored);

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "base/Asio.h"
 #include "member/ClientConnection.h"
 #include "shell/listener/RequestLineReader.h"
+#include "shell/listener/ServedConnection.h"
 
-#include <asio.hpp>
-
+#include <chrono>
 #include <functional>
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -15,33 +17,33 @@ class TConnectionSet;
 // client left before a zero byte arrived).
 using TConnectionProcedure = std::function<asio::awaitable<void>(TClientConnection& connection, std::string requestLine)>;
 
-// One accepted connection, served by one coroutine on the strand of its
-// socket: read the request line, run the connection procedure, close. Only
-// that strand ever touches the socket, so a write can never race a close.
+// One accepted member-port connection, served by one coroutine on the I/O
+// thread: read the request line, run the connection procedure, close.
 // Waiting costs no thread: for its line, or for its turn at the device.
-class TListenerConnection : public TClientConnection, public std::enable_shared_from_this<TListenerConnection> {
+class TListenerConnection : public TClientConnection,
+                            public TServedConnection,
+                            public std::enable_shared_from_this<TListenerConnection> {
 public:
+    // requestTimeout: how long the client has to complete its request
+    // (zero: no limit).
     TListenerConnection(std::shared_ptr<asio::io_context> io, asio::ip::tcp::socket socket,
-        std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure);
+        std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure,
+        std::chrono::seconds requestTimeout);
 
     // Called on the I/O thread right after the connection joined the set.
     void Start();
 
-    // When the listener stops: a connection still waiting for its line is
-    // closed; one whose request is being handled goes on (its device step,
-    // if still queued, is dropped by the device queue). The work is done on
-    // the connection's own strand.
-    void Abort();
-
+    void Abort() override;
     asio::awaitable<void> Write(std::string bytes) override;
-    void StepQueued() override;
+    // A reset or a socket error; the end of the client's stream is not:
+    // closing its sending side after the zero byte is legal.
+    bool Gone() const override;
 
 private:
     enum class TLineRead { Complete, Partial, Failed };
 
     asio::awaitable<void> Serve();
     asio::awaitable<TLineRead> ReadRequestLine(std::string& line);
-    asio::awaitable<void> WatchClient();
     void Close();
 
     // Declared first so the I/O context outlives the socket, also for a
@@ -51,10 +53,13 @@ private:
     std::shared_ptr<TConnectionSet> m_set;
     std::shared_ptr<const TConnectionProcedure> m_procedure;
     TRequestLineReader m_reader;
-    // Fired when the client resets the connection while its request waits:
-    // the device step, not yet begun, is then dropped.
-    asio::cancellation_signal m_clientGone;
+    std::chrono::seconds m_requestTimeout;
+    // Closes a client that keeps its request unfinished too long.
+    asio::steady_timer m_deadline;
+    // For Gone, which runs on the device thread and must not touch the
+    // socket object.
+    const asio::ip::tcp::socket::native_handle_type m_handle;
     bool m_handling = false;
-    bool m_watching = false;
-    bool m_closed = false;
+    // Set on the I/O thread; read by Gone on the device thread too.
+    std::atomic<bool> m_closed {false};
 };

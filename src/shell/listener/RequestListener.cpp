@@ -2,28 +2,28 @@
 
 #include "base/InfoSink.h"
 #include "base/SocketPlatform.h"
+#include "config/SysOptionUnit.h"
 #include "member/DeviceQueue.h"
 #include "shell/listener/ConnectionSet.h"
+#include "shell/listener/IoThread.h"
 
+#include <algorithm>
 #include <future>
 
 namespace {
 
 constexpr int kListenQueue = 15;
-// One thread may be inside a card transaction; the other keeps accepting,
-// reading and answering.
-constexpr int kIoThreads = 2;
 constexpr auto kStopWait = std::chrono::milliseconds(5000);
 // Out of descriptors: accepting again at once would only spin.
 constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
 
-bool OutOfResources(const std::error_code& error)
+bool OutOfResources(const boost::system::error_code& error)
 {
     return error == asio::error::no_descriptors || error == std::errc::too_many_files_open_in_system
         || error == asio::error::no_buffer_space || error == asio::error::no_memory;
 }
 
-std::runtime_error BindError(const std::error_code& error)
+std::runtime_error BindError(const boost::system::error_code& error)
 {
     if (SocketPlatform::AddressInUse(error)) {
         return std::runtime_error("Could not bind socket. Address and port are already in use.");
@@ -41,10 +41,10 @@ ETerminateThreadTimeout::ETerminateThreadTimeout()
 TRequestListener::TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure procedure)
     : m_infoMemo(InfoMemo)
     , m_procedure(std::make_shared<const TConnectionProcedure>(std::move(procedure)))
-    , m_io(std::make_shared<asio::io_context>(kIoThreads))
-    , m_acceptor(asio::make_strand(*m_io))
+    , m_ioThread(TIoThread::Acquire())
+    , m_io(m_ioThread->Context())
+    , m_acceptor(*m_io)
     , m_connections(std::make_shared<TConnectionSet>())
-    , m_ioThreads(m_io)
 {
 }
 
@@ -58,8 +58,12 @@ TRequestListener::~TRequestListener()
             // alive themselves; the listener itself can go.
         }
     }
-    m_io->stop();
-    m_ioThreads.Join();
+    if (m_acceptor.is_open()) {
+        // Never started serving; the acceptor is the I/O thread's only
+        // while it accepts.
+        boost::system::error_code ignored;
+        m_acceptor.close(ignored);
+    }
 }
 
 void TRequestListener::Start(int32_t port)
@@ -72,7 +76,8 @@ void TRequestListener::Start(int32_t port)
     // when this port cannot be bound: a start takes requests again after an
     // earlier stop refused them, whether or not the bind succeeds.
     DeviceQueue.AcceptRequests();
-    std::error_code error;
+    m_requestTimeout = std::chrono::seconds(SysOption ? std::max(SysOption->RequestTimeoutSec, 0) : 0);
+    boost::system::error_code error;
     m_acceptor.open(asio::ip::tcp::v4(), error);
     if (!error) {
         SocketPlatform::SetListenerAddressOption(m_acceptor, error);
@@ -84,33 +89,31 @@ void TRequestListener::Start(int32_t port)
         m_acceptor.listen(kListenQueue, error);
     }
     if (error) {
-        std::error_code ignored;
+        boost::system::error_code ignored;
         m_acceptor.close(ignored);
         throw BindError(error);
     }
     m_acceptor.non_blocking(true, error);
     m_localPort = m_acceptor.local_endpoint().port();
     m_active = true;
-    m_work.emplace(m_io->get_executor());
-    asio::co_spawn(m_acceptor.get_executor(), Accept(), asio::detached);
-    m_ioThreads.Start();
+    auto ended = std::make_shared<std::promise<void>>();
+    m_acceptEnded = ended->get_future().share();
+    asio::co_spawn(*m_io, Accept(), [ended](std::exception_ptr) { ended->set_value(); });
 }
 
 asio::awaitable<void> TRequestListener::Accept()
 {
     asio::steady_timer backOff(m_acceptor.get_executor());
     while (m_acceptor.is_open()) {
-        std::error_code error;
-        // Each connection is served on a strand of its own: whichever I/O
-        // thread runs it, one step at a time touches its socket.
-        asio::ip::tcp::socket socket(asio::make_strand(*m_io));
+        boost::system::error_code error;
+        asio::ip::tcp::socket socket(*m_io);
         co_await m_acceptor.async_accept(socket, asio::redirect_error(asio::use_awaitable, error));
         // Everything already waiting in the short listen queue is taken at
         // once, before any of it is read: a burst of clients then finds room
         // in the queue instead of having its connection attempts dropped.
         while (!error) {
             Connect(std::move(socket));
-            socket = asio::ip::tcp::socket(asio::make_strand(*m_io));
+            socket = asio::ip::tcp::socket(*m_io);
             m_acceptor.accept(socket, error);
         }
         if (OutOfResources(error)) {
@@ -122,7 +125,8 @@ asio::awaitable<void> TRequestListener::Accept()
 
 void TRequestListener::Connect(asio::ip::tcp::socket socket)
 {
-    auto connection = std::make_shared<TListenerConnection>(m_io, std::move(socket), m_connections, m_procedure);
+    auto connection = std::make_shared<TListenerConnection>(
+        m_io, std::move(socket), m_connections, m_procedure, m_requestTimeout);
     m_connections->Add(connection);
     connection->Start();
 }
@@ -134,24 +138,22 @@ void TRequestListener::Stop()
         // them there, in one step, so no request can slip into the device
         // queue between the drop and the closing of its connection.
         std::promise<void> stopped;
-        asio::post(m_acceptor.get_executor(), [&] {
-            std::error_code ignored;
+        asio::post(*m_io, [&] {
+            boost::system::error_code ignored;
             m_acceptor.close(ignored);
             DeviceQueue.StopRequests();
             m_connections->AbortAll();
             stopped.set_value();
         });
         stopped.get_future().wait();
+        // The accepting coroutine refers to this object: it must be over
+        // before the listener may go.
+        m_acceptEnded.wait();
 
         if (!m_connections->WaitUntilEmpty(kStopWait)) {
             throw ETerminateThreadTimeout();
         }
         m_active = false;
-        // The last steps of closed connections (a watch ending, say) still
-        // hold their connection, and through it the I/O context: they are
-        // let run out rather than dropped, so nothing is left behind.
-        m_work.reset();
-        m_ioThreads.Join();
     }
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(QString::fromUtf8("接口监听服务器已经停止。"));

@@ -1,17 +1,17 @@
 #pragma once
 
-#include "shell/listener/IoThreads.h"
+#include "base/Asio.h"
 #include "shell/listener/ListenerConnection.h"
 
-#include <asio.hpp>
-
+#include <chrono>
 #include <cstdint>
+#include <future>
 #include <memory>
-#include <optional>
 #include <stdexcept>
 
 class TConnectionSet;
 class TInfoSink;
+class TIoThread;
 
 // Raised by Stop when connections outlive the wait for them.
 class ETerminateThreadTimeout : public std::runtime_error {
@@ -19,12 +19,10 @@ public:
     ETerminateThreadTimeout();
 };
 
-// The member port's TCP server. One I/O thread accepts and serves every
-// connection as a coroutine on a strand of its own; requests wait for the
-// device in the device queue, so the number of threads stays the same
-// however many clients wait. A card transaction runs on the thread of the
-// connection that asked for it, and a second thread serves the others
-// while it does.
+// The member port's TCP server. It accepts and serves every connection as a
+// coroutine on the one I/O thread; requests wait for the device in the
+// device queue, so the number of threads stays the same however many
+// clients wait.
 class TRequestListener {
 public:
     TRequestListener(TInfoSink* InfoMemo, TConnectionProcedure procedure);
@@ -35,8 +33,9 @@ public:
     TRequestListener& operator=(const TRequestListener&) = delete;
 
     // Appends the start line, then binds 0.0.0.0:port with a queue of 15.
-    // Throws std::runtime_error with the socket layer's message; the listener
-    // then stays inactive for good.
+    // A client then has RequestTimeoutSec of SysOption to complete its
+    // request. Throws std::runtime_error with the socket layer's message;
+    // the listener then stays inactive for good.
     void Start(int32_t port);
 
     // Stops accepting, drops every request whose device step has not begun,
@@ -57,12 +56,13 @@ private:
 
     TInfoSink* m_infoMemo;
     std::shared_ptr<const TConnectionProcedure> m_procedure;
+    std::shared_ptr<TIoThread> m_ioThread;
     std::shared_ptr<asio::io_context> m_io;
     asio::ip::tcp::acceptor m_acceptor;
-    // Keeps the I/O thread alive while active, also when nothing is pending.
-    std::optional<asio::executor_work_guard<asio::io_context::executor_type>> m_work;
     std::shared_ptr<TConnectionSet> m_connections;
-    TIoThreads m_ioThreads;
+    std::chrono::seconds m_requestTimeout {0};
+    // Set when the accepting coroutine has ended.
+    std::shared_future<void> m_acceptEnded;
     bool m_active = false;
     uint16_t m_localPort = 0;
 };

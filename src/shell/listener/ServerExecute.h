@@ -1,6 +1,6 @@
 #pragma once
 
-#include <asio/awaitable.hpp>
+#include "base/Asio.h"
 
 #include <string>
 

@@ -175,3 +175,43 @@ TEST_F(LogFileTest, ExpiredDayFilesAreRemovedAndNothingElse)
 }
 
 } // namespace
+
+namespace {
+
+// A value can never begin a line of its own: control characters appear
+// escaped, while GBK text (whose second bytes may be a backslash) stays.
+TEST(LogValueTest, ControlCharactersAreEscapedAndTextStays)
+{
+    const struct {
+        std::string In;
+        std::string Out;
+    } cases[] = {
+        {"00012345", "00012345"},
+        {"1\r\n2026-12-07 10:00:00 " + Gbk("写卡成功,卡号为:9"), "1\\r\\n2026-12-07 10:00:00 " + Gbk("写卡成功,卡号为:9")},
+        {std::string("a\tb\x01\x1F\x7F", 6), "a\\tb\\x01\\x1F\\x7F"},
+        {Gbk("表") + "\\", Gbk("表") + "\\"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(LogValue(c.In), c.Out) << c.In;
+    }
+}
+
+} // namespace
+
+// Arrivals stop at the day's bound with one line saying so; other entries
+// go on.
+TEST_F(LogFileTest, ArrivalsStopAtTheDaysBoundAndOtherEntriesGoOn)
+{
+    SysOption->LogMaxMB = 1;
+    const std::string arrival(64 * 1024, 'a');
+    for (int i = 0; i < 20; ++i) {
+        LogFile->WriteArrival(arrival);
+    }
+    LogFile->WriteLine("result");
+    const auto log = Log();
+    const auto arrivals = std::count_if(log.begin(), log.end(), [&](const std::string& e) { return e == arrival; });
+    EXPECT_EQ(arrivals, 16);
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_NE(log[log.size() - 2].find("LogMaxMB"), std::string::npos);
+    EXPECT_EQ(log.back(), "result");
+}

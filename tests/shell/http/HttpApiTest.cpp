@@ -4,7 +4,9 @@
 #include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
 
+#include "support/DeviceHold.h"
 #include "support/RecordingMember.h"
+#include "support/RunToEnd.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +29,7 @@ const char* const kElements[]
 THttpRequest Request(const std::string& method, const std::string& path, const std::string& body = "",
     THttpHeaders headers = {{"Host", "127.0.0.1:8884"}, {"Content-Type", "application/json"}})
 {
-    return THttpRequest {method, path, std::move(headers), body};
+    return THttpRequest {method, path, std::move(headers), body, {}};
 }
 
 THttpRequest With(THttpRequest request, const std::string& name, const std::string& value)
@@ -71,7 +73,7 @@ protected:
             report.FailedToday = 3;
             return report;
         });
-        return api.Answer(request);
+        return RunToEnd(api.Answer(request));
     }
 
     // The values of the TCP answer to the same request, by API field name.
@@ -358,7 +360,7 @@ TEST_F(HttpApiTest, RequestsQueuedWhenTheProgramStopsAnswer503AndWriteNothing)
     THttpAnswer answer;
     std::thread request;
     {
-        const TDeviceTurn busy(DeviceQueue);
+        const TDeviceHold busy;
         request = std::thread([&] {
             answer = Answer(
                 Request("POST", "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})"));

@@ -7,6 +7,7 @@
 #include "member/DeviceQueue.h"
 #include "member/ServiceStatus.h"
 
+#include "support/DeviceHold.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/RecordingMember.h"
@@ -14,7 +15,6 @@
 
 #include <gtest/gtest.h>
 
-#include <httplib.h>
 
 #include <thread>
 
@@ -151,15 +151,17 @@ TEST_F(HttpListenerTest, StopAnswersQueuedRequests503AndWritesNothing)
     const uint16_t port = listener.LocalPort();
     EXPECT_EQ(m_pane.Lines.front(), "HTTP接口已经启动: http://127.0.0.1:" + std::to_string(port));
 
-    int status = 0;
+    std::string answer;
     std::thread client;
     {
-        const TDeviceTurn busy(DeviceQueue);
+        const TDeviceHold busy;
         client = std::thread([&] {
-            httplib::Client http("127.0.0.1", port);
-            const httplib::Result answer = http.Post(
-                "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})", "application/json");
-            status = answer ? answer->status : -1;
+            const std::string body = R"({"cardNo":"1","expireDate":"","guestName":"","score":""})";
+            answer = Exchange(port,
+                "POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
+                "Content-Length: "
+                    + std::to_string(body.size()) + "\r\n\r\n" + body)
+                         .Bytes;
         });
         while (DeviceQueue.Queued() < 2) {
             std::this_thread::yield();
@@ -168,7 +170,7 @@ TEST_F(HttpListenerTest, StopAnswersQueuedRequests503AndWritesNothing)
         client.join();
     }
 
-    EXPECT_EQ(status, 503);
+    EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 503");
     EXPECT_TRUE(m_device.Calls().empty());
     EXPECT_EQ(Log().back(), Gbk("服务器停止,请求未执行."));
     EXPECT_FALSE(listener.Listening());

@@ -1,15 +1,15 @@
 #include "shell/http/HttpServer.h"
 
 #include "base/SocketPlatform.h"
-#include "shell/http/BoundedTaskQueue.h"
+#include "base/TextCodec.h"
+#include "member/DeviceQueue.h"
 
+#include "support/DeviceHold.h"
 #include "support/LoopbackClient.h"
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
-
-#include <httplib.h>
 
 #include <future>
 #include <thread>
@@ -80,18 +80,14 @@ protected:
 
 TEST_F(HttpServerTest, AnswersAreJsonAndEachConnectionCarriesOneRequest)
 {
-    httplib::Client client("127.0.0.1", Port());
-    const httplib::Result written = client.Post("/v1/cards/write", kWriteBody, "application/json");
-    ASSERT_TRUE(written);
-    EXPECT_EQ(written->status, 200);
-    EXPECT_EQ(written->get_header_value("Content-Type"), "application/json; charset=utf-8");
-    EXPECT_EQ(written->get_header_value("Connection"), "close");
-    EXPECT_NE(written->body.find(R"("resultMessage":"写卡成功")"), std::string::npos);
+    const TLoopbackReply written = Raw(Post("/v1/cards/write", "application/json", kWriteBody));
+    EXPECT_EQ(written.Bytes.rfind("HTTP/1.1 200 ", 0), 0u) << written.Bytes;
+    EXPECT_NE(written.Bytes.find("Content-Type: application/json; charset=utf-8\r\n"), std::string::npos);
+    EXPECT_NE(written.Bytes.find("Connection: close\r\n"), std::string::npos);
+    EXPECT_NE(written.Bytes.find(R"("resultMessage":"写卡成功")"), std::string::npos);
 
-    const httplib::Result missing = client.Get("/v1/cards");
-    ASSERT_TRUE(missing);
-    EXPECT_EQ(missing->status, 404);
-    EXPECT_EQ(missing->get_header_value("Content-Type"), "application/json; charset=utf-8");
+    const TLoopbackReply missing = Raw("GET /v1/cards HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    EXPECT_EQ(missing.Bytes.rfind("HTTP/1.1 404 ", 0), 0u) << missing.Bytes;
 
     // The server closes right after the answer: a second request on the
     // same connection is never served.
@@ -103,6 +99,56 @@ TEST_F(HttpServerTest, AnswersAreJsonAndEachConnectionCarriesOneRequest)
     connection.Send(Post("/v1/cards/read", "application/json", "{}"));
     EXPECT_EQ(connection.Receive(2000).Bytes, "");
     EXPECT_EQ(m_device.Calls().size(), 2u);
+}
+
+// Sends: header lines without end on one connection; a header just over
+// 8 KiB on another.
+TEST_F(HttpServerTest, HeadersAreBoundedBeforeAnythingElse)
+{
+    TLoopbackClient flood(Port());
+    std::string lines;
+    for (int i = 0; i < 2000; ++i) {
+        lines += "X-Filler-" + std::to_string(i) + ": " + std::string(40, 'y') + "\r\n";
+    }
+    flood.Send("GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\n" + lines);
+    const TLoopbackReply flooded = flood.Receive(5000);
+    EXPECT_TRUE(flooded.ClosedByServer);
+    EXPECT_EQ(flooded.Bytes.rfind("HTTP/1.1 431 ", 0), 0u) << flooded.Bytes.substr(0, 200);
+
+    const TLoopbackReply over = Raw("GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Pad: "
+        + std::string(THttpApi::kMaxHeader, 'p') + "\r\n\r\n");
+    EXPECT_EQ(over.Bytes.rfind("HTTP/1.1 431 ", 0), 0u) << over.Bytes.substr(0, 200);
+}
+
+// Sends, while the printer is busy: three card writes, of which one client
+// then ends its stream and one resets; then a health request; then the
+// printer comes free.
+TEST_F(HttpServerTest, HealthAnswersWhileCardsWaitAndClientsThatLeftGetNoCard)
+{
+    std::optional<TDeviceHold> busy(std::in_place);
+    TLoopbackClient staying(Port());
+    TLoopbackClient closing(Port());
+    TLoopbackClient resetting(Port());
+    for (TLoopbackClient* client : {&staying, &closing, &resetting}) {
+        client->Send(Post("/v1/cards/write", "application/json", kWriteBody));
+    }
+    while (DeviceQueue.Queued() < 4) {
+        std::this_thread::yield();
+    }
+    closing.ShutdownSending();
+    resetting.Reset();
+    const TLoopbackReply health = Raw("GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 2000);
+    EXPECT_NE(health.Bytes.find("\"status\":"), std::string::npos) << health.Bytes;
+    busy.reset();
+
+    const TLoopbackReply served = staying.Receive(5000);
+    EXPECT_EQ(served.Bytes.rfind("HTTP/1.1 200 ", 0), 0u) << served.Bytes;
+    // A client that only ended its stream can still read: it is told.
+    EXPECT_EQ(closing.Receive(5000).Bytes.rfind("HTTP/1.1 503 ", 0), 0u);
+    EXPECT_EQ(m_device.Calls().size(), 1u);
+    const std::string gone = Gbk("客户端已断开,请求未执行.");
+    const auto log = Log();
+    EXPECT_EQ(std::count(log.begin(), log.end(), gone), 2);
 }
 
 // Sends: a text/plain POST (what any page may send without a preflight),
@@ -149,70 +195,29 @@ TEST_F(HttpServerTest, OversizedAndMalformedRequestsGetJsonErrors)
 }
 
 // Sends: nothing at all on one connection, half a request on another, half
-// a body on a third, then waits. Each is closed by the server on its own.
-TEST_F(HttpServerTest, SilentClientsAreClosed)
+// a body on a third, a byte a second on a fourth, then waits. Each is
+// closed by the server once the request's time is up.
+TEST_F(HttpServerTest, SlowClientsAreClosed)
 {
     TLoopbackClient nothing(Port());
     TLoopbackClient halfHead(Port());
     TLoopbackClient halfBody(Port());
     halfHead.Send("POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\n");
     halfBody.Send(Post("/v1/cards/write", "application/json", kWriteBody).substr(0, 150));
+    TLoopbackClient trickle(Port());
+    const std::string request = Post("/v1/cards/write", "application/json", kWriteBody);
+    const auto closeBy = std::chrono::steady_clock::now() + 3 * THttpServer::kRequestTime;
+    size_t sent = 0;
+    TLoopbackReply trickled;
+    while (std::chrono::steady_clock::now() < closeBy && !trickled.ClosedByServer && sent < request.size()) {
+        trickle.Send(request.substr(sent++, 1));
+        trickled = trickle.Receive(1000);
+    }
+    EXPECT_TRUE(trickled.ClosedByServer);
     for (TLoopbackClient* client : {&nothing, &halfHead, &halfBody}) {
-        const TLoopbackReply reply = client->Receive(3 * THttpServer::kIdleSeconds * 1000);
-        EXPECT_TRUE(reply.ClosedByServer);
+        EXPECT_TRUE(client->Receive(1000).ClosedByServer);
     }
     EXPECT_TRUE(m_device.Calls().empty());
-}
-
-class BoundedTaskQueueTest : public ::testing::Test {
-protected:
-    // A connection that takes until the gate opens.
-    std::function<void()> Job()
-    {
-        return [this] {
-            m_gate.wait();
-            ++m_ran;
-        };
-    }
-    void Open() { m_open.set_value(); }
-
-    std::atomic<bool> m_stopping {false};
-    std::atomic<int> m_ran {0};
-
-private:
-    std::promise<void> m_open;
-    std::shared_future<void> m_gate = m_open.get_future().share();
-};
-
-TEST_F(BoundedTaskQueueTest, AFullLineHoldsTheAcceptingThreadBack)
-{
-    TBoundedTaskQueue queue(1, 1, m_stopping);
-    queue.enqueue(Job()); // the one thread takes it and waits at the gate
-    queue.enqueue(Job()); // the one place in the line
-    std::atomic<bool> thirdIn {false};
-    std::thread accepting([&] {
-        queue.enqueue(Job());
-        thirdIn = true;
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    EXPECT_FALSE(thirdIn);
-    Open();
-    accepting.join();
-    queue.shutdown();
-    EXPECT_EQ(m_ran, 3);
-}
-
-TEST_F(BoundedTaskQueueTest, StoppingLetsAHeldBackConnectionIn)
-{
-    TBoundedTaskQueue queue(1, 1, m_stopping);
-    queue.enqueue(Job());
-    queue.enqueue(Job());
-    std::thread accepting([&] { queue.enqueue(Job()); });
-    m_stopping = true;
-    accepting.join();
-    Open();
-    queue.shutdown();
-    EXPECT_EQ(m_ran, 3);
 }
 
 } // namespace
