@@ -6,6 +6,7 @@
 #include "member/ClientConnection.h"
 #include "member/DeviceQueue.h"
 #include "member/RequestValues.h"
+#include "member/ServiceMetrics.h"
 #include "member/ServiceStatus.h"
 #include "member/log/LogFileUnit.h"
 
@@ -168,18 +169,21 @@ void TMemberMessageHandler::LogArrival(const QString& text)
 asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest request)
 {
     const TTexts& t = Texts();
+    TRequestTally tally(TCardRequest::Write);
     const bool ok = co_await DoWriteCard(request);
     TResponse response;
     response.ResultCode = ok ? "200" : "500";
     response.ResultMessage = ok ? t.WriteOk : t.WriteFailed;
     response.CardNo = request.CardNo;
     LogFile->WriteLine((ok ? t.WriteOkLog : t.WriteFailedLog) + request.CardNo);
+    tally.Answered(response.ResultCode);
     co_return response;
 }
 
 asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest request)
 {
     const TTexts& t = Texts();
+    TRequestTally tally(TCardRequest::Read);
     TResponse read;
     TResponse response;
     if (co_await DoReadCard(request.InputPassword, request.Channel, read)) {
@@ -196,17 +200,20 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
         response.ResultMessage = t.ReadFailed;
         LogFile->WriteLine(t.ReadFailed);
     }
+    tally.Answered(response.ResultCode);
     co_return response;
 }
 
 asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest request)
 {
     const TTexts& t = Texts();
+    TRequestTally tally(TCardRequest::Print);
     const bool ok = co_await DoPrintCard(request);
     TResponse response;
     response.ResultCode = ok ? "200" : "500";
     response.ResultMessage = ok ? t.PrintOk : t.PrintFailed;
     LogFile->WriteLine(ok ? t.PrintOk : t.PrintFailed);
+    tally.Answered(response.ResultCode);
     co_return response;
 }
 

@@ -3,6 +3,7 @@
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
+#include "member/DayCountsFile.h"
 #include "member/OptionUnit.h"
 #include "member/RCPV11VCDLL.h"
 #include "member/ServiceStatus.h"
@@ -54,8 +55,9 @@ int main(int argc, char* argv[])
     // signals reach the program only through the main window's run.
     BlockShutdownSignals();
     SocketPlatform::PrepareProcess();
-    if (ChooseOffscreenWithoutDisplay(argc, argv)) {
-        std::fputs("member-interface: no display; serving without a window\n", stderr);
+    const bool noDisplay = ChooseOffscreenWithoutDisplay(argc, argv);
+    if (HeadlessRequested(argc, argv)) {
+        QuietPlatformNoise();
     }
 
     QApplication application(argc, argv);
@@ -65,10 +67,15 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "member-interface: unknown argument '%s' (see --help)\n", argv[1]);
         return kExitUsage;
     }
+    if (noDisplay) {
+        std::fputs("member-interface: no display; serving without a window\n", stderr);
+    }
 
     // What a save cut short by a crash left behind would otherwise stay for
     // good; at start no save of ours can be running.
     RemoveInterruptedSaves(OptionFileName());
+    const std::string dayCountsPath = LogFolder() + TDayCountsFile::kFileName;
+    RemoveInterruptedSaves(dayCountsPath);
     SysOption = std::make_unique<TSysOption>(OptionFileName());
     SysOption->Load();
     LogFile = TLogFile::Daily(LogFolder());
@@ -81,14 +88,27 @@ int main(int argc, char* argv[])
     SetMessagesUnattended(headless);
     SetUnattendedMessageLog([](const QString& line) { LogFile->WriteLine(TextCodec::ToGbk(line)); });
 
-    // Outlives the device. Without it every card operation fails; say why
-    // where whoever started the program can see it.
+    // Outlives the device. Which library drives the printer, or why none
+    // does, is said where whoever started the program looks: the terminal
+    // or the journal, and the day's log.
     TRCPV11Library printerLibrary;
-    ServiceStatus().PrinterLibraryChosen(KindOf(printerLibrary), QString::fromStdString(printerLibrary.LoadError()));
-    if (!printerLibrary.Loaded()) {
-        std::fprintf(stderr, "Printer library: %s\n", printerLibrary.LoadError().c_str());
+    ServiceStatus().PrinterLibraryChosen(KindOf(printerLibrary), QString::fromStdString(printerLibrary.LoadError()),
+        QString::fromStdString(printerLibrary.Path()));
+    const QString library = PrinterLibraryDescription(ServiceStatus().Snapshot());
+    std::fprintf(stderr, "member-interface: printer library: %s\n", library.toUtf8().constData());
+    std::fflush(stderr);
+    if (printerLibrary.Loaded()) {
+        LogFile->WriteLine(TextCodec::ToGbk(QString::fromUtf8(printerLibrary.IsSimulator() ? "打印机库: 模拟器 " : "打印机库: 厂商库 ")
+            + QString::fromStdString(printerLibrary.Path())));
     }
-    const int exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
+
+    int exitCode = 0;
+    {
+        // Written at the latest when the run ends, before the status is
+        // read below.
+        const TDayCountsFile dayCounts(dayCountsPath, ServiceStatus());
+        exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
+    }
 
     const TServiceSnapshot status = ServiceStatus().Snapshot();
     if (exitCode == 0 && headless && status.Listener == TListenerState::Failed) {

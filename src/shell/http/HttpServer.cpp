@@ -17,17 +17,23 @@ THttpRequest ApiRequest(const httplib::Request& req)
     request.Method = req.method;
     request.Path = req.path;
     request.Headers.assign(req.headers.begin(), req.headers.end());
+    request.RemoteAddress = req.remote_addr;
     return request;
 }
 
 void Apply(THttpAnswer answer, httplib::Response& res)
 {
     res.status = answer.Status;
+    std::string contentType = "application/json; charset=utf-8";
     for (const auto& [name, value] : answer.Headers) {
-        res.set_header(name.c_str(), value);
+        if (name == "Content-Type") {
+            contentType = value;
+        } else {
+            res.set_header(name.c_str(), value);
+        }
     }
     if (!answer.Body.empty()) {
-        res.set_content(answer.Body, "application/json; charset=utf-8");
+        res.set_content(answer.Body, contentType);
     }
 }
 
