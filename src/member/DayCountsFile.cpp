@@ -8,7 +8,6 @@
 
 namespace {
 
-constexpr int kSaveIntervalMs = 1000;
 constexpr size_t kMaxFileSize = 4096;
 // Group-readable like the logs beside it.
 constexpr unsigned kFileMode = 0640;
@@ -39,8 +38,6 @@ TDayCountsFile::TDayCountsFile(std::string path, TServiceStatus& status)
         }
     }
     m_savedVersion = m_status.DayCountsVersion();
-    connect(&m_timer, &QTimer::timeout, this, [this] { Save(); });
-    m_timer.start(kSaveIntervalMs);
 }
 
 TDayCountsFile::~TDayCountsFile()

@@ -2,9 +2,6 @@
 
 #include "member/ServiceStatus.h"
 
-#include <QObject>
-#include <QTimer>
-
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,14 +10,14 @@
 // restart on the same day goes on counting where the last run stopped. The
 // file is replaced in one step; one that is missing, of another day or not
 // understood is taken as no counts at all.
-class TDayCountsFile : public QObject {
+class TDayCountsFile {
 public:
     static constexpr const char* kFileName = "RequestCounts.txt";
 
-    // Adds the counts the file holds for today to status, then saves them
-    // whenever they change (at most once a second) and when destroyed.
+    // Adds the counts the file holds for today to status. Whoever owns it
+    // calls Save from time to time; it saves once more when destroyed.
     TDayCountsFile(std::string path, TServiceStatus& status);
-    ~TDayCountsFile() override;
+    ~TDayCountsFile();
     TDayCountsFile(const TDayCountsFile&) = delete;
     TDayCountsFile& operator=(const TDayCountsFile&) = delete;
 
@@ -36,5 +33,4 @@ private:
     std::string m_path;
     TServiceStatus& m_status;
     uint64_t m_savedVersion;
-    QTimer m_timer;
 };

@@ -17,6 +17,7 @@
 #include "ui/DialogLook.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -27,6 +28,7 @@ constexpr int kExitUsage = 64;
 // Nobody can see the window and nothing listens (EX_UNAVAILABLE): a service
 // manager sees the failure and may try again later.
 constexpr int kExitNotListening = 69;
+constexpr int kDayCountsSaveMs = 1000;
 
 TPrinterLibraryKind KindOf(const TRCPV11Library& library)
 {
@@ -104,9 +106,13 @@ int main(int argc, char* argv[])
 
     int exitCode = 0;
     {
-        // Written at the latest when the run ends, before the status is
-        // read below.
-        const TDayCountsFile dayCounts(dayCountsPath, ServiceStatus());
+        // Saved once a second while they change, and when the run ends,
+        // before the status is read below: a crash costs a second's counts
+        // at most, and a busy printer no disk write per request.
+        TDayCountsFile dayCounts(dayCountsPath, ServiceStatus());
+        QTimer saveTimer;
+        QObject::connect(&saveTimer, &QTimer::timeout, [&dayCounts] { dayCounts.Save(); });
+        saveTimer.start(kDayCountsSaveMs);
         exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
     }
 

@@ -21,6 +21,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -151,6 +152,73 @@ TEST_F(HttpEndToEndTest, WriteReadAndPrintAnswerWhatTheTcpProtocolAnswers)
     const httplib::Result description = httplib::Client("127.0.0.1", m_httpPort).Get("/v1/openapi.json");
     ASSERT_TRUE(description);
     EXPECT_TRUE(JsonOf(description->body).contains(QStringLiteral("openapi")));
+}
+
+// The value of one sample of a scrape, -1 when it is missing.
+double Sample(const std::string& metrics, const std::string& nameAndLabels)
+{
+    const std::string start = "\n" + nameAndLabels + " ";
+    const size_t at = ("\n" + metrics).find(start);
+    return at == std::string::npos ? -1 : std::stod(metrics.substr(at + start.size() - 1));
+}
+
+// Real requests over both protocols, one into an empty card slot, show up in
+// the metrics, and Prometheus' own checker accepts what a scrape gives.
+TEST_F(HttpEndToEndTest, MetricsCountRealRequestsAndPromtoolAcceptsThem)
+{
+    StartProgram();
+    const TFields written = TcpFields(Exchange(m_tcpPort,
+        Framed("<Request type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>00012345</CardNo>"
+               "<ExpireDate></ExpireDate><GuestName></GuestName><Score></Score></Request>"))
+                                          .Bytes);
+    EXPECT_EQ(written.at("resultCode"), "200");
+    ASSERT_TRUE(Post("/v1/cards/read", "{}"));
+    TProfileFile printer(m_program->Dir() + "CardPrinter.ini");
+    printer.WriteString("Card", "Present", "0");
+    printer.UpdateFile();
+    const httplib::Result failed = Post("/v1/cards/read", "{}");
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(JsonOf(failed->body).value(QStringLiteral("resultCode")).toString(), QStringLiteral("500"));
+
+    const httplib::Result scrape = httplib::Client("127.0.0.1", m_httpPort).Get("/metrics");
+    ASSERT_TRUE(scrape);
+    EXPECT_EQ(scrape->status, 200);
+    EXPECT_EQ(scrape->get_header_value("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
+    const std::string& metrics = scrape->body;
+    const std::pair<const char*, double> expected[] = {
+        {R"(member_interface_requests_total{type="write",result="200"})", 1},
+        {R"(member_interface_requests_total{type="read",result="200"})", 1},
+        {R"(member_interface_requests_total{type="read",result="500"})", 1},
+        {R"(member_interface_requests_total{type="print",result="200"})", 0},
+        {R"(member_interface_requests_total{type="read",result="dropped"})", 0},
+        {R"(member_interface_printer_faults_total{function="CardInOver"})", 1},
+        {R"(member_interface_printer_faults_total{function="CommOpen"})", 0},
+        {"member_interface_card_transaction_seconds_count", 3},
+        {R"(member_interface_card_transaction_seconds_bucket{le="+Inf"})", 3},
+        {"member_interface_requests_queued", 0},
+        {R"(member_interface_printer_library{kind="simulator"})", 1},
+        {R"(member_interface_printer_library{kind="none"})", 0},
+        {"member_interface_printer_port_open", 1},
+        {R"(member_interface_build_info{version=")" MEMBER_VERSION R"("})", 1},
+    };
+    for (const auto& [sample, value] : expected) {
+        EXPECT_EQ(Sample(metrics, sample), value) << sample << "\n" << metrics;
+    }
+    EXPECT_GT(Sample(metrics, "process_start_time_seconds"), 1.7e9);
+
+    const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+    if (promtool.isEmpty()) {
+        GTEST_SKIP() << "promtool is not installed (scripts/setup installs Debian's prometheus package); "
+                        "the metrics' format was not checked";
+    }
+    QProcess check;
+    check.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
+    ASSERT_TRUE(check.waitForStarted());
+    check.write(QByteArray::fromStdString(metrics));
+    check.closeWriteChannel();
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString()
+                                   << check.readAllStandardError().toStdString();
 }
 
 // A throw-away static server for the demo page, on a loopback port of its

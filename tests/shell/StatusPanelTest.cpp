@@ -31,6 +31,10 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
     failed.LastPrinterFaultAt = QDateTime(QDate(2026, 12, 6), QTime(23, 10, 0));
     failed.LastPrinterFault = QString::fromUtf8("打开串口失败.");
 
+    // A later transaction has succeeded since the fault.
+    TServiceSnapshot recovered = serving;
+    recovered.LastPrinterFaultPast = true;
+
     TServiceSnapshot stopped;
     stopped.Listener = TListenerState::Stopped;
     stopped.PrinterLibrary = TPrinterLibraryKind::Simulator;
@@ -43,6 +47,10 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
         { "serving", serving,
             { QString::fromUtf8("监听端口 8883"),
                 QString::fromUtf8("打印机：厂商库，端口已打开，故障 14:03:21 进卡失败:Card jam B"),
+                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString(), QString() } },
+        { "recovered", recovered,
+            { QString::fromUtf8("监听端口 8883"),
+                QString::fromUtf8("打印机：厂商库，端口已打开，上次故障 14:03:21 进卡失败:Card jam B"),
                 QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString(), QString() } },
         { "failed", failed,
             { QString::fromUtf8("未监听端口 8883：Could not bind socket. Address and port are already in use."),
