@@ -39,10 +39,17 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
     stopped.Listener = TListenerState::Stopped;
     stopped.PrinterLibrary = TPrinterLibraryKind::Simulator;
 
+    struct TExpected {
+        QString Listener;
+        QString Printer;
+        QString Requests;
+        QString PrinterTip;
+        QString HttpApi;
+    };
     const struct {
         const char* name;
         TServiceSnapshot snapshot;
-        TStatusTexts expected;
+        TExpected expected;
     } cases[] = {
         { "serving", serving,
             { QString::fromUtf8("监听端口 8883"),
@@ -71,6 +78,11 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
         EXPECT_EQ(texts.Printer.toStdString(), c.expected.Printer.toStdString());
         EXPECT_EQ(texts.Requests.toStdString(), c.expected.Requests.toStdString());
         EXPECT_EQ(texts.PrinterTip.toStdString(), c.expected.PrinterTip.toStdString());
+        // What is never cut short is where each field begins.
+        EXPECT_TRUE(texts.Listener.startsWith(texts.ListenerState));
+        EXPECT_TRUE(texts.Printer.startsWith(texts.PrinterState));
+        EXPECT_TRUE(texts.Requests.startsWith(texts.RequestCounts));
+        EXPECT_FALSE(texts.PrinterState.contains(QString::fromUtf8("故障")));
     }
 }
 
