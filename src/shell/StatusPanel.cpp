@@ -138,9 +138,10 @@ public:
     QSize minimumSizeHint() const override
     {
         const QMargins margins = contentsMargins();
-        const int kept = m_kept.isEmpty()
-            ? kMinimumFieldWidth
-            : fontMetrics().horizontalAdvance(m_kept) + margins.left() + margins.right() + 2 * frameWidth();
+        // The kept part with the "…" that follows it when the rest is cut.
+        const int kept = m_kept.isEmpty() ? kMinimumFieldWidth
+                                          : fontMetrics().horizontalAdvance(m_kept + QChar(0x2026)) + margins.left()
+                + margins.right() + 2 * frameWidth();
         return QSize(kept, QLabel::minimumSizeHint().height());
     }
 
