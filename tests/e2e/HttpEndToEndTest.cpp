@@ -382,8 +382,9 @@ std::string AwaitResult(TBrowser& browser)
     return result;
 }
 
-// Loads docs/web-demo.html from a listed origin and presses its write
-// button: the card is written and the page shows the result code. The same
+// Loads docs/web-demo.html from a listed origin and presses its write,
+// print and health buttons: the card is written and printed, and the page
+// shows the result codes and the interface's state. The same
 // page from an origin that is not listed shows a refusal, and the card
 // keeps its number.
 TEST_F(HttpEndToEndTest, DemoPageInChromiumWritesOnlyFromAListedOrigin)
@@ -407,6 +408,13 @@ TEST_F(HttpEndToEndTest, DemoPageInChromiumWritesOnlyFromAListedOrigin)
     const std::string written = AwaitResult(browser);
     EXPECT_TRUE(written.starts_with("ok|resultCode 200: 写卡成功")) << written;
     EXPECT_EQ(CardBlock(), "00054321");
+    browser.Click("#print");
+    const std::string printed = AwaitResult(browser);
+    EXPECT_TRUE(printed.starts_with("ok|resultCode 200: 打印卡成功")) << printed;
+    browser.Click("#health");
+    const std::string health = AwaitResult(browser);
+    EXPECT_TRUE(health.starts_with("ok|正常 (status ok")) << health;
+    EXPECT_NE(health.find("打印机库：模拟器，端口已打开"), std::string::npos) << health;
 
     browser.Navigate(unlisted.Origin() + query + "00099999");
     browser.Click("#write");
