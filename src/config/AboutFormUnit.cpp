@@ -12,6 +12,11 @@ const char* const kCaption = "关于...";
 const char* const kVersion = "版本 " MEMBER_VERSION;
 const char* const kCopyright = "Copyright © 2026 Velmora";
 const char* const kCompany = "Velmora 酒店系统";
+// What the program is for, under its name and version.
+const char* const kDescription = "会员卡接口服务器：接收酒店管理系统(PMS)的写卡、读卡和打印卡请求，"
+                                 "在发卡打印机上逐张执行，并应答结果。\n\n"
+                                 "版本 " MEMBER_VERSION "\n"
+                                 "Qt ";
 } // namespace
 
 TAboutForm::TAboutForm(QWidget* owner)
@@ -51,6 +56,7 @@ void TAboutForm::FormCreate()
     fill(m_lblVersion, QString::fromUtf8(kVersion));
     fill(m_lblCopyright, QString::fromUtf8(kCopyright));
     fill(m_lblCompany, QString::fromUtf8(kCompany));
+    m_mmo->setPlainText(QString::fromUtf8(kDescription) + QString::fromLatin1(qVersion()));
 }
 
 void ShowAboutBox()

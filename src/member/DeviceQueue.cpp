@@ -107,18 +107,23 @@ void TDeviceQueue::Serve()
         lock.unlock();
         if (refusal) {
             Drop(*entry, static_cast<TDeviceQueueError>(refusal.value()));
-        } else {
-            std::exception_ptr error;
-            bool result = false;
-            try {
-                result = entry->Job();
-            } catch (...) {
-                error = std::current_exception();
-            }
-            entry->Complete(error, result);
+            lock.lock();
+            continue;
         }
+        std::exception_ptr error;
+        bool result = false;
+        try {
+            result = entry->Job();
+        } catch (...) {
+            error = std::current_exception();
+        }
+        // Free again before anyone hears of the result, so whoever asks
+        // after an answer never finds its transaction still counted.
         lock.lock();
         m_busy = false;
+        lock.unlock();
+        entry->Complete(error, result);
+        lock.lock();
     }
 }
 

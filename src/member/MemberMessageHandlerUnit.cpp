@@ -6,6 +6,7 @@
 #include "member/ClientConnection.h"
 #include "member/DeviceQueue.h"
 #include "member/RequestValues.h"
+#include "member/ServiceMetrics.h"
 #include "member/ServiceStatus.h"
 #include "member/log/LogFileUnit.h"
 
@@ -180,6 +181,7 @@ void TMemberMessageHandler::LogArrival(const QString& text, std::string_view hea
 asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest request, const TRequestClient* client)
 {
     const TTexts& t = Texts();
+    TRequestTally tally(TCardRequest::Write);
     const bool ok = co_await RunOnDevice(
         [&request](TBaseMember& device) {
             return device.WriteCard(
@@ -191,12 +193,14 @@ asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest 
     response.ResultMessage = ok ? t.WriteOk : t.WriteFailed;
     response.CardNo = request.CardNo;
     LogFile->WriteLine((ok ? t.WriteOkLog : t.WriteFailedLog) + LogValue(request.CardNo));
+    tally.Answered(response.ResultCode);
     co_return response;
 }
 
 asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest request, const TRequestClient* client)
 {
     const TTexts& t = Texts();
+    TRequestTally tally(TCardRequest::Read);
     TResponse read;
     TResponse response;
     const bool ok = co_await RunOnDevice(
@@ -219,12 +223,14 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
         response.ResultMessage = t.ReadFailed;
         LogFile->WriteLine(t.ReadFailed);
     }
+    tally.Answered(response.ResultCode);
     co_return response;
 }
 
 asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest request, const TRequestClient* client)
 {
     const TTexts& t = Texts();
+    TRequestTally tally(TCardRequest::Print);
     // Written before the device is tried, also when there is none.
     LogFile->WriteLine("Content=" + LogValue(request.Content));
     const bool ok = co_await RunOnDevice(
@@ -233,6 +239,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest 
     response.ResultCode = ok ? "200" : "500";
     response.ResultMessage = ok ? t.PrintOk : t.PrintFailed;
     LogFile->WriteLine(ok ? t.PrintOk : t.PrintFailed);
+    tally.Answered(response.ResultCode);
     co_return response;
 }
 

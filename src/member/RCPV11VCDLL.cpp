@@ -22,7 +22,8 @@ TRCPV11Library::TRCPV11Library()
 }
 
 TRCPV11Library::TRCPV11Library(const std::string& libraryPath)
-    : m_module(std::make_unique<TDynamicLibrary>(libraryPath))
+    : m_path(libraryPath)
+    , m_module(std::make_unique<TDynamicLibrary>(libraryPath))
 {
     if (!m_module->Loaded()) {
         m_loadError = m_module->Error();

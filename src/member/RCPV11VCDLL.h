@@ -32,6 +32,10 @@ public:
         int32_t handle, int32_t mode, int32_t x, int32_t y, const char* text, int32_t length, int32_t timeout)
         = 0;
     virtual int32_t ErasePrintDischarge(int32_t handle, int32_t a, int32_t b, int32_t c, int32_t timeout) = 0;
+
+    // Why no printer can be driven through this library at all (it could
+    // not be loaded); empty when it can.
+    virtual std::string LoadError() const { return {}; }
 };
 
 // The vendor's DLL uses the Windows API calling convention; elsewhere the
@@ -84,7 +88,9 @@ public:
     // A loaded library that is the printer simulator (see SimulatorMarker).
     bool IsSimulator() const { return m_simulator; }
     // Why the library could not be used; empty when it was loaded.
-    const std::string& LoadError() const { return m_loadError; }
+    std::string LoadError() const override { return m_loadError; }
+    // The file it was loaded from, or tried.
+    const std::string& Path() const { return m_path; }
 
     int32_t CommOpen(int32_t port, int32_t baudOrZero) override;
     int32_t CommClose(int32_t handle) override;
@@ -119,6 +125,7 @@ private:
 
     // Owns the loaded library; unloading it while a call runs is ruled out
     // by the device owning the library for its whole life.
+    std::string m_path;
     std::unique_ptr<TDynamicLibrary> m_module;
     TFunctions m_functions;
     bool m_loaded = false;

@@ -2,6 +2,8 @@
 
 #include "base/TextCodec.h"
 
+#include <algorithm>
+
 TServiceStatus::TServiceStatus()
     : TServiceStatus([] { return QDateTime::currentMSecsSinceEpoch(); })
 {
@@ -60,11 +62,12 @@ void TServiceStatus::HttpApiStopped()
     }
 }
 
-void TServiceStatus::PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error)
+void TServiceStatus::PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error, const QString& path)
 {
     std::scoped_lock lock(m_mutex);
     m_state.PrinterLibrary = kind;
     m_state.PrinterLibraryError = kind == TPrinterLibraryKind::None ? error : QString();
+    m_state.PrinterLibraryPath = kind == TPrinterLibraryKind::None ? QString() : path;
 }
 
 void TServiceStatus::PrinterPortChanged(bool open)
@@ -79,6 +82,13 @@ void TServiceStatus::PrinterFault(std::string_view text)
     std::scoped_lock lock(m_mutex);
     m_lastPrinterFaultAt = now;
     m_lastPrinterFault = text;
+    m_lastPrinterFaultPast = false;
+}
+
+void TServiceStatus::PrinterSucceeded()
+{
+    std::scoped_lock lock(m_mutex);
+    m_lastPrinterFaultPast = true;
 }
 
 void TServiceStatus::RequestAnswered(bool failed, std::string_view message)
@@ -86,6 +96,7 @@ void TServiceStatus::RequestAnswered(bool failed, std::string_view message)
     const qint64 now = m_clock();
     std::scoped_lock lock(m_mutex);
     RollDay(now);
+    ++m_dayCountsVersion;
     ++m_state.AnsweredToday;
     if (failed) {
         ++m_state.FailedToday;
@@ -109,6 +120,7 @@ TServiceSnapshot TServiceStatus::Snapshot() const
         lastFailure = m_lastFailure;
         lastPrinterFaultAt = m_lastPrinterFaultAt;
         lastFailureAt = m_lastFailureAt;
+        snapshot.LastPrinterFaultPast = m_lastPrinterFaultPast;
     }
     snapshot.LastPrinterFault = TextCodec::FromGbk(lastPrinterFault);
     snapshot.LastFailure = TextCodec::FromGbk(lastFailure);
@@ -128,6 +140,31 @@ TServiceSnapshot TServiceStatus::Snapshot() const
     return snapshot;
 }
 
+TDayCounts TServiceStatus::DayCounts() const
+{
+    const TServiceSnapshot snapshot = Snapshot();
+    return {snapshot.Today, snapshot.AnsweredToday, snapshot.FailedToday};
+}
+
+uint64_t TServiceStatus::DayCountsVersion() const
+{
+    std::scoped_lock lock(m_mutex);
+    return m_dayCountsVersion;
+}
+
+void TServiceStatus::RestoreDayCounts(const TDayCounts& counts)
+{
+    const qint64 now = m_clock();
+    std::scoped_lock lock(m_mutex);
+    RollDay(now);
+    if (counts.Day != m_state.Today) {
+        return;
+    }
+    m_state.AnsweredToday += counts.Answered;
+    m_state.FailedToday += std::min(counts.Failed, counts.Answered);
+    ++m_dayCountsVersion;
+}
+
 void TServiceStatus::RollDay(qint64 now)
 {
     if (now >= m_dayStart && now < m_dayEnd) {
@@ -138,11 +175,25 @@ void TServiceStatus::RollDay(qint64 now)
         m_state.Today = today;
         m_state.AnsweredToday = 0;
         m_state.FailedToday = 0;
+        ++m_dayCountsVersion;
     }
     // Days are not all 24 hours long; the zone's own rules say where this
     // one starts and ends.
     m_dayStart = today.startOfDay().toMSecsSinceEpoch();
     m_dayEnd = today.addDays(1).startOfDay().toMSecsSinceEpoch();
+}
+
+QString PrinterLibraryDescription(const TServiceSnapshot& snapshot)
+{
+    switch (snapshot.PrinterLibrary) {
+    case TPrinterLibraryKind::Vendor:
+        return QStringLiteral("vendor ") + snapshot.PrinterLibraryPath;
+    case TPrinterLibraryKind::Simulator:
+        return QStringLiteral("simulator ") + snapshot.PrinterLibraryPath;
+    case TPrinterLibraryKind::None:
+        break;
+    }
+    return QStringLiteral("none (%1)").arg(snapshot.PrinterLibraryError);
 }
 
 TServiceStatus& ServiceStatus()

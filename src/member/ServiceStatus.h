@@ -53,11 +53,15 @@ struct TServiceSnapshot {
     TPrinterLibraryKind PrinterLibrary = TPrinterLibraryKind::None;
     // Why no library could be used, for None.
     QString PrinterLibraryError;
+    // The library's file, for Vendor and Simulator.
+    QString PrinterLibraryPath;
     bool PrinterPortOpen = false;
     // The printer's last failed step, as the driver logged it; null time
     // when there was none.
     QDateTime LastPrinterFaultAt;
     QString LastPrinterFault;
+    // A printer step has succeeded since the last fault: it is history.
+    bool LastPrinterFaultPast = false;
 
     // Requests answered since local midnight, and how many of those answers
     // reported a failure.
@@ -68,6 +72,13 @@ struct TServiceSnapshot {
     // when there was none.
     QDateTime LastFailureAt;
     QString LastFailure;
+};
+
+// The day's request counts, as kept across a restart on the same day.
+struct TDayCounts {
+    QDate Day;
+    uint64_t Answered = 0;
+    uint64_t Failed = 0;
 };
 
 // The process-wide state of the running interface. Every operation may be
@@ -95,16 +106,26 @@ public:
     // Only an API that was listening becomes stopped.
     void HttpApiStopped();
 
-    void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error);
+    void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error, const QString& path = QString());
     void PrinterPortChanged(bool open);
     // text is GBK, as the driver logged it.
     void PrinterFault(std::string_view text);
+    // A printer step succeeded, so the last fault no longer stands.
+    void PrinterSucceeded();
 
     // One request has been answered; failed when the answer reports a
     // failure (message is its result message, GBK).
     void RequestAnswered(bool failed, std::string_view message);
 
     TServiceSnapshot Snapshot() const;
+
+    // The counts of the current day, and a number that changes whenever
+    // they do.
+    TDayCounts DayCounts() const;
+    uint64_t DayCountsVersion() const;
+    // Counts an earlier run of the same day left: added to today's when
+    // counts.Day is today, ignored otherwise.
+    void RestoreDayCounts(const TDayCounts& counts);
 
 private:
     // Starts the day's counts afresh when the local date has moved on.
@@ -121,11 +142,17 @@ private:
     // LastPrinterFaultAt and LastFailureAt on the clock.
     std::optional<qint64> m_lastPrinterFaultAt;
     std::optional<qint64> m_lastFailureAt;
+    bool m_lastPrinterFaultPast = false;
+    uint64_t m_dayCountsVersion = 0;
     // The local day of m_state.Today on the clock, from its first
     // millisecond to the next day's first.
     qint64 m_dayStart = 0;
     qint64 m_dayEnd = 0;
 };
+
+// Which printer library is in use, in English for the journal and the
+// service manager: "vendor <path>", "simulator <path>" or "none (<why>)".
+QString PrinterLibraryDescription(const TServiceSnapshot& snapshot);
 
 // The one status of this process.
 TServiceStatus& ServiceStatus();

@@ -3,6 +3,7 @@
 #include "base/TextCodec.h"
 #include "member/CardFaceLayout.h"
 #include "member/OptionUnit.h"
+#include "member/ServiceMetrics.h"
 #include "member/ServiceStatus.h"
 #include "member/log/LogFileUnit.h"
 
@@ -42,6 +43,7 @@ struct TTexts {
     std::string SendFailed = Gbk("发送文本失败:");
     std::string PrintOk = Gbk("擦除打印成功.");
     std::string PrintFailed = Gbk("擦除打印失败:");
+    std::string NoLibrary = Gbk("打印机库未加载: ");
 };
 
 const TTexts& Texts()
@@ -91,11 +93,12 @@ void Log(const std::string& text)
     }
 }
 
-// A failed step: logged, and kept as the printer's last fault for whoever
-// watches the interface.
-void Fault(const std::string& text)
+// A failed step: logged, counted under the library function that failed,
+// and kept as the printer's last fault for whoever watches the interface.
+void Fault(TPrinterFunction function, const std::string& text)
 {
     Log(text);
+    ServiceMetrics().PrinterFault(function);
     ServiceStatus().PrinterFault(text);
 }
 
@@ -146,8 +149,15 @@ bool TTRWGII2010DMember::OpenPort()
     m_portOpen = m_handle != 0;
     if (m_portOpen) {
         Log(Texts().PortOpened);
+        ServiceStatus().PrinterSucceeded();
     } else {
-        Fault(Texts().PortOpenFailed);
+        Fault(TPrinterFunction::CommOpen, Texts().PortOpenFailed);
+        // The line above and the card steps' "串口句柄为空" read like a
+        // cable fault; without a library the cause is elsewhere.
+        const std::string why = m_library.LoadError();
+        if (!why.empty()) {
+            Log(Texts().NoLibrary + TextCodec::ToGbk(QString::fromStdString(why)));
+        }
     }
     ServiceStatus().PrinterPortChanged(m_portOpen);
     return m_portOpen;
@@ -157,7 +167,7 @@ bool TTRWGII2010DMember::ClosePort()
 {
     const int32_t result = m_library.CommClose(m_handle);
     if ((result & 0xFF) == 0) {
-        Fault(Texts().PortCloseFailed);
+        Fault(TPrinterFunction::CommClose, Texts().PortCloseFailed);
         return false;
     }
     m_portOpen = false;
@@ -173,7 +183,7 @@ bool TTRWGII2010DMember::ResetDevice()
     if (ok) {
         Log(Texts().ResetOk);
     } else {
-        Fault(Texts().ResetFailed);
+        Fault(TPrinterFunction::Reset, Texts().ResetFailed);
     }
     return ok;
 }
@@ -186,10 +196,11 @@ void TTRWGII2010DMember::Beep()
 bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string, std::string, int32_t)
 {
     const TTexts& t = Texts();
+    const TTransactionTimer timer;
     bool ok = false;
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Fault(t.CardInFailed + StatusText(cardIn));
+        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn));
     } else {
         const int32_t status = m_library.RfidCardRequestAndWriteData(
             m_handle, Options().BlockNo, kRfidMode, kAccessKey, CardNo.c_str(), kTimeout);
@@ -197,8 +208,9 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
         if (ok) {
             Beep();
             Log(t.WriteOk + CardNo);
+            ServiceStatus().PrinterSucceeded();
         } else {
-            Fault(t.WriteFailed + StatusText(status));
+            Fault(TPrinterFunction::RfidCardRequestAndWriteData, t.WriteFailed + StatusText(status));
         }
     }
     EjectCard(!ok);
@@ -215,10 +227,11 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
     GuestName.clear();
     Score.clear();
 
+    const TTransactionTimer timer;
     bool ok = false;
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Fault(t.CardInFailed + StatusText(cardIn));
+        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn));
     } else {
         std::array<char, kReadBufferSize> buffer {};
         const int32_t status = m_library.RfidCardRequestAndReadData(
@@ -228,8 +241,9 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
             Beep();
             CardNo.assign(buffer.data(), strnlen(buffer.data(), buffer.size()));
             Log(t.ReadOk + CardNo);
+            ServiceStatus().PrinterSucceeded();
         } else {
-            Fault(t.ReadFailed + StatusText(status));
+            Fault(TPrinterFunction::RfidCardRequestAndReadData, t.ReadFailed + StatusText(status));
         }
     }
     EjectCard(!ok);
@@ -240,16 +254,17 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
 {
     const TTexts& t = Texts();
     const TOption& options = Options();
+    const TTransactionTimer timer;
 
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Fault(t.CardInFailed + StatusText(cardIn));
+        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn));
         EjectCard(true);
         return false;
     }
     const int32_t cleared = m_library.PrintBufferClear(m_handle, kTimeout);
     if (cleared != kSuccess) {
-        Fault(t.ClearFailed + StatusText(cleared));
+        Fault(TPrinterFunction::PrintBufferClear, t.ClearFailed + StatusText(cleared));
         EjectCard(true);
         return false;
     }
@@ -271,17 +286,19 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
     }
 
     if (contentStatus != kSuccess || adStatus != kSuccess) {
-        Fault(t.SendFailed + StatusText(contentStatus) + ";" + (withAd ? StatusText(adStatus) : std::string()));
+        Fault(TPrinterFunction::PrintCharacterDataSetting,
+            t.SendFailed + StatusText(contentStatus) + ";" + (withAd ? StatusText(adStatus) : std::string()));
         EjectCard(true);
         return false;
     }
     // Erases the old face, prints the buffer and ejects the card in one go.
     const int32_t printed = m_library.ErasePrintDischarge(m_handle, 1, 1, 1, kTimeout);
     if (printed != kSuccess) {
-        Fault(t.PrintFailed + StatusText(printed));
+        Fault(TPrinterFunction::ErasePrintDischarge, t.PrintFailed + StatusText(printed));
         return false;
     }
     Log(t.PrintOk);
+    ServiceStatus().PrinterSucceeded();
     return true;
 }
 
@@ -295,11 +312,12 @@ void TTRWGII2010DMember::EjectCard(bool afterFault)
     }
     const std::string line = Texts().CardOutFailed + StatusText(status);
     // After a failed step the eject often fails as well; the step that
-    // failed first is the one worth showing.
+    // failed first is the one worth showing, though both are counted.
     if (afterFault) {
         Log(line);
+        ServiceMetrics().PrinterFault(TPrinterFunction::Dischange);
     } else {
-        Fault(line);
+        Fault(TPrinterFunction::Dischange, line);
     }
 }
 

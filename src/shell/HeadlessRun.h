@@ -11,3 +11,12 @@ bool ChooseOffscreenWithoutDisplay(int argc, char* argv[]);
 
 // A platform that shows nothing to anyone, so no box can ever be answered.
 bool IsHeadlessPlatform(const QString& platformName);
+
+// The run will be on such a platform: QT_QPA_PLATFORM or a -platform
+// argument names one (as ChooseOffscreenWithoutDisplay leaves it).
+bool HeadlessRequested(int argc, char* argv[]);
+
+// From now on Qt's messages that mean nothing without a screen are dropped,
+// and its debug output too; its other warnings reach standard error as
+// lines marked as Qt's. Call before the application object exists.
+void QuietPlatformNoise();

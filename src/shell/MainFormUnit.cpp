@@ -2,6 +2,7 @@
 
 #include "base/FormatSettings.h"
 #include "base/InterfaceKind.h"
+#include "base/TextCodec.h"
 #include "config/AboutFormUnit.h"
 #include "config/ChangePasswordFormUnit.h"
 #include "config/CheckPasswordFormUnit.h"
@@ -10,6 +11,7 @@
 #include "member/BaseMemberUnit.h"
 #include "member/MemberTestFormUnit.h"
 #include "member/ServiceStatus.h"
+#include "member/log/LogFileUnit.h"
 #include "resources/Artwork.h"
 #include "shell/ModalRun.h"
 #include "shell/ServiceNotify.h"
@@ -29,6 +31,7 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 TMainForm* MainWindow = nullptr;
 
@@ -76,6 +79,21 @@ void AddToolSeparator(QToolBar* toolBar, const char* objectName)
     QWidget* widget = toolBar->widgetForAction(separator);
     widget->setObjectName(QString::fromLatin1(objectName));
     widget->setFixedWidth(kToolSeparatorWidth);
+}
+
+// What `systemctl status` shows beside the unit: the member port, the
+// printer library and, when enabled, the HTTP API.
+std::string ServiceLine(const TServiceSnapshot& status)
+{
+    QString line = QStringLiteral("listening on port %1; printer library: %2")
+                       .arg(status.Port)
+                       .arg(PrinterLibraryDescription(status));
+    if (status.HttpApi == THttpApiState::Listening) {
+        line += QStringLiteral("; HTTP API ") + status.HttpApiAddress;
+    } else if (status.HttpApi == THttpApiState::Refused) {
+        line += QStringLiteral("; HTTP API not listening");
+    }
+    return line.toStdString();
 }
 
 } // namespace
@@ -170,12 +188,14 @@ void TMainForm::BuildToolBar()
 
 void TMainForm::BuildClientArea()
 {
-    // The log pane keeps its size when the window is resized; the client
-    // area only clips it.
+    // The log pane fills the client area and follows the window's size.
     auto* client = new QWidget(this);
     m_infoMemo = new QPlainTextEdit(client);
     m_infoMemo->setObjectName(QStringLiteral("InfoMemo"));
-    m_infoMemo->setGeometry(0, 0, kClientWidth, kMemoHeight);
+    m_infoMemo->resize(kClientWidth, kMemoHeight);
+    auto* layout = new QVBoxLayout(client);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_infoMemo);
     m_infoMemo->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     m_infoMemo->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_infoMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -284,12 +304,18 @@ void TMainForm::StartListener()
         ServiceStatus().ListenerFailed(port, ErrorMessage(error));
         StartHttpListener();
         m_statusPanel->Refresh();
+        if (MessagesUnattended()) {
+            // Such a run ends at once and says why on standard error, once;
+            // the log keeps the line the box would have been.
+            LogFile->WriteLine(TextCodec::ToGbk(InterfaceTitle() + QStringLiteral(": ") + ErrorMessage(error)));
+            return;
+        }
         throw;
     }
     ServiceStatus().ListenerStarted(m_listener->LocalPort());
     StartHttpListener();
     m_statusPanel->Refresh();
-    NotifyServiceReady("listening on port " + std::to_string(m_listener->LocalPort()));
+    NotifyServiceReady(ServiceLine(ServiceStatus().Snapshot()));
 }
 
 void TMainForm::StartHttpListener()

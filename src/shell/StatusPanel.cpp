@@ -21,19 +21,27 @@ QString When(const QDateTime& at, const QDate& today)
     return at.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
-QString ListenerText(const TServiceSnapshot& s)
+QString ListenerState(const TServiceSnapshot& s)
 {
     switch (s.Listener) {
     case TListenerState::Listening:
         return QString::fromUtf8("监听端口 %1").arg(s.Port);
     case TListenerState::Failed:
-        return QString::fromUtf8("未监听端口 %1：%2").arg(s.Port).arg(s.ListenerError);
+        return QString::fromUtf8("未监听端口 %1").arg(s.Port);
     case TListenerState::Stopped:
         return QString::fromUtf8("监听已停止");
     case TListenerState::NotStarted:
         break;
     }
     return QString::fromUtf8("监听未启动");
+}
+
+QString ListenerText(const TServiceSnapshot& s)
+{
+    if (s.Listener == TListenerState::Failed) {
+        return ListenerState(s) + QString::fromUtf8("：") + s.ListenerError;
+    }
+    return ListenerState(s);
 }
 
 QString HttpApiText(const TServiceSnapshot& s)
@@ -51,7 +59,7 @@ QString HttpApiText(const TServiceSnapshot& s)
     return QString();
 }
 
-QString PrinterText(const TServiceSnapshot& s)
+QString PrinterState(const TServiceSnapshot& s)
 {
     QString text;
     switch (s.PrinterLibrary) {
@@ -66,15 +74,28 @@ QString PrinterText(const TServiceSnapshot& s)
         break;
     }
     text += s.PrinterPortOpen ? QString::fromUtf8("，端口已打开") : QString::fromUtf8("，端口未打开");
+    return text;
+}
+
+QString PrinterText(const TServiceSnapshot& s)
+{
+    QString text = PrinterState(s);
     if (!s.LastPrinterFaultAt.isNull()) {
-        text += QString::fromUtf8("，故障 %1 %2").arg(When(s.LastPrinterFaultAt, s.Today), s.LastPrinterFault);
+        // Once a later step succeeded the fault is history, and says so.
+        const char* const label = s.LastPrinterFaultPast ? "，上次故障 %1 %2" : "，故障 %1 %2";
+        text += QString::fromUtf8(label).arg(When(s.LastPrinterFaultAt, s.Today), s.LastPrinterFault);
     }
     return text;
 }
 
+QString RequestCounts(const TServiceSnapshot& s)
+{
+    return QString::fromUtf8("今日应答 %1 次，失败 %2 次").arg(s.AnsweredToday).arg(s.FailedToday);
+}
+
 QString RequestsText(const TServiceSnapshot& s)
 {
-    QString text = QString::fromUtf8("今日应答 %1 次，失败 %2 次").arg(s.AnsweredToday).arg(s.FailedToday);
+    QString text = RequestCounts(s);
     if (!s.LastFailureAt.isNull()) {
         text += QString::fromUtf8("，最近失败 %1 %2").arg(When(s.LastFailureAt, s.Today), s.LastFailure);
     }
@@ -84,8 +105,9 @@ QString RequestsText(const TServiceSnapshot& s)
 } // namespace
 
 // A field as wide as its text while there is room, then cut short with
-// "…"; the whole text is its tool tip. The window keeps its width,
-// whatever a socket error or a printer fault says.
+// "…", down to the part that must always show; the whole text is its tool
+// tip. The window keeps its width, whatever a socket error or a printer
+// fault says, and the counts stay readable.
 class TElidedLabel : public QLabel {
 public:
     TElidedLabel(const char* objectName, QWidget* parent)
@@ -97,8 +119,13 @@ public:
         setContentsMargins(kFieldPadding, 0, kFieldPadding, 0);
     }
 
-    void SetFullText(const QString& text, const QString& tip)
+    // kept: the beginning of text that is never cut short.
+    void SetFullText(const QString& text, const QString& kept, const QString& tip)
     {
+        if (kept != m_kept) {
+            m_kept = kept;
+            updateGeometry();
+        }
         if (text != this->text()) {
             setText(text);
         }
@@ -108,7 +135,15 @@ public:
         }
     }
 
-    QSize minimumSizeHint() const override { return QSize(kMinimumFieldWidth, QLabel::minimumSizeHint().height()); }
+    QSize minimumSizeHint() const override
+    {
+        const QMargins margins = contentsMargins();
+        // The kept part with the "…" that follows it when the rest is cut.
+        const int kept = m_kept.isEmpty() ? kMinimumFieldWidth
+                                          : fontMetrics().horizontalAdvance(m_kept + QChar(0x2026)) + margins.left()
+                + margins.right() + 2 * frameWidth();
+        return QSize(kept, QLabel::minimumSizeHint().height());
+    }
 
 protected:
     void paintEvent(QPaintEvent*) override
@@ -119,6 +154,9 @@ protected:
         const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, area.width());
         painter.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, shown);
     }
+
+private:
+    QString m_kept;
 };
 
 TStatusTexts StatusTexts(const TServiceSnapshot& snapshot)
@@ -128,6 +166,10 @@ TStatusTexts StatusTexts(const TServiceSnapshot& snapshot)
     texts.Printer = PrinterText(snapshot);
     texts.Requests = RequestsText(snapshot);
     texts.HttpApi = HttpApiText(snapshot);
+    texts.ListenerState = ListenerState(snapshot);
+    texts.HttpApiState = snapshot.HttpApi == THttpApiState::Refused ? QString::fromUtf8("HTTP接口未启动") : texts.HttpApi;
+    texts.PrinterState = PrinterState(snapshot);
+    texts.RequestCounts = RequestCounts(snapshot);
     if (snapshot.PrinterLibrary == TPrinterLibraryKind::None) {
         texts.PrinterTip = snapshot.PrinterLibraryError;
     }
@@ -154,13 +196,13 @@ TStatusPanel::TStatusPanel(QStatusBar* statusBar)
 void TStatusPanel::Refresh()
 {
     const TStatusTexts texts = StatusTexts(ServiceStatus().Snapshot());
-    m_listener->SetFullText(texts.Listener, QString());
+    m_listener->SetFullText(texts.Listener, texts.ListenerState, QString());
     // Shown only where the options enable the API.
-    m_httpApi->SetFullText(texts.HttpApi, QString());
+    m_httpApi->SetFullText(texts.HttpApi, texts.HttpApiState, QString());
     const bool hidden = texts.HttpApi.isEmpty();
     if (m_httpApi->isHidden() != hidden) {
         m_httpApi->setHidden(hidden);
     }
-    m_printer->SetFullText(texts.Printer, texts.PrinterTip);
-    m_requests->SetFullText(texts.Requests, QString());
+    m_printer->SetFullText(texts.Printer, texts.PrinterState, texts.PrinterTip);
+    m_requests->SetFullText(texts.Requests, texts.RequestCounts, QString());
 }

@@ -8,7 +8,10 @@ class QStatusBar;
 class TElidedLabel;
 struct TServiceSnapshot;
 
-// The status bar's fields as texts.
+// The status bar's fields as texts. Each field's text begins with the part
+// that is never cut short (ListenerState, PrinterState, RequestCounts); what
+// follows it is cut short first when the window is narrow. HttpApiState
+// likewise begins HttpApi.
 struct TStatusTexts {
     // Listening on which port, or not and why.
     QString Listener;
@@ -22,6 +25,11 @@ struct TStatusTexts {
     // Where the HTTP API listens, or why it does not; empty while it is
     // not enabled.
     QString HttpApi;
+
+    QString ListenerState;
+    QString HttpApiState;
+    QString PrinterState;
+    QString RequestCounts;
 };
 
 TStatusTexts StatusTexts(const TServiceSnapshot& snapshot);

@@ -4,6 +4,7 @@
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/DeviceQueue.h"
+#include "member/DayCountsFile.h"
 #include "member/OptionUnit.h"
 #include "member/RCPV11VCDLL.h"
 #include "member/ServiceStatus.h"
@@ -17,6 +18,7 @@
 #include "ui/DialogLook.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <algorithm>
 #include <chrono>
@@ -29,6 +31,7 @@ constexpr int kExitUsage = 64;
 // Nobody can see the window and nothing listens (EX_UNAVAILABLE): a service
 // manager sees the failure and may try again later.
 constexpr int kExitNotListening = 69;
+constexpr int kDayCountsSaveMs = 1000;
 
 TPrinterLibraryKind KindOf(const TRCPV11Library& library)
 {
@@ -57,8 +60,9 @@ int main(int argc, char* argv[])
     // signals reach the program only through the main window's run.
     BlockShutdownSignals();
     SocketPlatform::PrepareProcess();
-    if (ChooseOffscreenWithoutDisplay(argc, argv)) {
-        std::fputs("member-interface: no display; serving without a window\n", stderr);
+    const bool noDisplay = ChooseOffscreenWithoutDisplay(argc, argv);
+    if (HeadlessRequested(argc, argv)) {
+        QuietPlatformNoise();
     }
 
     QApplication application(argc, argv);
@@ -68,10 +72,15 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "member-interface: unknown argument '%s' (see --help)\n", argv[1]);
         return kExitUsage;
     }
+    if (noDisplay) {
+        std::fputs("member-interface: no display; serving without a window\n", stderr);
+    }
 
     // What a save cut short by a crash left behind would otherwise stay for
     // good; at start no save of ours can be running.
     RemoveInterruptedSaves(OptionFileName());
+    const std::string dayCountsPath = LogFolder() + TDayCountsFile::kFileName;
+    RemoveInterruptedSaves(dayCountsPath);
     SysOption = std::make_unique<TSysOption>(OptionFileName());
     SysOption->Load();
     DeviceQueue.SetQueueTimeout(std::chrono::seconds(std::max(SysOption->QueueTimeoutSec, 0)));
@@ -85,14 +94,31 @@ int main(int argc, char* argv[])
     SetMessagesUnattended(headless);
     SetUnattendedMessageLog([](const QString& line) { LogFile->WriteLine(TextCodec::ToGbk(line)); });
 
-    // Outlives the device. Without it every card operation fails; say why
-    // where whoever started the program can see it.
+    // Outlives the device. Which library drives the printer, or why none
+    // does, is said where whoever started the program looks: the terminal
+    // or the journal, and the day's log.
     TRCPV11Library printerLibrary;
-    ServiceStatus().PrinterLibraryChosen(KindOf(printerLibrary), QString::fromStdString(printerLibrary.LoadError()));
-    if (!printerLibrary.Loaded()) {
-        std::fprintf(stderr, "Printer library: %s\n", printerLibrary.LoadError().c_str());
+    ServiceStatus().PrinterLibraryChosen(KindOf(printerLibrary), QString::fromStdString(printerLibrary.LoadError()),
+        QString::fromStdString(printerLibrary.Path()));
+    const QString library = PrinterLibraryDescription(ServiceStatus().Snapshot());
+    std::fprintf(stderr, "member-interface: printer library: %s\n", library.toUtf8().constData());
+    std::fflush(stderr);
+    if (printerLibrary.Loaded()) {
+        LogFile->WriteLine(TextCodec::ToGbk(QString::fromUtf8(printerLibrary.IsSimulator() ? "打印机库: 模拟器 " : "打印机库: 厂商库 ")
+            + QString::fromStdString(printerLibrary.Path())));
     }
-    const int exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
+
+    int exitCode = 0;
+    {
+        // Saved once a second while they change, and when the run ends,
+        // before the status is read below: a crash costs a second's counts
+        // at most, and a busy printer no disk write per request.
+        TDayCountsFile dayCounts(dayCountsPath, ServiceStatus());
+        QTimer saveTimer;
+        QObject::connect(&saveTimer, &QTimer::timeout, [&dayCounts] { dayCounts.Save(); });
+        saveTimer.start(kDayCountsSaveMs);
+        exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
+    }
 
     const TServiceSnapshot status = ServiceStatus().Snapshot();
     if (exitCode == 0 && headless && status.Listener == TListenerState::Failed) {

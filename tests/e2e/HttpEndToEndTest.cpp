@@ -22,6 +22,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
 
@@ -152,6 +153,73 @@ TEST_F(HttpEndToEndTest, WriteReadAndPrintAnswerWhatTheTcpProtocolAnswers)
     const std::optional<THttpTestResponse> description = THttpTestClient("127.0.0.1", m_httpPort).Get("/v1/openapi.json");
     ASSERT_TRUE(description);
     EXPECT_TRUE(JsonOf(description->Body).contains(QStringLiteral("openapi")));
+}
+
+// The value of one sample of a scrape, -1 when it is missing.
+double Sample(const std::string& metrics, const std::string& nameAndLabels)
+{
+    const std::string start = "\n" + nameAndLabels + " ";
+    const size_t at = ("\n" + metrics).find(start);
+    return at == std::string::npos ? -1 : std::stod(metrics.substr(at + start.size() - 1));
+}
+
+// Real requests over both protocols, one into an empty card slot, show up in
+// the metrics, and Prometheus' own checker accepts what a scrape gives.
+TEST_F(HttpEndToEndTest, MetricsCountRealRequestsAndPromtoolAcceptsThem)
+{
+    StartProgram();
+    const TFields written = TcpFields(Exchange(m_tcpPort,
+        Framed("<Request type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>00012345</CardNo>"
+               "<ExpireDate></ExpireDate><GuestName></GuestName><Score></Score></Request>"))
+                                          .Bytes);
+    EXPECT_EQ(written.at("resultCode"), "200");
+    ASSERT_TRUE(Post("/v1/cards/read", "{}"));
+    TProfileFile printer(m_program->Dir() + "CardPrinter.ini");
+    printer.WriteString("Card", "Present", "0");
+    printer.UpdateFile();
+    const std::optional<THttpTestResponse> failed = Post("/v1/cards/read", "{}");
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(JsonOf(failed->Body).value(QStringLiteral("resultCode")).toString(), QStringLiteral("500"));
+
+    const std::optional<THttpTestResponse> scrape = THttpTestClient("127.0.0.1", m_httpPort).Get("/metrics");
+    ASSERT_TRUE(scrape);
+    EXPECT_EQ(scrape->Status, 200);
+    EXPECT_EQ(scrape->Header("Content-Type"), "text/plain; version=0.0.4; charset=utf-8");
+    const std::string& metrics = scrape->Body;
+    const std::pair<const char*, double> expected[] = {
+        {R"(member_interface_requests_total{type="write",result="200"})", 1},
+        {R"(member_interface_requests_total{type="read",result="200"})", 1},
+        {R"(member_interface_requests_total{type="read",result="500"})", 1},
+        {R"(member_interface_requests_total{type="print",result="200"})", 0},
+        {R"(member_interface_requests_total{type="read",result="dropped"})", 0},
+        {R"(member_interface_printer_faults_total{function="CardInOver"})", 1},
+        {R"(member_interface_printer_faults_total{function="CommOpen"})", 0},
+        {"member_interface_card_transaction_seconds_count", 3},
+        {R"(member_interface_card_transaction_seconds_bucket{le="+Inf"})", 3},
+        {"member_interface_requests_queued", 0},
+        {R"(member_interface_printer_library{kind="simulator"})", 1},
+        {R"(member_interface_printer_library{kind="none"})", 0},
+        {"member_interface_printer_port_open", 1},
+        {R"(member_interface_build_info{version=")" MEMBER_VERSION R"("})", 1},
+    };
+    for (const auto& [sample, value] : expected) {
+        EXPECT_EQ(Sample(metrics, sample), value) << sample << "\n" << metrics;
+    }
+    EXPECT_GT(Sample(metrics, "process_start_time_seconds"), 1.7e9);
+
+    const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
+    if (promtool.isEmpty()) {
+        GTEST_SKIP() << "promtool is not installed (scripts/setup installs Debian's prometheus package); "
+                        "the metrics' format was not checked";
+    }
+    QProcess check;
+    check.start(promtool, {QStringLiteral("check"), QStringLiteral("metrics")});
+    ASSERT_TRUE(check.waitForStarted());
+    check.write(QByteArray::fromStdString(metrics));
+    check.closeWriteChannel();
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardOutput().toStdString()
+                                   << check.readAllStandardError().toStdString();
 }
 
 // A throw-away static server for the demo page, on a loopback port of its
@@ -296,8 +364,9 @@ std::string AwaitResult(TBrowser& browser)
     return result;
 }
 
-// Loads docs/web-demo.html from a listed origin and presses its write
-// button: the card is written and the page shows the result code. The same
+// Loads docs/web-demo.html from a listed origin and presses its write,
+// print and health buttons: the card is written and printed, and the page
+// shows the result codes and the interface's state. The same
 // page from an origin that is not listed shows a refusal, and the card
 // keeps its number.
 TEST_F(HttpEndToEndTest, DemoPageInChromiumWritesOnlyFromAListedOrigin)
@@ -321,6 +390,13 @@ TEST_F(HttpEndToEndTest, DemoPageInChromiumWritesOnlyFromAListedOrigin)
     const std::string written = AwaitResult(browser);
     EXPECT_TRUE(written.starts_with("ok|resultCode 200: 写卡成功")) << written;
     EXPECT_EQ(CardBlock(), "00054321");
+    browser.Click("#print");
+    const std::string printed = AwaitResult(browser);
+    EXPECT_TRUE(printed.starts_with("ok|resultCode 200: 打印卡成功")) << printed;
+    browser.Click("#health");
+    const std::string health = AwaitResult(browser);
+    EXPECT_TRUE(health.starts_with("ok|正常 (status ok")) << health;
+    EXPECT_NE(health.find("打印机库：模拟器，端口已打开"), std::string::npos) << health;
 
     browser.Navigate(unlisted.Origin() + query + "00099999");
     browser.Click("#write");

@@ -74,7 +74,9 @@ TEST_F(DriverWithoutLibraryTest, EveryOperationFailsWithItsLogLine)
         lines.push_back(TextCodec::GbkToUtf8(entry));
     }
     EXPECT_THAT(lines,
-        ElementsAre("打开串口失败.", "进卡失败:串口句柄为空", "出卡失败:串口句柄为空", "进卡失败:串口句柄为空",
+        ElementsAre("打开串口失败.",
+            "打印机库未加载: /nonexistent/lib.so: cannot open shared object file: No such file or directory",
+            "进卡失败:串口句柄为空", "出卡失败:串口句柄为空", "进卡失败:串口句柄为空",
             "出卡失败:串口句柄为空", "进卡失败:串口句柄为空", "出卡失败:串口句柄为空", "复位失败.", "串口关闭失败."));
 }
 

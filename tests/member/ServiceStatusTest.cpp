@@ -1,5 +1,7 @@
 #include "member/ServiceStatus.h"
 
+#include "member/DayCountsFile.h"
+
 #include "ScriptedPrinterLibrary.h"
 #include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
@@ -8,6 +10,8 @@
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
+
+#include <QTemporaryDir>
 
 namespace {
 
@@ -90,6 +94,7 @@ TEST_F(ServiceStatusDriverTest, DriverTellsWhetherItsPortIsOpenAndItsLastFault)
 {
     TScriptedPrinterLibrary library;
     TTRWGII2010DMember device(library);
+    std::string card, password, expireDate, guestName, score;
     ASSERT_TRUE(device.OpenPort());
     EXPECT_TRUE(ServiceStatus().Snapshot().PrinterPortOpen);
 
@@ -101,6 +106,11 @@ TEST_F(ServiceStatusDriverTest, DriverTellsWhetherItsPortIsOpenAndItsLastFault)
     library.Script("Dischange", { 64 });
     EXPECT_TRUE(device.WriteCard("1", "", "", "", -1));
     EXPECT_EQ(ServiceStatus().Snapshot().LastPrinterFault, QString::fromUtf8("出卡失败:Cover open B"));
+    EXPECT_FALSE(ServiceStatus().Snapshot().LastPrinterFaultPast);
+    // A later transaction that succeeds makes the fault history.
+    EXPECT_TRUE(device.ReadCard(false, card, password, expireDate, guestName, score, -1));
+    EXPECT_EQ(ServiceStatus().Snapshot().LastPrinterFault, QString::fromUtf8("出卡失败:Cover open B"));
+    EXPECT_TRUE(ServiceStatus().Snapshot().LastPrinterFaultPast);
 
     ASSERT_TRUE(device.ClosePort());
     EXPECT_FALSE(ServiceStatus().Snapshot().PrinterPortOpen);
@@ -109,6 +119,46 @@ TEST_F(ServiceStatusDriverTest, DriverTellsWhetherItsPortIsOpenAndItsLastFault)
     const TServiceSnapshot s = ServiceStatus().Snapshot();
     EXPECT_FALSE(s.PrinterPortOpen);
     EXPECT_EQ(s.LastPrinterFault, QString::fromUtf8("打开串口失败."));
+    EXPECT_FALSE(s.LastPrinterFaultPast);
+}
+
+TEST(ServiceStatusTest, DayCountsSurviveARestartOnTheSameDayOnly)
+{
+    QTemporaryDir dir;
+    const std::string path = dir.filePath(QString::fromLatin1(TDayCountsFile::kFileName)).toStdString();
+    QDateTime now(QDate(2026, 12, 7), QTime(9, 0));
+    const auto clock = [&now] { return now.toMSecsSinceEpoch(); };
+    {
+        TServiceStatus morning(clock);
+        const TDayCountsFile file(path, morning);
+        morning.RequestAnswered(false, "ok");
+        morning.RequestAnswered(true, "failed");
+    }
+    now = QDateTime(QDate(2026, 12, 7), QTime(17, 0));
+    {
+        TServiceStatus evening(clock);
+        TDayCountsFile file(path, evening);
+        EXPECT_EQ(evening.Snapshot().AnsweredToday, 2u);
+        EXPECT_EQ(evening.Snapshot().FailedToday, 1u);
+        evening.RequestAnswered(false, "ok");
+        EXPECT_TRUE(file.Save());
+        EXPECT_EQ(ReadFileBytes(path), "Day=2026-12-07\nAnswered=3\nFailed=1\n");
+    }
+    now = QDateTime(QDate(2026, 12, 8), QTime(8, 0));
+    TServiceStatus nextDay(clock);
+    const TDayCountsFile file(path, nextDay);
+    EXPECT_EQ(nextDay.Snapshot().AnsweredToday, 0u);
+
+    // Whatever else the file holds counts as no counts at all.
+    for (const char* text : {"", "garbage", "Day=2026-12-07\nAnswered=2\n", "Day=2026-13-07\nAnswered=1\nFailed=0\n",
+             "Day=2026-12-07\nAnswered=-1\nFailed=0\n", "Day=2026-12-07\nAnswered=1x\nFailed=0\n",
+             "Day=2026-12-07\nAnswered=1\nFailed=2\n", "Day=2026-12-07\nAnswered=99999999999999999999\nFailed=0\n"}) {
+        EXPECT_EQ(TDayCountsFile::Parse(text), std::nullopt) << text;
+    }
+    const std::optional<TDayCounts> windows = TDayCountsFile::Parse("Day=2026-12-07\r\nAnswered=5\r\nFailed=2\r\n");
+    ASSERT_TRUE(windows);
+    EXPECT_EQ(windows->Answered, 5u);
+    EXPECT_EQ(windows->Failed, 2u);
 }
 
 } // namespace

@@ -10,8 +10,11 @@
 #include "support/ModalDriver.h"
 #include "support/TestEnvironment.h"
 #include "ui/ErrorGuard.h"
+#include "base/TextCodec.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -94,6 +97,59 @@ TEST_F(MainFormTest, StatusBarFollowsAnsweredRequestsWithoutBeingAsked)
     EXPECT_TRUE(expected.contains(QString::fromUtf8("读卡失败"))) << expected.toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return Panel(form, "RequestsPanel") == expected; }, 3000))
         << Panel(form, "RequestsPanel").toStdString();
+}
+
+// At the window's default width a long printer fault is the field that is
+// cut short: the day's counts stay readable, and the fault's whole text is
+// the field's tool tip.
+TEST_F(MainFormTest, StatusBarKeepsTheCountsVisibleAtTheDefaultWidthWhateverTheFaultSays)
+{
+    ServiceStatus().PrinterLibraryChosen(TPrinterLibraryKind::Vendor, QString(), QStringLiteral("/opt/lib.so"));
+    ServiceStatus().PrinterPortChanged(true);
+    const std::string fault = Gbk("擦除打印失败:") + std::string(12, 'x') + " Erase head temperature error A "
+        + Gbk("并且这是一段很长很长的故障说明文字，一直写到状态栏放不下为止");
+    ServiceStatus().PrinterFault(fault);
+    for (int i = 0; i < 12345; ++i) {
+        ServiceStatus().RequestAnswered(i % 1000 == 0, Gbk("打印卡失败"));
+    }
+    TMainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    auto* statusBar = form.findChild<QStatusBar*>(QStringLiteral("StatusBar"));
+    auto* requests = statusBar->findChild<QLabel*>(QStringLiteral("RequestsPanel"));
+    auto* printer = statusBar->findChild<QLabel*>(QStringLiteral("PrinterPanel"));
+    const QString counts = QString::fromUtf8("今日应答 12345 次，失败 13 次");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return requests->text().startsWith(counts); }, 3000))
+        << requests->text().toStdString();
+    QApplication::processEvents();
+    const QImage grab = form.grab().toImage();
+    EXPECT_EQ(grab.width(), form.width());
+
+    EXPECT_TRUE(requests->isVisible());
+    // What the field paints: its text cut to its width.
+    const auto shown = [](const QLabel* label) {
+        return label->fontMetrics().elidedText(label->text(), Qt::ElideRight, label->contentsRect().width());
+    };
+    EXPECT_TRUE(shown(requests).startsWith(counts)) << shown(requests).toStdString();
+    EXPECT_LE(requests->geometry().right(), statusBar->width());
+    // The fault is what gives way, and its tool tip holds all of it.
+    EXPECT_LT(printer->contentsRect().width(), printer->fontMetrics().horizontalAdvance(printer->text()));
+    EXPECT_TRUE(printer->toolTip().contains(TextCodec::FromGbk(fault)));
+    EXPECT_TRUE(shown(printer).startsWith(QString::fromUtf8("打印机：厂商库，端口已打开"))) << shown(printer).toStdString();
+}
+
+TEST_F(MainFormTest, LogPaneFollowsTheWindowsSize)
+{
+    TMainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("InfoMemo"));
+    EXPECT_EQ(memo->width(), form.width());
+    form.resize(form.width() + 300, form.height() + 200);
+    QApplication::processEvents();
+    EXPECT_EQ(memo->width(), form.width());
+    EXPECT_EQ(memo->geometry().bottom() + 1, form.centralWidget()->height());
+    EXPECT_GT(memo->height(), 401 + 150);
 }
 
 TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsStartLine)

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -88,7 +89,8 @@ TEST(ProgramServiceTest, CommandLineAnswersHelpAndVersionWithoutStartingAndRefus
         EXPECT_EQ(program.Process().exitCode(), c.exitCode);
         const std::string out = program.Process().readAllStandardOutput().toStdString();
         EXPECT_EQ(out.substr(0, c.out.size()), c.out);
-        EXPECT_NE(program.StandardError().find(c.err), std::string::npos) << program.StandardError();
+        // The refusal is the only line: nothing about the display before it.
+        EXPECT_EQ(program.StandardError(), c.err);
         // Nothing started: no log written, none removed, nothing listening.
         EXPECT_EQ(program.Log(), "old\r\n");
         EXPECT_FALSE(Exchange(port, ReadRequest()).Connected);
@@ -102,7 +104,7 @@ TEST(ProgramServiceTest, WithoutADisplayItServesReportsReadyOnceListeningAndASec
     TRunningProgram first(port);
     first.Environment().insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromStdString(firstManager.Path()));
     ASSERT_TRUE(first.Start());
-    EXPECT_EQ(firstManager.Next(10000), "READY=1\nSTATUS=listening on port " + std::to_string(port));
+    EXPECT_TRUE(firstManager.Next(10000).starts_with("READY=1\nSTATUS=listening on port " + std::to_string(port) + "; "));
     EXPECT_TRUE(Exchange(port, ReadRequest()).Connected);
 
     TNotifySocket secondManager;
@@ -120,6 +122,8 @@ TEST(ProgramServiceTest, WithoutADisplayItServesReportsReadyOnceListeningAndASec
                   + bindError + "\n"),
         std::string::npos)
         << second.StandardError();
+    // Said once, not once more as the box nobody could answer.
+    EXPECT_EQ(second.StandardError().find(bindError), second.StandardError().rfind(bindError));
     // The box nobody could have answered is a line of the log as well.
     const std::vector<std::string> log = LogEntries(second.Log());
     EXPECT_NE(std::find(log.begin(), log.end(), Gbk("Velmora会员卡接口: ") + bindError), log.end());
@@ -129,6 +133,59 @@ TEST(ProgramServiceTest, WithoutADisplayItServesReportsReadyOnceListeningAndASec
     ASSERT_TRUE(first.EndsOn());
     EXPECT_EQ(first.Process().exitCode(), 0);
     EXPECT_EQ(firstManager.Next(1000), "STOPPING=1");
+}
+
+// Whoever reads the journal, `systemctl status` or the day's log learns which
+// printer library drives the printer, or why none does; standard error holds
+// the program's own lines only.
+TEST(ProgramServiceTest, StartSaysWhichPrinterLibraryItUses)
+{
+    const struct {
+        const char* name;
+        const char* kind;
+        QString library;
+    } cases[] = {
+        {"none", "none", QString()},
+        {"simulator", "simulator", QCoreApplication::applicationDirPath() + QStringLiteral("/" SIMULATOR_FILE)},
+        {"vendor", "vendor", QStringLiteral(VENDOR_STAND_IN)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint16_t port = FreePort();
+        TRunningProgram program(port);
+        const std::string path = program.Dir() + SIMULATOR_FILE;
+        if (!c.library.isEmpty()) {
+            ASSERT_TRUE(QFile::copy(c.library, QString::fromStdString(path)));
+        }
+        TNotifySocket manager;
+        program.Environment().insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromStdString(manager.Path()));
+        ASSERT_TRUE(program.Start());
+        const std::string ready = manager.Next(10000);
+        ASSERT_TRUE(program.EndsOn());
+
+        const std::string library = std::string("printer library: ") + c.kind + " " + (c.library.isEmpty() ? "(" : "") + path;
+        EXPECT_TRUE(ready.starts_with("READY=1\nSTATUS=listening on port " + std::to_string(port) + "; " + library))
+            << ready;
+        const std::string err = program.StandardError();
+        EXPECT_TRUE(err.starts_with("member-interface: no display; serving without a window\nmember-interface: "
+            + library)) << err;
+        // One line each, both the program's.
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 2) << err;
+
+        const std::vector<std::string> log = LogEntries(program.Log());
+        const auto opened = std::find(log.begin(), log.end(), Gbk("打开串口失败."));
+        if (c.library.isEmpty()) {
+            ASSERT_NE(opened, log.end());
+            ASSERT_NE(opened + 1, log.end());
+            EXPECT_TRUE((opened + 1)->starts_with(Gbk("打印机库未加载: ") + path)) << *(opened + 1);
+        } else {
+            const char* const kind = c.library == QStringLiteral(VENDOR_STAND_IN) ? "打印机库: 厂商库 " : "打印机库: 模拟器 ";
+            EXPECT_NE(std::find(log.begin(), log.end(), Gbk(kind) + path), log.end());
+            EXPECT_EQ(std::find_if(log.begin(), log.end(), [](const std::string& line) {
+                return line.starts_with(Gbk("打印机库未加载"));
+            }), log.end());
+        }
+    }
 }
 
 TEST(ProgramServiceTest, ARunPassingMidnightMovesToTheNextDaysLogAndRemovesExpiredDays)

@@ -31,18 +31,33 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
     failed.LastPrinterFaultAt = QDateTime(QDate(2026, 12, 6), QTime(23, 10, 0));
     failed.LastPrinterFault = QString::fromUtf8("打开串口失败.");
 
+    // A later transaction has succeeded since the fault.
+    TServiceSnapshot recovered = serving;
+    recovered.LastPrinterFaultPast = true;
+
     TServiceSnapshot stopped;
     stopped.Listener = TListenerState::Stopped;
     stopped.PrinterLibrary = TPrinterLibraryKind::Simulator;
 
+    struct TExpected {
+        QString Listener;
+        QString Printer;
+        QString Requests;
+        QString PrinterTip;
+        QString HttpApi;
+    };
     const struct {
         const char* name;
         TServiceSnapshot snapshot;
-        TStatusTexts expected;
+        TExpected expected;
     } cases[] = {
         { "serving", serving,
             { QString::fromUtf8("监听端口 8883"),
                 QString::fromUtf8("打印机：厂商库，端口已打开，故障 14:03:21 进卡失败:Card jam B"),
+                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString(), QString() } },
+        { "recovered", recovered,
+            { QString::fromUtf8("监听端口 8883"),
+                QString::fromUtf8("打印机：厂商库，端口已打开，上次故障 14:03:21 进卡失败:Card jam B"),
                 QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString(), QString() } },
         { "failed", failed,
             { QString::fromUtf8("未监听端口 8883：Could not bind socket. Address and port are already in use."),
@@ -63,6 +78,11 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
         EXPECT_EQ(texts.Printer.toStdString(), c.expected.Printer.toStdString());
         EXPECT_EQ(texts.Requests.toStdString(), c.expected.Requests.toStdString());
         EXPECT_EQ(texts.PrinterTip.toStdString(), c.expected.PrinterTip.toStdString());
+        // What is never cut short is where each field begins.
+        EXPECT_TRUE(texts.Listener.startsWith(texts.ListenerState));
+        EXPECT_TRUE(texts.Printer.startsWith(texts.PrinterState));
+        EXPECT_TRUE(texts.Requests.startsWith(texts.RequestCounts));
+        EXPECT_FALSE(texts.PrinterState.contains(QString::fromUtf8("故障")));
     }
 }
 

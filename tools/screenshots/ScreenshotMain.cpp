@@ -146,7 +146,8 @@ int main(int argc, char* argv[])
         TMainForm form;
         MainWindow = &form;
 
-        // A few requests, the last one into a card jam.
+        // A few requests: one into a printer that refuses the card face
+        // (a long fault), then a read that succeeds, so the fault is past.
         const uint16_t port = static_cast<uint16_t>(ServiceStatus().Snapshot().Port);
         Request(port, R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)");
         Request(port,
@@ -155,10 +156,13 @@ int main(int argc, char* argv[])
         Request(port,
             R"(<Request type="PrintMemberCard"><RequestID>2</RequestID><CardNo>00012346</CardNo>)"
             R"(<Content>当前消费:100&#10;卡内余额:300</Content></Request>)");
-        WriteTextFile(printerState, "[Card]\r\nPresent=1\r\nBlock1=00012346\r\n[Faults]\r\nCardInOver=56\r\n");
+        WriteTextFile(printerState,
+            "[Card]\r\nPresent=1\r\nBlock1=00012346\r\n[Faults]\r\nPrintCharacterDataSetting=76\r\n");
         Request(port,
-            R"(<Request type="WriteMemberCard"><RequestID>3</RequestID><CardNo>00012347</CardNo>)"
-            R"(<ExpireDate>2027-12-31</ExpireDate><GuestName>李四</GuestName><Score>0</Score></Request>)");
+            R"(<Request type="PrintMemberCard"><RequestID>3</RequestID><CardNo>00012346</CardNo>)"
+            R"(<Content>当前消费:100&#10;卡内余额:300</Content></Request>)");
+        WriteTextFile(printerState, "[Card]\r\nPresent=1\r\nBlock1=00012346\r\n");
+        Request(port, R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)");
         Settle(1200);
         ok &= Save(form, folder, "main-window.png");
         MainWindow = nullptr;

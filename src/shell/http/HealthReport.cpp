@@ -1,7 +1,10 @@
 #include "shell/http/HealthReport.h"
 
 #include "member/DeviceQueue.h"
+#include "member/ServiceMetrics.h"
 #include "member/ServiceStatus.h"
+
+#include <QJsonArray>
 
 THealthReport CurrentHealth()
 {
@@ -18,6 +21,7 @@ THealthReport CurrentHealth()
         break;
     case TPrinterLibraryKind::None:
         report.PrinterLibrary = "none";
+        report.PrinterLibraryError = status.PrinterLibraryError.toStdString();
         break;
     }
     report.PortOpen = status.PrinterPortOpen;
@@ -27,10 +31,32 @@ THealthReport CurrentHealth()
     return report;
 }
 
+std::vector<std::string> HealthProblems(const THealthReport& report)
+{
+    std::vector<std::string> problems;
+    if (report.PrinterLibrary == "none") {
+        problems.push_back("no printer library loaded"
+            + (report.PrinterLibraryError.empty() ? std::string() : ": " + report.PrinterLibraryError));
+    }
+    if (!report.PortOpen) {
+        problems.push_back("printer port not open");
+    }
+    if (!report.Listening) {
+        problems.push_back("member port " + std::to_string(report.MemberPort) + " not listening");
+    }
+    return problems;
+}
+
 QJsonObject HealthObject(const THealthReport& report)
 {
+    const std::vector<std::string> problems = HealthProblems(report);
+    QJsonArray reasons;
+    for (const std::string& problem : problems) {
+        reasons.append(QString::fromStdString(problem));
+    }
     return QJsonObject {
-        {QStringLiteral("status"), QStringLiteral("ok")},
+        {QStringLiteral("status"), problems.empty() ? QStringLiteral("ok") : QStringLiteral("degraded")},
+        {QStringLiteral("reasons"), reasons},
         {QStringLiteral("version"), QStringLiteral(MEMBER_VERSION)},
         {QStringLiteral("memberPort"), report.MemberPort},
         {QStringLiteral("listening"), report.Listening},
@@ -40,4 +66,15 @@ QJsonObject HealthObject(const THealthReport& report)
         {QStringLiteral("answeredToday"), static_cast<qint64>(report.AnsweredToday)},
         {QStringLiteral("failedToday"), static_cast<qint64>(report.FailedToday)},
     };
+}
+
+std::string CurrentMetrics()
+{
+    const TServiceSnapshot status = ServiceStatus().Snapshot();
+    TMetricsGauges gauges;
+    gauges.Queued = DeviceQueue.Queued();
+    gauges.PrinterLibrary = status.PrinterLibrary;
+    gauges.PrinterPortOpen = status.PrinterPortOpen;
+    gauges.Listening = status.Listener == TListenerState::Listening;
+    return ServiceMetrics().Exposition(gauges);
 }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // What GET /v1/health reports about the running interface.
 struct THealthReport {
@@ -12,6 +13,8 @@ struct THealthReport {
     bool Listening = false;
     // "vendor", "simulator" or "none".
     std::string PrinterLibrary = "none";
+    // Why no library is loaded, for "none".
+    std::string PrinterLibraryError;
     bool PortOpen = false;
     // Requests and turns waiting for the printer or at it.
     uint64_t Queued = 0;
@@ -20,7 +23,17 @@ struct THealthReport {
 };
 
 // The running interface's report: its service status and the device queue.
+// Reads only what the interface already knows; never waits for the printer.
 THealthReport CurrentHealth();
 
-// The report with "status": "ok" and the program's version.
+// Why the interface cannot serve card requests as it should: no printer
+// library, the printer port closed, the member port not listening. Empty
+// when it can.
+std::vector<std::string> HealthProblems(const THealthReport& report);
+
+// The report with "status" ("ok" when there are no problems, else
+// "degraded"), "reasons" (the problems) and the program's version.
 QJsonObject HealthObject(const THealthReport& report);
+
+// The running interface's metrics in Prometheus' text format.
+std::string CurrentMetrics();

@@ -18,13 +18,15 @@ struct THttpRequest {
     std::string Path;
     THttpHeaders Headers;
     std::string Body;
-    // The client's address as the server saw it; empty when unknown.
-    std::string PeerAddress;
+    // The peer's IP address as text ("127.0.0.1", "::1"); empty when the
+    // server does not know it.
+    std::string RemoteAddress;
 
     std::optional<std::string_view> Header(std::string_view name) const { return FindHeader(Headers, name); }
 };
 
-// The API's answer; a body is always JSON.
+// The API's answer; a body is JSON unless a Content-Type header says
+// otherwise.
 struct THttpAnswer {
     int Status = 200;
     THttpHeaders Headers;

@@ -43,7 +43,7 @@ THttpRequest THttpSession::ApiRequest(const TRequest& request) const
     for (const auto& field : request) {
         api.Headers.emplace_back(std::string(field.name_string()), std::string(field.value()));
     }
-    api.PeerAddress = m_peer;
+    api.RemoteAddress = m_peer;
     return api;
 }
 
@@ -126,7 +126,7 @@ asio::awaitable<void> THttpSession::Reply(THttpAnswer answer, bool head)
     for (const auto& [name, value] : answer.Headers) {
         response.insert(name, value);
     }
-    if (!answer.Body.empty()) {
+    if (!answer.Body.empty() && !answer.Header("Content-Type")) {
         response.set(http::field::content_type, "application/json; charset=utf-8");
     }
     response.content_length(answer.Body.size());

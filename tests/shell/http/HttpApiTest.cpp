@@ -29,7 +29,7 @@ const char* const kElements[]
 THttpRequest Request(const std::string& method, const std::string& path, const std::string& body = "",
     THttpHeaders headers = {{"Host", "127.0.0.1:8884"}, {"Content-Type", "application/json"}})
 {
-    return THttpRequest {method, path, std::move(headers), body, {}};
+    return THttpRequest {method, path, std::move(headers), body, ""};
 }
 
 THttpRequest With(THttpRequest request, const std::string& name, const std::string& value)
@@ -62,19 +62,24 @@ protected:
         THttpApiSettings settings;
         settings.AllowedOrigins = {kAllowed};
         settings.Token = token;
-        const THttpApi api(settings, [] {
-            THealthReport report;
-            report.MemberPort = 8883;
-            report.Listening = true;
-            report.PrinterLibrary = "simulator";
-            report.PortOpen = true;
-            report.Queued = 2;
-            report.AnsweredToday = 41;
-            report.FailedToday = 3;
-            return report;
-        });
+        const THttpApi api(settings, [this] { return m_health; });
         return RunToEnd(api.Answer(request));
     }
+
+    static THealthReport Serving()
+    {
+        THealthReport report;
+        report.MemberPort = 8883;
+        report.Listening = true;
+        report.PrinterLibrary = "simulator";
+        report.PortOpen = true;
+        report.Queued = 2;
+        report.AnsweredToday = 41;
+        report.FailedToday = 3;
+        return report;
+    }
+
+    THealthReport m_health = Serving();
 
     // The values of the TCP answer to the same request, by API field name.
     std::map<std::string, std::string> TcpAnswer(const std::string& xml)
@@ -291,6 +296,29 @@ TEST_F(HttpApiTest, TokenIsRequiredWhenSet)
     }
     EXPECT_EQ(Answer(Request("GET", "/v1/health"), token).Status, 401);
     EXPECT_EQ(Answer(Request("GET", "/v1/nothing"), token).Status, 401);
+    // Reading the state from this computer needs no token; from elsewhere,
+    // and anything else from this computer, it does.
+    const struct {
+        const char* method;
+        const char* path;
+        const char* peer;
+        int status;
+    } peers[] = {
+        {"GET", "/v1/health", "127.0.0.1", 200},
+        {"GET", "/v1/health", "::1", 200},
+        {"GET", "/v1/health", "::ffff:127.0.0.1", 200},
+        {"GET", "/metrics", "127.0.0.1", 200},
+        {"GET", "/v1/health", "192.168.1.30", 401},
+        {"GET", "/metrics", "192.168.1.30", 401},
+        {"GET", "/v1/health", "localhost", 401},
+        {"GET", "/v1/openapi.json", "127.0.0.1", 401},
+        {"POST", "/v1/cards/write", "127.0.0.1", 401},
+    };
+    for (const auto& c : peers) {
+        THttpRequest request = Request(c.method, c.path, std::string(c.method) == "POST" ? "{}" : "");
+        request.RemoteAddress = c.peer;
+        EXPECT_EQ(Answer(request, token).Status, c.status) << c.path << " from " << c.peer;
+    }
     EXPECT_TRUE(m_device.Calls().empty());
 
     EXPECT_EQ(Answer(With(write, "Authorization", "Bearer k9-Zq_7"), token).Status, 200);
@@ -381,16 +409,52 @@ TEST_F(HttpApiTest, RequestsQueuedWhenTheProgramStopsAnswer503AndWriteNothing)
     EXPECT_EQ(Outcomes(), (std::vector<std::string> {Gbk("服务器停止,请求未执行."), Gbk("服务器停止,请求未执行.")}));
 }
 
-TEST_F(HttpApiTest, HealthAndOpenApi)
+TEST_F(HttpApiTest, HealthIsOkOnlyWhenThePrinterCanServe)
 {
     const THttpAnswer health = Answer(Request("GET", "/v1/health"));
     EXPECT_EQ(health.Status, 200);
     EXPECT_EQ(Json(health),
         QJsonDocument::fromJson(
-            R"({"status":"ok","version":")" MEMBER_VERSION R"(","memberPort":8883,"listening":true,)"
+            R"({"status":"ok","reasons":[],"version":")" MEMBER_VERSION R"(","memberPort":8883,"listening":true,)"
             R"("printerLibrary":"simulator","portOpen":true,"queued":2,"answeredToday":41,"failedToday":3})")
             .object());
 
+    THealthReport noLibrary = Serving();
+    noLibrary.PrinterLibrary = "none";
+    noLibrary.PrinterLibraryError = "libRCPV11_VCDLL.so: cannot open shared object file";
+    noLibrary.PortOpen = false;
+    THealthReport portClosed = Serving();
+    portClosed.PortOpen = false;
+    THealthReport notListening = Serving();
+    notListening.Listening = false;
+    const struct {
+        const char* name;
+        THealthReport report;
+        std::vector<std::string> reasons;
+    } cases[] = {
+        {"no library", noLibrary,
+            {"no printer library loaded: libRCPV11_VCDLL.so: cannot open shared object file", "printer port not open"}},
+        {"port closed", portClosed, {"printer port not open"}},
+        {"not listening", notListening, {"member port 8883 not listening"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_health = c.report;
+        const THttpAnswer degraded = Answer(Request("GET", "/v1/health"));
+        EXPECT_EQ(degraded.Status, 503);
+        const QJsonObject object = Json(degraded);
+        EXPECT_EQ(object.value(QStringLiteral("status")).toString(), QStringLiteral("degraded"));
+        std::vector<std::string> reasons;
+        for (const QJsonValue reason : object.value(QStringLiteral("reasons")).toArray()) {
+            reasons.push_back(reason.toString().toStdString());
+        }
+        EXPECT_EQ(reasons, c.reasons);
+    }
+    EXPECT_TRUE(m_device.Calls().empty());
+}
+
+TEST_F(HttpApiTest, OpenApiDescribesEveryRoute)
+{
     const THttpAnswer description = Answer(Request("GET", "/v1/openapi.json"));
     EXPECT_EQ(description.Status, 200);
     QJsonParseError error {};
@@ -401,7 +465,7 @@ TEST_F(HttpApiTest, HealthAndOpenApi)
         QStringLiteral(MEMBER_VERSION));
     const QJsonObject paths = root.value(QStringLiteral("paths")).toObject();
     const std::pair<const char*, const char*> operations[] = {{"/v1/cards/write", "post"}, {"/v1/cards/read", "post"},
-        {"/v1/cards/print", "post"}, {"/v1/health", "get"}, {"/v1/openapi.json", "get"}};
+        {"/v1/cards/print", "post"}, {"/v1/health", "get"}, {"/metrics", "get"}, {"/v1/openapi.json", "get"}};
     EXPECT_EQ(paths.size(), qsizetype(std::size(operations)));
     for (const auto& [path, method] : operations) {
         EXPECT_TRUE(paths.value(QString::fromLatin1(path)).toObject().contains(QString::fromLatin1(method))) << path;

@@ -194,6 +194,26 @@ TEST_F(HttpServerTest, OversizedAndMalformedRequestsGetJsonErrors)
     EXPECT_TRUE(m_device.Calls().empty());
 }
 
+// The server tells the API who is asking: from this computer health and
+// metrics need no token, and metrics come as Prometheus' text.
+TEST_F(HttpServerTest, LoopbackPeersReadHealthAndMetricsWithoutTheToken)
+{
+    THttpApiSettings settings;
+    settings.Token = "k9-Zq_7";
+    m_server = std::make_unique<THttpServer>(std::make_shared<const THttpApi>(settings, nullptr));
+    m_server->Start("127.0.0.1", 0);
+
+    const std::string health = Raw("GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").Bytes;
+    EXPECT_TRUE(health.starts_with("HTTP/1.1 503")) << health;
+    EXPECT_NE(health.find(R"("status":"degraded")"), std::string::npos) << health;
+    const std::string metrics = Raw("GET /metrics HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").Bytes;
+    EXPECT_TRUE(metrics.starts_with("HTTP/1.1 200")) << metrics;
+    EXPECT_EQ(Count(metrics, "Content-Type: text/plain; version=0.0.4; charset=utf-8\r\n"), 1u) << metrics;
+    EXPECT_NE(metrics.find("\nmember_interface_requests_queued 0\n"), std::string::npos) << metrics;
+    EXPECT_TRUE(Raw(Post("/v1/cards/write", "application/json", kWriteBody)).Bytes.starts_with("HTTP/1.1 401"));
+    EXPECT_TRUE(m_device.Calls().empty());
+}
+
 // Sends: nothing at all on one connection, half a request on another, half
 // a body on a third, a byte a second on a fourth, then waits. Each is
 // closed by the server once the request's time is up.
