@@ -1,3 +1,4 @@
+#include "base/DataDirectory.h"
 #include "base/ProfileFile.h"
 #include "base/SocketPlatform.h"
 #include "base/TextCodec.h"
@@ -9,6 +10,7 @@
 #include "member/TRWGII2010DMemberUnit.h"
 #include "shell/HeadlessRun.h"
 #include "shell/MemberProgram.h"
+#include "shell/PluginFolders.h"
 #include "shell/ProgramArguments.h"
 #include "shell/ShutdownSignals.h"
 #include "shell/listener/RequestListener.h"
@@ -18,6 +20,8 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -39,15 +43,33 @@ TPrinterLibraryKind KindOf(const TRCPV11Library& library)
 
 int main(int argc, char* argv[])
 {
-    switch (ProgramRequest(argc, argv)) {
+    const TProgramArguments arguments = ParseProgramArguments(argc, argv);
+    switch (arguments.Request) {
     case TProgramRequest::Help:
         std::fputs(ProgramHelpText().c_str(), stdout);
         return 0;
     case TProgramRequest::Version:
         std::fputs(ProgramVersionText().c_str(), stdout);
         return 0;
+    case TProgramRequest::Usage:
+        std::fprintf(stderr, "%s\n", arguments.Error.c_str());
+        return kExitUsage;
     case TProgramRequest::Run:
         break;
+    }
+    if (!arguments.DataDir.empty()) {
+        // Made absolute, so the simulator and child processes find it
+        // whatever their working folder.
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::absolute(arguments.DataDir, error);
+        if (error || !std::filesystem::is_directory(folder, error)) {
+            std::fprintf(stderr, "member-interface: data folder '%s' is not an existing folder\n",
+                arguments.DataDir.c_str());
+            return kExitUsage;
+        }
+        SetDataDirectory(folder.string());
+    } else {
+        SetDataDirectory({});
     }
 
     // Before any thread exists, so every thread inherits the mask and the
@@ -58,7 +80,9 @@ int main(int argc, char* argv[])
         std::fputs("member-interface: no display; serving without a window\n", stderr);
     }
 
+    UseTrustedPluginFolders();
     QApplication application(argc, argv);
+    UseTrustedPluginFolders();
     // The application object has taken its own options out of argv; a
     // command line not understood changes nothing, not even old logs.
     if (argc > 1) {

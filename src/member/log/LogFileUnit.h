@@ -61,5 +61,5 @@ private:
 // The one process-wide writer.
 extern std::unique_ptr<TLogFile> LogFile;
 
-// The executable's folder, where the day files are kept.
+// The data folder (DataDirectory), where the day files are kept.
 std::string LogFolder();
