@@ -9,7 +9,5 @@
 // can set, are kept first, as Qt has them.
 //
 // Call it before the application object exists: its constructor loads the
-// platform plugin. Call it once more after, since the constructor replays
-// the paths against its own list, which by then knows the application's
-// folder.
+// platform plugin.
 void UseTrustedPluginFolders();

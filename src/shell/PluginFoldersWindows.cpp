@@ -7,8 +7,6 @@
 #include <QLibraryInfo>
 #include <QStringList>
 
-#include <QtGlobal>
-
 void UseTrustedPluginFolders()
 {
     QStringList folders = qEnvironmentVariable("QT_PLUGIN_PATH").split(QDir::listSeparator(), Qt::SkipEmptyParts);

@@ -82,7 +82,6 @@ int main(int argc, char* argv[])
 
     UseTrustedPluginFolders();
     QApplication application(argc, argv);
-    UseTrustedPluginFolders();
     // The application object has taken its own options out of argv; a
     // command line not understood changes nothing, not even old logs.
     if (argc > 1) {
