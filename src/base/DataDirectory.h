@@ -13,6 +13,7 @@ std::string DataDirectory();
 // where the printer simulator (a library loaded into the program or into a
 // child process of it) takes it; empty clears the variable, so a value
 // inherited from whoever started the program never splits the data apart.
+// Changing the environment, it belongs before the first thread starts.
 void SetDataDirectory(const std::string& folder);
 
 inline constexpr const char* kDataDirectoryVariable = "MEMBER_INTERFACE_DATA_DIR";
