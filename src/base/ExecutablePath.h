@@ -2,8 +2,9 @@
 
 #include <string>
 
-// The folder of the running executable, with its trailing separator. Option.ini,
-// the log file and the printer library all live there.
+// The folder of the running executable, with its trailing separator. The
+// printer library lives there, and so do Option.ini and the log unless the
+// program is given a data folder (DataDirectory.h).
 std::string ExecutableDirectory();
 
 // The folder, with its trailing separator, of the executable or shared

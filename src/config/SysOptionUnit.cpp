@@ -1,6 +1,6 @@
 #include "config/SysOptionUnit.h"
 
-#include "base/ExecutablePath.h"
+#include "base/DataDirectory.h"
 #include "base/ProfileKey.h"
 
 std::unique_ptr<TSysOption> SysOption;
@@ -38,7 +38,7 @@ constexpr TProfileKey<TSysOption> kKeys[] = {
 
 std::string OptionFileName()
 {
-    return ExecutableDirectory() + "Option.ini";
+    return DataDirectory() + "Option.ini";
 }
 
 TSysOption::TSysOption(std::string fileName)

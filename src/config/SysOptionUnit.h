@@ -54,5 +54,5 @@ public:
 // The one process-wide instance, created and loaded before anything else.
 extern std::unique_ptr<TSysOption> SysOption;
 
-// "Option.ini" in the folder of the running executable.
+// "Option.ini" in the data folder (DataDirectory).
 std::string OptionFileName();

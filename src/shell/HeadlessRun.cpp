@@ -71,5 +71,9 @@ bool HeadlessRequested(int argc, char* argv[])
 
 void QuietPlatformNoise()
 {
+    // Whoever asks Qt for its plugin debugging wants to read all of it.
+    if (qEnvironmentVariableIsSet("QT_DEBUG_PLUGINS")) {
+        return;
+    }
     qInstallMessageHandler(HeadlessMessage);
 }

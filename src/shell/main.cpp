@@ -1,3 +1,4 @@
+#include "base/DataDirectory.h"
 #include "base/ProfileFile.h"
 #include "base/SocketPlatform.h"
 #include "base/TextCodec.h"
@@ -11,6 +12,7 @@
 #include "member/TRWGII2010DMemberUnit.h"
 #include "shell/HeadlessRun.h"
 #include "shell/MemberProgram.h"
+#include "shell/PluginFolders.h"
 #include "shell/ProgramArguments.h"
 #include "shell/ShutdownSignals.h"
 #include "shell/listener/RequestListener.h"
@@ -23,6 +25,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 
@@ -45,15 +49,33 @@ TPrinterLibraryKind KindOf(const TRCPV11Library& library)
 
 int main(int argc, char* argv[])
 {
-    switch (ProgramRequest(argc, argv)) {
+    const TProgramArguments arguments = ParseProgramArguments(argc, argv);
+    switch (arguments.Request) {
     case TProgramRequest::Help:
         std::fputs(ProgramHelpText().c_str(), stdout);
         return 0;
     case TProgramRequest::Version:
         std::fputs(ProgramVersionText().c_str(), stdout);
         return 0;
+    case TProgramRequest::Usage:
+        std::fprintf(stderr, "%s\n", arguments.Error.c_str());
+        return kExitUsage;
     case TProgramRequest::Run:
         break;
+    }
+    if (!arguments.DataDir.empty()) {
+        // Made absolute, so the simulator and child processes find it
+        // whatever their working folder.
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::absolute(arguments.DataDir, error);
+        if (error || !std::filesystem::is_directory(folder, error)) {
+            std::fprintf(stderr, "member-interface: data folder '%s' is not an existing folder\n",
+                arguments.DataDir.c_str());
+            return kExitUsage;
+        }
+        SetDataDirectory(folder.string());
+    } else {
+        SetDataDirectory({});
     }
 
     // Before any thread exists, so every thread inherits the mask and the
@@ -65,6 +87,7 @@ int main(int argc, char* argv[])
         QuietPlatformNoise();
     }
 
+    UseTrustedPluginFolders();
     QApplication application(argc, argv);
     // The application object has taken its own options out of argv; a
     // command line not understood changes nothing, not even old logs.

@@ -4,6 +4,7 @@
 // exception crosses the C boundary: an unexpected error answers as a lost
 // reply would.
 
+#include "base/DataDirectory.h"
 #include "base/ExecutablePath.h"
 #include "member/RCPV11VCDLL.h"
 #include "sim/SimulatedPrinter.h"
@@ -18,9 +19,13 @@ constexpr int32_t kNoReply = 2;
 
 TSimulatedPrinter& Printer()
 {
-    // CardPrinter.ini and the card face belong beside this library (the
-    // module holding this function), whichever program loads it.
-    static TSimulatedPrinter printer(ModuleDirectory(reinterpret_cast<const void*>(&Printer)));
+    // CardPrinter.ini and the card face belong in the data folder of the
+    // program that loads this library; a program that names none keeps
+    // them beside this library (the module holding this function).
+    static TSimulatedPrinter printer([] {
+        const std::string inherited = InheritedDataDirectory();
+        return inherited.empty() ? ModuleDirectory(reinterpret_cast<const void*>(&Printer)) : inherited;
+    }());
     return printer;
 }
 

@@ -12,8 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLibraryInfo>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <poll.h>
@@ -64,19 +67,23 @@ private:
 TEST(ProgramServiceTest, CommandLineAnswersHelpAndVersionWithoutStartingAndRefusesTheRest)
 {
     const struct {
-        const char* argument;
+        QStringList arguments;
         int exitCode;
         std::string out;
         std::string err;
     } cases[] = {
-        { "--version", 0, "member-interface " MEMBER_VERSION "\n", "" },
-        { "-v", 0, "member-interface " MEMBER_VERSION "\n", "" },
-        { "--help", 0, "Usage: member-interface [--help | --version]\n", "" },
-        { "-h", 0, "Usage: member-interface [--help | --version]\n", "" },
-        { "--verison", 64, "", "member-interface: unknown argument '--verison' (see --help)\n" },
+        { { "--version" }, 0, "member-interface " MEMBER_VERSION "\n", "" },
+        { { "-v" }, 0, "member-interface " MEMBER_VERSION "\n", "" },
+        { { "--help" }, 0, "Usage: member-interface [--data-dir DIR] [--help | --version]\n", "" },
+        { { "-h" }, 0, "Usage: member-interface [--data-dir DIR] [--help | --version]\n", "" },
+        { { "--verison" }, 64, "", "member-interface: unknown argument '--verison' (see --help)\n" },
+        { { "--data-dir" }, 64, "", "member-interface: --data-dir needs a folder (see --help)\n" },
+        { { "--data-dir=" }, 64, "", "member-interface: --data-dir needs a folder (see --help)\n" },
+        { { "--data-dir", "no-such-folder" }, 64, "",
+            "member-interface: data folder 'no-such-folder' is not an existing folder\n" },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.argument);
+        SCOPED_TRACE(c.arguments.join(QLatin1Char(' ')).toStdString());
         const uint16_t port = FreePort();
         TRunningProgram program(port, "LogKeepDays=1\r\n");
         WriteFileBytes(program.Dir() + "20200101.LOG", "old\r\n");
@@ -84,7 +91,7 @@ TEST(ProgramServiceTest, CommandLineAnswersHelpAndVersionWithoutStartingAndRefus
         if (c.exitCode == 0) {
             program.Environment().insert(QStringLiteral("DISPLAY"), QStringLiteral(":97"));
         }
-        ASSERT_TRUE(program.Start({ QString::fromLatin1(c.argument) }));
+        ASSERT_TRUE(program.Start(c.arguments));
         ASSERT_TRUE(program.Ends(10000));
         EXPECT_EQ(program.Process().exitCode(), c.exitCode);
         const std::string out = program.Process().readAllStandardOutput().toStdString();
@@ -95,6 +102,55 @@ TEST(ProgramServiceTest, CommandLineAnswersHelpAndVersionWithoutStartingAndRefus
         EXPECT_EQ(program.Log(), "old\r\n");
         EXPECT_FALSE(Exchange(port, ReadRequest()).Connected);
     }
+}
+
+TEST(ProgramServiceTest, WithADataFolderOptionsLogsAndTheSimulatorsStateLiveThereNotBesideTheProgram)
+{
+    const uint16_t port = FreePort();
+    TRunningProgram program(port);
+    program.WithSimulator();
+    QTemporaryDir data;
+    const std::string dataDir = data.path().toStdString() + "/";
+    // The port is known only from the data folder's Option.ini.
+    ASSERT_TRUE(QFile::rename(QString::fromStdString(program.Dir() + "Option.ini"),
+        QString::fromStdString(dataDir + "Option.ini")));
+    WriteFileBytes(dataDir + "CardPrinter.ini", "[Card]\r\nPresent=1\r\nBlock1=00012345\r\n");
+    ASSERT_TRUE(program.Start({ QStringLiteral("--data-dir"), data.path() }));
+    ASSERT_TRUE(program.Answers()) << program.StandardError();
+    const std::string answer = Exchange(port, ReadRequest()).Bytes;
+    EXPECT_NE(answer.find("<CardNo>00012345</CardNo>"), std::string::npos) << answer;
+    ASSERT_TRUE(program.EndsOn());
+
+    EXPECT_EQ(program.Log(), "");
+    const QStringList logs = QDir(data.path()).entryList({ QStringLiteral("*.LOG") }, QDir::Files);
+    ASSERT_EQ(logs.size(), 1);
+    EXPECT_NE(ReadFileBytes(data.filePath(logs.front()).toStdString()).find("00012345"), std::string::npos);
+    for (const char* name : { "Option.ini", "CardPrinter.ini" }) {
+        EXPECT_FALSE(Exists(program.Dir() + name)) << name;
+    }
+}
+
+TEST(ProgramServiceTest, QtPluginFoldersPlantedBesideTheProgramAreNeverSearched)
+{
+    const uint16_t port = FreePort();
+    TRunningProgram program(port);
+    for (const char* folder : { "platforms", "imageformats", "styles" }) {
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(program.Dir() + folder)));
+        WriteFileBytes(program.Dir() + folder + "/libplanted.so", "planted");
+    }
+    // Qt then names every plugin folder it searches.
+    program.Environment().insert(QStringLiteral("QT_DEBUG_PLUGINS"), QStringLiteral("1"));
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.Answers());
+    ASSERT_TRUE(program.EndsOn());
+
+    const std::string err = program.StandardError();
+    const std::string qtPlugins = QLibraryInfo::path(QLibraryInfo::PluginsPath).toStdString();
+    EXPECT_NE(err.find(qtPlugins + "/platforms"), std::string::npos) << err;
+    for (const char* folder : { "platforms", "imageformats", "styles" }) {
+        EXPECT_EQ(err.find(program.Dir() + folder), std::string::npos) << folder << "\n" << err;
+    }
+    EXPECT_EQ(err.find("libplanted"), std::string::npos) << err;
 }
 
 TEST(ProgramServiceTest, WithoutADisplayItServesReportsReadyOnceListeningAndASecondCopyOnThePortEnds)

@@ -1,6 +1,6 @@
 #include "member/log/LogFileUnit.h"
 
-#include "base/ExecutablePath.h"
+#include "base/DataDirectory.h"
 #include "base/FileDescriptor.h"
 #include "base/FileSystem.h"
 #include "base/FormatSettings.h"
@@ -35,7 +35,7 @@ QDate Date(const std::tm& local)
 
 std::string LogFolder()
 {
-    return ExecutableDirectory();
+    return DataDirectory();
 }
 
 TLogFile::TLogFile(std::string FileName)

@@ -87,5 +87,5 @@ std::string LogValue(std::string_view text);
 // The one process-wide writer.
 extern std::unique_ptr<TLogFile> LogFile;
 
-// The executable's folder, where the day files are kept.
+// The data folder (DataDirectory), where the day files are kept.
 std::string LogFolder();
