@@ -11,8 +11,8 @@ constexpr std::string_view kSys = "SysOption";
 constexpr std::string_view kDoorlock = "DoorlockOption";
 
 // Every key of the two sections, in the order Load reads and Save writes
-// them. LogKeepDays came after the others and is written last, so files
-// written before it keep their order.
+// them. LogKeepDays and IsolatePrinterLibrary came after the others and are
+// written last, so files written before them keep their order.
 constexpr TProfileKey<TSysOption> kKeys[] = {
     {kSys, "Password", &TSysOption::Password, "qirtal"},
     {kSys, "DoorlockPortNo", &TSysOption::DoorlockPortNo, 8886},
@@ -29,6 +29,7 @@ constexpr TProfileKey<TSysOption> kKeys[] = {
     {kDoorlock, "PmsServer", &TSysOption::PmsServer, "127.0.0.1"},
     {kDoorlock, "PmsServerPort", &TSysOption::PmsServerPort, 9873},
     {kSys, "LogKeepDays", &TSysOption::LogKeepDays, 0},
+    {kSys, "IsolatePrinterLibrary", &TSysOption::IsolatePrinterLibrary, true},
 };
 
 } // namespace

@@ -6,8 +6,9 @@
 
 // Settings of the interface shell in the SysOption and DoorlockOption
 // sections of Option.ini. The member-card interface uses Password,
-// MemberPortNo, WriteLog and LogKeepDays; the other keys belong to sibling
-// interface kinds and are carried through every save so the file keeps them.
+// MemberPortNo, WriteLog, LogKeepDays and IsolatePrinterLibrary; the other
+// keys belong to sibling interface kinds and are carried through every save
+// so the file keeps them.
 // Each key's name and default are in the key table in SysOptionUnit.cpp.
 class TSysOption {
 public:
@@ -17,7 +18,7 @@ public:
     // A missing file, section or key, or a value the file's rules do not
     // accept, gives the key's default.
     void Load();
-    // Writes all fifteen keys at once; other sections stay as they are.
+    // Writes all sixteen keys at once; other sections stay as they are.
     // Throws EWriteError ("Unable to write to <file>") and then leaves the
     // file as it was.
     void Save() const;
@@ -39,6 +40,9 @@ public:
     int32_t PmsServerPort;
     // Days of daily log files to keep; 0 keeps them all.
     int32_t LogKeepDays;
+    // The printer library runs in a process of its own (member-printer-host);
+    // false loads it into the program.
+    bool IsolatePrinterLibrary;
 };
 
 // The one process-wide instance, created and loaded before anything else.

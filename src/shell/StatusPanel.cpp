@@ -66,6 +66,11 @@ QString PrinterText(const TServiceSnapshot& s)
         break;
     }
     text += s.PrinterPortOpen ? QString::fromUtf8("，端口已打开") : QString::fromUtf8("，端口未打开");
+    if (!s.PrinterLibraryFailedAt.isNull()) {
+        const char* what = s.PrinterLibraryFailure == TPrinterLibraryFailure::Hung ? "，打印机库无响应 %1 %2"
+                                                                                   : "，打印机库崩溃 %1 %2";
+        text += QString::fromUtf8(what).arg(When(s.PrinterLibraryFailedAt, s.Today), s.PrinterLibraryFailureDetail);
+    }
     if (!s.LastPrinterFaultAt.isNull()) {
         text += QString::fromUtf8("，故障 %1 %2").arg(When(s.LastPrinterFaultAt, s.Today), s.LastPrinterFault);
     }

@@ -4,6 +4,7 @@
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/OptionUnit.h"
+#include "member/PrinterHostLibrary.h"
 #include "member/RCPV11VCDLL.h"
 #include "member/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
@@ -27,12 +28,35 @@ constexpr int kExitUsage = 64;
 // manager sees the failure and may try again later.
 constexpr int kExitNotListening = 69;
 
-TPrinterLibraryKind KindOf(const TRCPV11Library& library)
+// The printer library the device drives, and what it is.
+struct TPrinterLibraryChoice {
+    std::unique_ptr<TCardPrinterLibrary> Library;
+    TPrinterLibraryKind Kind = TPrinterLibraryKind::None;
+    std::string Error;
+};
+
+template <class TLibrary>
+TPrinterLibraryChoice Chosen(std::unique_ptr<TLibrary> library)
 {
-    if (!library.Loaded()) {
-        return TPrinterLibraryKind::None;
+    TPrinterLibraryChoice choice;
+    if (library->Loaded()) {
+        choice.Kind = library->IsSimulator() ? TPrinterLibraryKind::Simulator : TPrinterLibraryKind::Vendor;
     }
-    return library.IsSimulator() ? TPrinterLibraryKind::Simulator : TPrinterLibraryKind::Vendor;
+    choice.Error = library->LoadError();
+    choice.Library = std::move(library);
+    return choice;
+}
+
+// In a process of its own (the printer host beside the program, which the
+// program's stop can give up on), or loaded into the program.
+TPrinterLibraryChoice ChoosePrinterLibrary(bool isolate)
+{
+    if (!isolate) {
+        return Chosen(std::make_unique<TRCPV11Library>());
+    }
+    auto host = std::make_unique<TPrinterHostLibrary>();
+    RegisterPrinterHost(host.get());
+    return Chosen(std::move(host));
 }
 
 } // namespace
@@ -83,12 +107,12 @@ int main(int argc, char* argv[])
 
     // Outlives the device. Without it every card operation fails; say why
     // where whoever started the program can see it.
-    TRCPV11Library printerLibrary;
-    ServiceStatus().PrinterLibraryChosen(KindOf(printerLibrary), QString::fromStdString(printerLibrary.LoadError()));
-    if (!printerLibrary.Loaded()) {
-        std::fprintf(stderr, "Printer library: %s\n", printerLibrary.LoadError().c_str());
+    const TPrinterLibraryChoice printer = ChoosePrinterLibrary(SysOption->IsolatePrinterLibrary);
+    ServiceStatus().PrinterLibraryChosen(printer.Kind, QString::fromStdString(printer.Error));
+    if (printer.Kind == TPrinterLibraryKind::None) {
+        std::fprintf(stderr, "Printer library: %s\n", printer.Error.c_str());
     }
-    const int exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
+    const int exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(*printer.Library));
 
     const TServiceSnapshot status = ServiceStatus().Snapshot();
     if (exitCode == 0 && headless && status.Listener == TListenerState::Failed) {

@@ -24,12 +24,18 @@ THealthReport CurrentHealth()
     report.Queued = DeviceQueue.Queued();
     report.AnsweredToday = status.AnsweredToday;
     report.FailedToday = status.FailedToday;
+    if (const QDateTime at = status.PrinterLibraryFailedAt; !at.isNull()) {
+        report.LibraryFailureKind = status.PrinterLibraryFailure == TPrinterLibraryFailure::Hung ? "hang" : "crash";
+        // Local time with its offset.
+        report.LibraryFailureAt = at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate);
+        report.LibraryFailureDetail = status.PrinterLibraryFailureDetail;
+    }
     return report;
 }
 
 QJsonObject HealthObject(const THealthReport& report)
 {
-    return QJsonObject {
+    QJsonObject object {
         {QStringLiteral("status"), QStringLiteral("ok")},
         {QStringLiteral("version"), QStringLiteral(MEMBER_VERSION)},
         {QStringLiteral("memberPort"), report.MemberPort},
@@ -40,4 +46,10 @@ QJsonObject HealthObject(const THealthReport& report)
         {QStringLiteral("answeredToday"), static_cast<qint64>(report.AnsweredToday)},
         {QStringLiteral("failedToday"), static_cast<qint64>(report.FailedToday)},
     };
+    if (!report.LibraryFailureKind.empty()) {
+        object.insert(QStringLiteral("printerLibraryFailure"),
+            QJsonObject {{QStringLiteral("kind"), QString::fromStdString(report.LibraryFailureKind)},
+                {QStringLiteral("at"), report.LibraryFailureAt}, {QStringLiteral("detail"), report.LibraryFailureDetail}});
+    }
+    return object;
 }

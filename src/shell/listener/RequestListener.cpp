@@ -3,6 +3,7 @@
 #include "base/InfoSink.h"
 #include "base/SocketPlatform.h"
 #include "member/DeviceQueue.h"
+#include "member/PrinterHostLibrary.h"
 #include "shell/listener/ConnectionSet.h"
 
 #include <future>
@@ -144,6 +145,7 @@ void TRequestListener::Stop()
         stopped.get_future().wait();
 
         if (!m_connections->WaitUntilEmpty(kStopWait)) {
+            AbandonPrinterCall();
             throw ETerminateThreadTimeout();
         }
         m_active = false;
