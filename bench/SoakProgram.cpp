@@ -46,7 +46,7 @@ TSoakProgram::TSoakProgram(const std::string& binDir, const std::string& runDir,
     , m_port(port)
 {
     namespace fs = std::filesystem;
-    for (const char* file : {"member-interface", "libRCPV11_VCDLL.so"}) {
+    for (const char* file : {"member-interface", "member-printer-host", "libRCPV11_VCDLL.so"}) {
         fs::copy_file(fs::path(binDir) / file, fs::path(runDir) / file, fs::copy_options::overwrite_existing);
     }
     WriteText(runDir + "/Option.ini", "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\nWriteLog=1\r\n");

@@ -11,9 +11,9 @@
 // program still running when the object goes is killed.
 class TSoakProgram {
 public:
-    // Copies member-interface and the simulator from binDir to runDir, sets
-    // the port and the simulator's delay per call, and starts the program
-    // without a display.
+    // Copies member-interface, its printer host and the simulator from
+    // binDir to runDir, sets the port and the simulator's delay per call,
+    // and starts the program without a display.
     TSoakProgram(const std::string& binDir, const std::string& runDir, uint16_t port, int delayMs);
     ~TSoakProgram();
     TSoakProgram(const TSoakProgram&) = delete;

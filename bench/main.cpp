@@ -1,4 +1,5 @@
 #include "HandlerBench.h"
+#include "HostBench.h"
 #include "HttpBench.h"
 #include "IdleBench.h"
 #include "IdleHolder.h"
@@ -18,7 +19,7 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [OPTION]...
+constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [OPTION]...
 Measures the member-card interface on 127.0.0.1 and prints the figures;
 with no benchmark named, runs them all.
 
@@ -27,6 +28,10 @@ with no benchmark named, runs them all.
   --idle N       idle connections to hold (default 10000)
   --timed N      requests timed while they are held (default 200)
   --handler N    handler iterations per request type (default 20000)
+  --host N       card transactions per type through the printer host and
+                 in the program, side by side (default 2000)
+  --crash N      writes to the program whose library crashes in every
+                 tenth (default 1000)
 )";
 
 size_t Count(const char* text, const char* option)
@@ -58,10 +63,12 @@ int main(int argc, char* argv[])
     size_t idle = 10000;
     size_t timed = 200;
     size_t handlerIterations = 20000;
+    size_t hostTransactions = 2000;
+    size_t crashWrites = 1000;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "throughput" || arg == "idle" || arg == "handler" || arg == "http") {
+        if (arg == "throughput" || arg == "idle" || arg == "handler" || arg == "http" || arg == "host") {
             chosen.insert(arg);
         } else if (arg == "--requests" && hasValue) {
             requests = Count(argv[++i], "request count");
@@ -73,6 +80,10 @@ int main(int argc, char* argv[])
             timed = Count(argv[++i], "timed request count");
         } else if (arg == "--handler" && hasValue) {
             handlerIterations = Count(argv[++i], "iteration count");
+        } else if (arg == "--host" && hasValue) {
+            hostTransactions = Count(argv[++i], "transaction count");
+        } else if (arg == "--crash" && hasValue) {
+            crashWrites = Count(argv[++i], "write count");
         } else if (arg == "--help" || arg == "-h") {
             std::printf("%s", kUsage);
             return 0;
@@ -82,7 +93,7 @@ int main(int argc, char* argv[])
         }
     }
     if (chosen.empty()) {
-        chosen = {"throughput", "idle", "handler", "http"};
+        chosen = {"throughput", "idle", "handler", "http", "host"};
     }
 
     SocketPlatform::PrepareProcess();
@@ -104,6 +115,9 @@ int main(int argc, char* argv[])
         }
         if (chosen.contains("http")) {
             RunHttpBench(requests, static_cast<unsigned>(rounds));
+        }
+        if (chosen.contains("host") && !RunHostBench(hostTransactions, crashWrites)) {
+            return 1;
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "member-bench: %s\n", error.what());

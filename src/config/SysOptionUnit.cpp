@@ -32,6 +32,7 @@ constexpr TProfileKey<TSysOption> kKeys[] = {
     {kSys, "LogMaxMB", &TSysOption::LogMaxMB, 1024},
     {kSys, "RequestTimeoutSec", &TSysOption::RequestTimeoutSec, 120},
     {kSys, "QueueTimeoutSec", &TSysOption::QueueTimeoutSec, 0},
+    {kSys, "IsolatePrinterLibrary", &TSysOption::IsolatePrinterLibrary, true},
 };
 
 } // namespace

@@ -6,8 +6,8 @@
 
 // Settings of the interface shell in the SysOption and DoorlockOption
 // sections of Option.ini. The member-card interface uses Password,
-// MemberPortNo, WriteLog, LogKeepDays, LogMaxMB,
-// RequestTimeoutSec and QueueTimeoutSec; the other keys belong to sibling
+// MemberPortNo, WriteLog, LogKeepDays, LogMaxMB, RequestTimeoutSec,
+// QueueTimeoutSec and IsolatePrinterLibrary; the other keys belong to sibling
 // interface kinds and are carried through every save so the file keeps them.
 // Each key's name and default are in the key table in SysOptionUnit.cpp.
 class TSysOption {
@@ -18,7 +18,7 @@ public:
     // A missing file, section or key, or a value the file's rules do not
     // accept, gives the key's default.
     void Load();
-    // Writes all eighteen keys at once; other sections stay as they are.
+    // Writes all nineteen keys at once; other sections stay as they are.
     // Throws EWriteError ("Unable to write to <file>") and then leaves the
     // file as it was.
     void Save() const;
@@ -49,6 +49,9 @@ public:
     // A request that has waited this many seconds for the printer is dropped
     // instead of begun (0: no limit).
     int32_t QueueTimeoutSec;
+    // The printer library runs in a process of its own (member-printer-host);
+    // false loads it into the program.
+    bool IsolatePrinterLibrary;
 };
 
 // The one process-wide instance, created and loaded before anything else.

@@ -90,7 +90,7 @@ public:
     // Why the library could not be used; empty when it was loaded.
     std::string LoadError() const override { return m_loadError; }
     // The file it was loaded from, or tried.
-    const std::string& Path() const { return m_path; }
+    const std::string& LibraryPath() const { return m_path; }
 
     int32_t CommOpen(int32_t port, int32_t baudOrZero) override;
     int32_t CommClose(int32_t handle) override;

@@ -91,6 +91,15 @@ void TServiceStatus::PrinterSucceeded()
     m_lastPrinterFaultPast = true;
 }
 
+void TServiceStatus::PrinterLibraryFailed(TPrinterLibraryFailure failure, std::string_view detail)
+{
+    const qint64 now = m_clock();
+    std::scoped_lock lock(m_mutex);
+    m_printerLibraryFailedAt = now;
+    m_state.PrinterLibraryFailure = failure;
+    m_printerLibraryFailure = detail;
+}
+
 void TServiceStatus::RequestAnswered(bool failed, std::string_view message)
 {
     const qint64 now = m_clock();
@@ -111,19 +120,27 @@ TServiceSnapshot TServiceStatus::Snapshot() const
     TServiceSnapshot snapshot;
     std::string lastPrinterFault;
     std::string lastFailure;
+    std::string libraryFailure;
     std::optional<qint64> lastPrinterFaultAt;
     std::optional<qint64> lastFailureAt;
+    std::optional<qint64> libraryFailedAt;
     {
         std::scoped_lock lock(m_mutex);
         snapshot = m_state;
         lastPrinterFault = m_lastPrinterFault;
         lastFailure = m_lastFailure;
+        libraryFailure = m_printerLibraryFailure;
         lastPrinterFaultAt = m_lastPrinterFaultAt;
         lastFailureAt = m_lastFailureAt;
         snapshot.LastPrinterFaultPast = m_lastPrinterFaultPast;
+        libraryFailedAt = m_printerLibraryFailedAt;
     }
     snapshot.LastPrinterFault = TextCodec::FromGbk(lastPrinterFault);
     snapshot.LastFailure = TextCodec::FromGbk(lastFailure);
+    snapshot.PrinterLibraryFailureDetail = TextCodec::FromGbk(libraryFailure);
+    if (libraryFailedAt) {
+        snapshot.PrinterLibraryFailedAt = QDateTime::fromMSecsSinceEpoch(*libraryFailedAt);
+    }
     if (lastPrinterFaultAt) {
         snapshot.LastPrinterFaultAt = QDateTime::fromMSecsSinceEpoch(*lastPrinterFaultAt);
     }

@@ -35,6 +35,14 @@ enum class TPrinterLibraryKind {
     Simulator,
 };
 
+// How the printer library, in its process of its own, failed a call.
+enum class TPrinterLibraryFailure {
+    // Its process ended (a crash, an exit) during a call or while idle.
+    Crashed,
+    // A call did not return in time, or was given up; its process was ended.
+    Hung,
+};
+
 // What the interface is doing at one moment, as plain values: the main
 // window's status bar shows it, and anything else that reports the state
 // (a service manager, a health check) can read the same.
@@ -62,6 +70,11 @@ struct TServiceSnapshot {
     QString LastPrinterFault;
     // A printer step has succeeded since the last fault: it is history.
     bool LastPrinterFaultPast = false;
+    // The printer library's last crash or hang, null time when there was
+    // none; the detail names the call and how its process ended.
+    QDateTime PrinterLibraryFailedAt;
+    TPrinterLibraryFailure PrinterLibraryFailure = TPrinterLibraryFailure::Crashed;
+    QString PrinterLibraryFailureDetail;
 
     // Requests answered since local midnight, and how many of those answers
     // reported a failure.
@@ -112,6 +125,8 @@ public:
     void PrinterFault(std::string_view text);
     // A printer step succeeded, so the last fault no longer stands.
     void PrinterSucceeded();
+    // The printer library crashed or hung in its process; detail is GBK.
+    void PrinterLibraryFailed(TPrinterLibraryFailure failure, std::string_view detail);
 
     // One request has been answered; failed when the answer reports a
     // failure (message is its result message, GBK).
@@ -134,16 +149,19 @@ private:
     TClock m_clock;
     mutable std::mutex m_mutex;
     TServiceSnapshot m_state;
-    // The texts of LastPrinterFault and LastFailure as they came, in GBK:
+    // The texts of LastPrinterFault, LastFailure and
+    // PrinterLibraryFailureDetail as they came, in GBK:
     // every request may replace them, and only a snapshot needs them as
     // Unicode.
     std::string m_lastPrinterFault;
     std::string m_lastFailure;
-    // LastPrinterFaultAt and LastFailureAt on the clock.
+    std::string m_printerLibraryFailure;
+    // LastPrinterFaultAt, LastFailureAt and PrinterLibraryFailedAt on the clock.
     std::optional<qint64> m_lastPrinterFaultAt;
     std::optional<qint64> m_lastFailureAt;
     bool m_lastPrinterFaultPast = false;
     uint64_t m_dayCountsVersion = 0;
+    std::optional<qint64> m_printerLibraryFailedAt;
     // The local day of m_state.Today on the clock, from its first
     // millisecond to the next day's first.
     qint64 m_dayStart = 0;

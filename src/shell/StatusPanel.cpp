@@ -80,6 +80,11 @@ QString PrinterState(const TServiceSnapshot& s)
 QString PrinterText(const TServiceSnapshot& s)
 {
     QString text = PrinterState(s);
+    if (!s.PrinterLibraryFailedAt.isNull()) {
+        const char* what = s.PrinterLibraryFailure == TPrinterLibraryFailure::Hung ? "，打印机库无响应 %1 %2"
+                                                                                   : "，打印机库崩溃 %1 %2";
+        text += QString::fromUtf8(what).arg(When(s.PrinterLibraryFailedAt, s.Today), s.PrinterLibraryFailureDetail);
+    }
     if (!s.LastPrinterFaultAt.isNull()) {
         // Once a later step succeeded the fault is history, and says so.
         const char* const label = s.LastPrinterFaultPast ? "，上次故障 %1 %2" : "，故障 %1 %2";

@@ -16,7 +16,7 @@ struct TStatusTexts {
     // Listening on which port, or not and why.
     QString Listener;
     // Which printer library drives the printer, whether its port is open,
-    // its last fault.
+    // the library's last crash or hang, the printer's last fault.
     QString Printer;
     // Today's answered and failed requests and the last failure.
     QString Requests;

@@ -7,6 +7,7 @@
 #include "member/DeviceQueue.h"
 #include "member/DayCountsFile.h"
 #include "member/OptionUnit.h"
+#include "member/PrinterHostLibrary.h"
 #include "member/RCPV11VCDLL.h"
 #include "member/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
@@ -37,12 +38,38 @@ constexpr int kExitUsage = 64;
 constexpr int kExitNotListening = 69;
 constexpr int kDayCountsSaveMs = 1000;
 
-TPrinterLibraryKind KindOf(const TRCPV11Library& library)
+// The printer library the device drives, and what it is.
+struct TPrinterLibraryChoice {
+    std::unique_ptr<TCardPrinterLibrary> Library;
+    TPrinterLibraryKind Kind = TPrinterLibraryKind::None;
+    std::string Error;
+    // The library file, loaded or not.
+    std::string Path;
+};
+
+template <class TLibrary>
+TPrinterLibraryChoice Chosen(std::unique_ptr<TLibrary> library)
 {
-    if (!library.Loaded()) {
-        return TPrinterLibraryKind::None;
+    TPrinterLibraryChoice choice;
+    if (library->Loaded()) {
+        choice.Kind = library->IsSimulator() ? TPrinterLibraryKind::Simulator : TPrinterLibraryKind::Vendor;
     }
-    return library.IsSimulator() ? TPrinterLibraryKind::Simulator : TPrinterLibraryKind::Vendor;
+    choice.Error = library->LoadError();
+    choice.Path = library->LibraryPath();
+    choice.Library = std::move(library);
+    return choice;
+}
+
+// In a process of its own (the printer host beside the program, which the
+// program's stop can give up on), or loaded into the program.
+TPrinterLibraryChoice ChoosePrinterLibrary(bool isolate)
+{
+    if (!isolate) {
+        return Chosen(std::make_unique<TRCPV11Library>());
+    }
+    auto host = std::make_unique<TPrinterHostLibrary>();
+    RegisterPrinterHost(host.get());
+    return Chosen(std::move(host));
 }
 
 } // namespace
@@ -120,15 +147,16 @@ int main(int argc, char* argv[])
     // Outlives the device. Which library drives the printer, or why none
     // does, is said where whoever started the program looks: the terminal
     // or the journal, and the day's log.
-    TRCPV11Library printerLibrary;
-    ServiceStatus().PrinterLibraryChosen(KindOf(printerLibrary), QString::fromStdString(printerLibrary.LoadError()),
-        QString::fromStdString(printerLibrary.Path()));
+    const TPrinterLibraryChoice printer = ChoosePrinterLibrary(SysOption->IsolatePrinterLibrary);
+    ServiceStatus().PrinterLibraryChosen(
+        printer.Kind, QString::fromStdString(printer.Error), QString::fromStdString(printer.Path));
     const QString library = PrinterLibraryDescription(ServiceStatus().Snapshot());
     std::fprintf(stderr, "member-interface: printer library: %s\n", library.toUtf8().constData());
     std::fflush(stderr);
-    if (printerLibrary.Loaded()) {
-        LogFile->WriteLine(TextCodec::ToGbk(QString::fromUtf8(printerLibrary.IsSimulator() ? "打印机库: 模拟器 " : "打印机库: 厂商库 ")
-            + QString::fromStdString(printerLibrary.Path())));
+    if (printer.Kind != TPrinterLibraryKind::None) {
+        LogFile->WriteLine(TextCodec::ToGbk(
+            QString::fromUtf8(printer.Kind == TPrinterLibraryKind::Simulator ? "打印机库: 模拟器 " : "打印机库: 厂商库 ")
+            + QString::fromStdString(printer.Path)));
     }
 
     int exitCode = 0;
@@ -140,7 +168,7 @@ int main(int argc, char* argv[])
         QTimer saveTimer;
         QObject::connect(&saveTimer, &QTimer::timeout, [&dayCounts] { dayCounts.Save(); });
         saveTimer.start(kDayCountsSaveMs);
-        exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(printerLibrary));
+        exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(*printer.Library));
     }
 
     const TServiceSnapshot status = ServiceStatus().Snapshot();

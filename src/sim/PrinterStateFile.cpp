@@ -83,6 +83,31 @@ int32_t TPrinterStateFile::DelayMs() const
     return std::clamp(m_ini.ReadInteger(kFaults, "DelayMs", 0), 0, kMaxDelayMs);
 }
 
+std::string TPrinterStateFile::CrashFunction() const
+{
+    return m_ini.ReadString(kFaults, "Crash", "");
+}
+
+std::string TPrinterStateFile::HangFunction() const
+{
+    return m_ini.ReadString(kFaults, "Hang", "");
+}
+
+int32_t TPrinterStateFile::CrashEvery() const
+{
+    return std::max(m_ini.ReadInteger(kFaults, "CrashEvery", 1), 1);
+}
+
+int32_t TPrinterStateFile::CrashCount() const
+{
+    return std::max(m_ini.ReadInteger(kFaults, "CrashCount", 0), 0);
+}
+
+void TPrinterStateFile::SetCrashCount(int32_t count)
+{
+    m_ini.WriteInteger(kFaults, "CrashCount", count);
+}
+
 void TPrinterStateFile::WriteDefaults()
 {
     SetCardPresent(CardPresent());

@@ -17,6 +17,9 @@
 //   [Faults]
 //   CardInOver=56    every call of that function returns 56
 //   DelayMs=50       every card or print call takes that much longer
+//   Crash=CardInOver that function crashes the process (a null write)
+//   CrashEvery=10    ... only on every 10th call (CrashCount counts them)
+//   Hang=CardInOver  that function never returns
 //
 // An object holds one reading of the file; Save writes it back in one step.
 class TPrinterStateFile {
@@ -41,6 +44,15 @@ public:
     std::optional<int32_t> Fault(std::string_view function) const;
     // From 0 to one minute; a longer or unreadable value is cut to that range.
     int32_t DelayMs() const;
+    // The function named by Crash= and by Hang=; empty when none is.
+    std::string CrashFunction() const;
+    std::string HangFunction() const;
+    // Every how many calls the Crash function crashes; 1 (every call) for
+    // a missing value or one below 1.
+    int32_t CrashEvery() const;
+    // The Crash function's calls counted so far for CrashEvery.
+    int32_t CrashCount() const;
+    void SetCrashCount(int32_t count);
 
     // Writes the card's keys with their defaults, so a new file shows what
     // can be changed.

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -43,8 +45,59 @@ TSimulatedPrinter::TSimulatedPrinter(std::string folder)
 {
 }
 
+TSimulatedPrinter::TMisbehaviour TSimulatedPrinter::Misbehaviour(TPrinterStateFile& state, std::string_view function)
+{
+    if (state.HangFunction() == function) {
+        return TMisbehaviour::Hang;
+    }
+    if (state.CrashFunction() != function) {
+        return TMisbehaviour::None;
+    }
+    const int32_t every = state.CrashEvery();
+    if (every == 1) {
+        return TMisbehaviour::Crash;
+    }
+    // Counted in the file, so the count goes on in a new process after
+    // the crash.
+    const int32_t count = state.CrashCount() + 1;
+    state.SetCrashCount(count);
+    try {
+        state.Save();
+    } catch (const EWriteError&) {
+    }
+    return count % every == 0 ? TMisbehaviour::Crash : TMisbehaviour::None;
+}
+
+TSimulatedPrinter::TMisbehaviour TSimulatedPrinter::PortMisbehaviour(std::string_view function)
+{
+    std::scoped_lock lock(m_mutex);
+    TPrinterStateFile state(StateFileName());
+    return Misbehaviour(state, function);
+}
+
+void TSimulatedPrinter::Misbehave(TMisbehaviour misbehaviour)
+{
+    switch (misbehaviour) {
+    case TMisbehaviour::None:
+        return;
+    case TMisbehaviour::Hang:
+        for (;;) {
+            std::this_thread::sleep_for(std::chrono::hours(1));
+        }
+    case TMisbehaviour::Crash:
+        break;
+    }
+    // A real crash, as a broken library has one: a write to address 0,
+    // taken from an integer whose value the compiler cannot know, so it
+    // keeps the write (one through a plain null pointer it may drop).
+    static volatile std::uintptr_t nowhere = 0;
+    *reinterpret_cast<int*>(nowhere) = 0;
+    std::abort();
+}
+
 int32_t TSimulatedPrinter::CommOpen(int32_t port, int32_t baudOrZero)
 {
+    Misbehave(PortMisbehaviour("CommOpen"));
     std::scoped_lock lock(m_mutex);
     TPrinterStateFile state(StateFileName());
     if (const auto fault = state.Fault("CommOpen")) {
@@ -74,6 +127,7 @@ int32_t TSimulatedPrinter::CommOpen(int32_t port, int32_t baudOrZero)
 
 int32_t TSimulatedPrinter::CommClose(int32_t handle)
 {
+    Misbehave(PortMisbehaviour("CommClose"));
     std::scoped_lock lock(m_mutex);
     const TPrinterStateFile state(StateFileName());
     if (const auto fault = state.Fault("CommClose")) {
@@ -86,6 +140,7 @@ int32_t TSimulatedPrinter::DeviceCall(int32_t handle, std::string_view function,
 {
     int32_t port = 0;
     int32_t delayMs = 0;
+    TMisbehaviour misbehaviour = TMisbehaviour::None;
     {
         std::scoped_lock lock(m_mutex);
         const auto found = m_portOfHandle.find(handle);
@@ -96,7 +151,9 @@ int32_t TSimulatedPrinter::DeviceCall(int32_t handle, std::string_view function,
         if (!m_busyPorts.insert(port).second) {
             return kPortBusy;
         }
-        delayMs = TPrinterStateFile(StateFileName()).DelayMs();
+        TPrinterStateFile state(StateFileName());
+        delayMs = state.DelayMs();
+        misbehaviour = Misbehaviour(state, function);
     }
     // The port stays claimed while the printer works, so a call that does
     // not wait for the one before it is refused as the real line would be.
@@ -111,6 +168,7 @@ int32_t TSimulatedPrinter::DeviceCall(int32_t handle, std::string_view function,
     } release {*this, port};
 
     std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    Misbehave(misbehaviour);
 
     std::scoped_lock lock(m_mutex);
     if (!m_portOfHandle.contains(handle)) {

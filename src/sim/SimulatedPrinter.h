@@ -63,9 +63,27 @@ public:
 private:
     using TStep = std::function<int32_t(TPrinterStateFile&)>;
 
+    // What a call does instead of its work, as a broken library would.
+    enum class TMisbehaviour {
+        None,
+        // Crashes the process (Crash=, CrashEvery=).
+        Crash,
+        // Never returns (Hang=).
+        Hang,
+    };
+    // Whether this call of function misbehaves; counts it for CrashEvery.
+    // Under m_mutex.
+    static TMisbehaviour Misbehaviour(TPrinterStateFile& state, std::string_view function);
+    // Misbehaviour for CommOpen and CommClose, which read the state themselves.
+    TMisbehaviour PortMisbehaviour(std::string_view function);
+    // Crashes or hangs as decided; returns only for None. Outside m_mutex,
+    // so a hang holds nothing but its own call.
+    static void Misbehave(TMisbehaviour misbehaviour);
+
     // One card or print call: the handle must be open and its port idle;
-    // DelayMs passes; a fault for the function answers instead of the
-    // printer; otherwise step runs on the current state.
+    // DelayMs passes; a crash or hang for the function happens; a fault for
+    // it answers instead of the printer; otherwise step runs on the current
+    // state.
     int32_t DeviceCall(int32_t handle, std::string_view function, const TStep& step);
     bool ValidRfidRequest(int32_t block, int32_t mode, const char* key) const;
 

@@ -9,6 +9,9 @@
 #include "member/RCPV11VCDLL.h"
 #include "sim/SimulatedPrinter.h"
 
+#include <QGuiApplication>
+
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -27,6 +30,30 @@ TSimulatedPrinter& Printer()
         return inherited.empty() ? ModuleDirectory(reinterpret_cast<const void*>(&Printer)) : inherited;
     }());
     return printer;
+}
+
+// The card face is drawn with Qt's fonts, which need a QGuiApplication. A
+// process without any Qt application object, as the printer host runs this
+// library, gets one of the simulator's own before the first face is drawn
+// (on the calling thread, and for the rest of the process), so the card
+// face comes out as in the program itself. On Linux it uses the offscreen
+// platform, which needs no display.
+void PrepareDrawing()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        if (QCoreApplication::instance() != nullptr) {
+            return;
+        }
+#ifdef _WIN32
+        static char* arguments[] = {const_cast<char*>("RCPV11_VCDLL"), nullptr};
+#else
+        static char* arguments[]
+            = {const_cast<char*>("RCPV11_VCDLL"), const_cast<char*>("-platform"), const_cast<char*>("offscreen"), nullptr};
+#endif
+        static int count = static_cast<int>(std::size(arguments)) - 1;
+        new QGuiApplication(count, arguments);
+    });
 }
 
 template <typename TCall>
@@ -100,7 +127,10 @@ int32_t RCPV11_CALL PrintCharacterDataSetting(
 
 int32_t RCPV11_CALL ErasePrintDischarge(int32_t handle, int32_t a, int32_t b, int32_t c, int32_t timeout)
 {
-    return Guarded(kNoReply, [&](TSimulatedPrinter& p) { return p.ErasePrintDischarge(handle, a, b, c, timeout); });
+    return Guarded(kNoReply, [&](TSimulatedPrinter& p) {
+        PrepareDrawing();
+        return p.ErasePrintDischarge(handle, a, b, c, timeout);
+    });
 }
 
 } // extern "C"

@@ -40,6 +40,7 @@ TEST_F(SysOptionTest, DefaultsWithoutAFileAndNoFileCreated)
     EXPECT_EQ(option.PmsServer, "127.0.0.1");
     EXPECT_EQ(option.PmsServerPort, 9873);
     EXPECT_EQ(option.LogKeepDays, 0);
+    EXPECT_TRUE(option.IsolatePrinterLibrary);
     EXPECT_FALSE(QFile::exists(QString::fromStdString(Path())));
 }
 
@@ -53,6 +54,7 @@ TEST_F(SysOptionTest, ValueRules)
     EXPECT_EQ(Loaded("[SysOption]\r\nPassword=\r\n").Password, "");
     EXPECT_EQ(Loaded("[SysOption]\r\nLogKeepDays=30\r\n").LogKeepDays, 30);
     EXPECT_EQ(Loaded("[SysOption]\r\nLogKeepDays=x1E\r\n").LogKeepDays, 0);
+    EXPECT_FALSE(Loaded("[SysOption]\r\nIsolatePrinterLibrary=0\r\n").IsolatePrinterLibrary);
 }
 
 TEST_F(SysOptionTest, SaveWritesAllKeysInOrderAndKeepsMemberOption)
@@ -67,7 +69,7 @@ TEST_F(SysOptionTest, SaveWritesAllKeysInOrderAndKeepsMemberOption)
     EXPECT_EQ(ReadFileBytes(Path()),
         "[SysOption]\r\nWriteLog=0\r\nPassword=\xD0\xC2\r\nDoorlockPortNo=8886\r\nHandPortNo=8886\r\n"
         "PolicePortNo=8885\r\nMemberPortNo=8883\r\nScanPortNo=8881\r\nLogKeepDays=0\r\n"
-        "LogMaxMB=1024\r\nRequestTimeoutSec=120\r\nQueueTimeoutSec=0\r\n"
+        "LogMaxMB=1024\r\nRequestTimeoutSec=120\r\nQueueTimeoutSec=0\r\nIsolatePrinterLibrary=1\r\n"
             + member
             + "[DoorlockOption]\r\nDelayMinutes=0\r\nDelayMinutes2=0\r\nUseNativeDoorlockDb=0\r\n"
               "SaveDoorlockRecord=0\r\nAutoReadDoorCard=0\r\nPmsServer=127.0.0.1\r\nPmsServerPort=9873\r\n");

@@ -1,5 +1,5 @@
-// The built program with the printer simulator beside it, driven over TCP
-// the way a hotel's PMS drives it. Each test runs its own copy of the
+// The built program with its printer host and the printer simulator beside
+// it, driven over TCP the way a hotel's PMS drives it. Each test runs its own copy of the
 // program in a folder of its own, so Option.ini, the log, CardPrinter.ini
 // and the card face are private to it.
 
@@ -13,17 +13,21 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <set>
 #include <thread>
 
 namespace {
 
 const std::string kProgram = MEMBER_PROGRAM_FILE;
+const std::string kHost = PRINTER_HOST_FILE;
 const std::string kLibrary = SIMULATOR_FILE;
 const std::string kNoCardText = "No target card(only when using a no card status command)C";
 
@@ -86,6 +90,7 @@ protected:
     void Start(bool withSimulator = true)
     {
         Copy(kProgram);
+        Copy(kHost);
         if (withSimulator) {
             Copy(kLibrary);
         }
@@ -141,6 +146,7 @@ protected:
     }
 
     uint16_t Port() const { return m_port; }
+    QProcess& Program() { return m_program; }
 
 private:
     QTemporaryDir m_dir;
@@ -163,6 +169,8 @@ TEST_F(PrinterEndToEndTest, WritesReadsAndPrintsACardOnTheSimulator)
 
     EXPECT_EQ(ReadFileBytes(Path("CardFace.txt")), "y=23\t当前消费:100\ny=47\t卡内余额:300\n");
     EXPECT_EQ(Log().front(), "打印机库: 模拟器 " + Path(kLibrary));
+    // Drawn in the printer host as in the program.
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(Path("CardFace.png"))));
     const std::vector<std::string> expected = {
         "打开串口成功.",
         "写数据块成功.卡号:00012345",
@@ -268,6 +276,42 @@ TEST_F(PrinterEndToEndTest, ConcurrentWritesRunOneTransactionAtATime)
         }
     }
     EXPECT_EQ(written.size(), size_t(kRequests));
+}
+
+TEST_F(PrinterEndToEndTest, StoppingDuringAHungCardWriteEndsTheProgramInTime)
+{
+    Start();
+    // A slow printer whose write then hangs: the stop's five-second wait
+    // ends while the write is still within its own time-out (4 s of delay
+    // plus 5 s), so it is the stop that gives the call up. Left to itself
+    // the transaction would take 13 s.
+    SetPrinterState("Faults", "DelayMs", "4000");
+    SetPrinterState("Faults", "Hang", "RfidCardRequestAndWriteData");
+    std::thread client([&] { Exchange(Port(), Framed(WriteRequest("00012345")), 0, 30000); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+
+    QElapsedTimer clock;
+    clock.start();
+    ASSERT_TRUE(RequestEnd(Program(), EndRequests().front()));
+    const bool ended = Program().waitForFinished(8000);
+    std::printf("[ figure ] %s during a hung call to exit: %lld ms\n", EndRequestName(EndRequests().front()),
+        static_cast<long long>(clock.elapsed()));
+    client.join();
+    ASSERT_TRUE(ended);
+    EXPECT_EQ(Program().exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(Program().exitCode(), 0);
+
+    const std::vector<std::string> lines = Outcomes();
+    const std::vector<std::string> expected = {
+        "打印机库无响应:RfidCardRequestAndWriteData,停止时放弃,已结束进程.",
+        "写数据块失败:等待命令回复超时",
+        "出卡失败:串口句柄为空",
+        "写卡失败,卡号为:00012345",
+        "串口关闭成功.",
+    };
+    ASSERT_GE(lines.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(lines.end() - static_cast<std::ptrdiff_t>(expected.size()), lines.end()),
+        expected);
 }
 
 } // namespace

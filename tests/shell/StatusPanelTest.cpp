@@ -86,6 +86,27 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
     }
 }
 
+TEST(StatusPanelTest, PrinterFieldSaysWhenThePrinterLibraryCrashedOrHung)
+{
+    const QDate today(2026, 12, 7);
+    TServiceSnapshot snapshot;
+    snapshot.Today = today;
+    snapshot.PrinterLibrary = TPrinterLibraryKind::Vendor;
+    snapshot.PrinterPortOpen = true;
+    snapshot.PrinterLibraryFailedAt = QDateTime(today, QTime(14, 4, 10));
+    snapshot.PrinterLibraryFailureDetail = QString::fromUtf8("RfidCardRequestAndWriteData 信号11(SIGSEGV)");
+    snapshot.LastPrinterFaultAt = QDateTime(today, QTime(14, 4, 10));
+    snapshot.LastPrinterFault = QString::fromUtf8("写数据块失败:等待命令回复超时");
+    EXPECT_EQ(StatusTexts(snapshot).Printer.toStdString(),
+        "打印机：厂商库，端口已打开，打印机库崩溃 14:04:10 RfidCardRequestAndWriteData 信号11(SIGSEGV)，"
+        "故障 14:04:10 写数据块失败:等待命令回复超时");
+    snapshot.PrinterLibraryFailure = TPrinterLibraryFailure::Hung;
+    snapshot.PrinterLibraryFailureDetail = QString::fromUtf8("CardInOver 5015毫秒未返回");
+    snapshot.LastPrinterFaultAt = QDateTime();
+    EXPECT_EQ(StatusTexts(snapshot).Printer.toStdString(),
+        "打印机：厂商库，端口已打开，打印机库无响应 14:04:10 CardInOver 5015毫秒未返回");
+}
+
 TEST(StatusPanelTest, HttpApiFieldSaysWhereItListensOrWhyNot)
 {
     TServiceSnapshot snapshot;

@@ -236,6 +236,23 @@ TEST_F(SimulatedPrinterTest, ACallWhileAnotherRunsOnThePortIsRefused)
     EXPECT_EQ(Printer.Reset(h, 15), kOk) << "the port is free again";
 }
 
+TEST_F(SimulatedPrinterTest, CrashEveryCrashesTheNamedFunctionOnEveryNthCallCountedInTheFile)
+{
+    const int32_t h = OpenUsb();
+    SetIni("Faults", "Crash", "Reset");
+    SetIni("Faults", "CrashEvery", "3");
+    EXPECT_EQ(Printer.Reset(h, 15), kOk);
+    EXPECT_EQ(Printer.CardInOver(h, 15), kOk) << "another function";
+    EXPECT_EQ(Printer.Reset(h, 15), kOk);
+    EXPECT_EQ(Ini("Faults", "CrashCount"), "2");
+    EXPECT_DEATH(Printer.Reset(h, 15), "");
+    // The process that crashed counted its call in the file; a new one
+    // counts on from there.
+    EXPECT_EQ(Ini("Faults", "CrashCount"), "3");
+    EXPECT_EQ(Printer.Reset(h, 15), kOk);
+    EXPECT_EQ(Ini("Faults", "CrashCount"), "4");
+}
+
 TEST_F(SimulatedPrinterTest, PrintingWritesTheFaceAndEjects)
 {
     const int32_t h = OpenUsb();

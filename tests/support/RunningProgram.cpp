@@ -32,6 +32,7 @@ TRunningProgram::TRunningProgram(uint16_t port, const std::string& optionLines)
 {
     m_program = m_dir.filePath(QStringLiteral(MEMBER_PROGRAM_FILE));
     QFile::copy(Built(MEMBER_PROGRAM_FILE), m_program);
+    QFile::copy(Built(PRINTER_HOST_FILE), m_dir.filePath(QStringLiteral(PRINTER_HOST_FILE)));
     WriteFileBytes(m_dir.filePath(QStringLiteral("Option.ini")).toStdString(),
         "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\n" + optionLines);
     UseServerDisplay(m_environment);

@@ -9,8 +9,8 @@
 #include <cstdint>
 #include <string>
 
-// The real program, copied into a folder of its own so its Option.ini and
-// log files are the test's, set to listen on port. Files to find at start
+// The real program, copied into a folder of its own with its printer host
+// so its Option.ini and log files are the test's, set to listen on port. Files to find at start
 // are put into Dir() before Start; the environment is the test's own minus
 // any display (see UseServerDisplay), so the program picks its platform as
 // it would on a server.

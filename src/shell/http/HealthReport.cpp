@@ -28,6 +28,12 @@ THealthReport CurrentHealth()
     report.Queued = DeviceQueue.Queued();
     report.AnsweredToday = status.AnsweredToday;
     report.FailedToday = status.FailedToday;
+    if (const QDateTime at = status.PrinterLibraryFailedAt; !at.isNull()) {
+        report.LibraryFailureKind = status.PrinterLibraryFailure == TPrinterLibraryFailure::Hung ? "hang" : "crash";
+        // Local time with its offset.
+        report.LibraryFailureAt = at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate);
+        report.LibraryFailureDetail = status.PrinterLibraryFailureDetail;
+    }
     return report;
 }
 
@@ -54,7 +60,7 @@ QJsonObject HealthObject(const THealthReport& report)
     for (const std::string& problem : problems) {
         reasons.append(QString::fromStdString(problem));
     }
-    return QJsonObject {
+    QJsonObject object {
         {QStringLiteral("status"), problems.empty() ? QStringLiteral("ok") : QStringLiteral("degraded")},
         {QStringLiteral("reasons"), reasons},
         {QStringLiteral("version"), QStringLiteral(MEMBER_VERSION)},
@@ -66,6 +72,12 @@ QJsonObject HealthObject(const THealthReport& report)
         {QStringLiteral("answeredToday"), static_cast<qint64>(report.AnsweredToday)},
         {QStringLiteral("failedToday"), static_cast<qint64>(report.FailedToday)},
     };
+    if (!report.LibraryFailureKind.empty()) {
+        object.insert(QStringLiteral("printerLibraryFailure"),
+            QJsonObject {{QStringLiteral("kind"), QString::fromStdString(report.LibraryFailureKind)},
+                {QStringLiteral("at"), report.LibraryFailureAt}, {QStringLiteral("detail"), report.LibraryFailureDetail}});
+    }
+    return object;
 }
 
 std::string CurrentMetrics()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QString>
 
 #include <cstdint>
 #include <string>
@@ -20,6 +21,11 @@ struct THealthReport {
     uint64_t Queued = 0;
     uint64_t AnsweredToday = 0;
     uint64_t FailedToday = 0;
+    // The printer library's last crash or hang: "crash" or "hang", when
+    // (ISO 8601) and what; empty kind when there was none.
+    std::string LibraryFailureKind;
+    QString LibraryFailureAt;
+    QString LibraryFailureDetail;
 };
 
 // The running interface's report: its service status and the device queue.

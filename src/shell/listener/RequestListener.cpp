@@ -4,6 +4,7 @@
 #include "base/SocketPlatform.h"
 #include "config/SysOptionUnit.h"
 #include "member/DeviceQueue.h"
+#include "member/PrinterHostLibrary.h"
 #include "shell/listener/ConnectionSet.h"
 #include "shell/listener/IoThread.h"
 
@@ -151,6 +152,7 @@ void TRequestListener::Stop()
         m_acceptEnded.wait();
 
         if (!m_connections->WaitUntilEmpty(kStopWait)) {
+            AbandonPrinterCall();
             throw ETerminateThreadTimeout();
         }
         m_active = false;
