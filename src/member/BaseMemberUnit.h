@@ -37,6 +37,10 @@ struct TResponse {
     std::string ExpireDate;
     std::string GuestName;
     std::string Score;
+    // Not part of the DoorResponse text: why a card operation failed, the
+    // printer's fault text as the log has it ("进卡失败:Card jam B"), for
+    // answers that can carry it (the HTTP API's).
+    std::string Reason;
 };
 
 // The DoorResponse text as UTF-8 bytes, without the closing zero byte.

@@ -102,6 +102,26 @@ TRequest ParseRequest(const QString& text)
     return std::monostate();
 }
 
+// A card operation on the device thread; when it fails, reason gets the
+// first printer fault it met, as the log has it.
+template <typename TCall> bool NotingReason(std::string& reason, TCall call)
+{
+    const uint64_t mark = ServiceStatus().PrinterFaults();
+    const bool ok = call();
+    if (!ok) {
+        reason = ServiceStatus().PrinterFaultAfter(mark);
+    }
+    return ok;
+}
+
+// Why an operation failed, for an answer that can say it: its first
+// printer fault, or the result message when the printer named none (there
+// was no device, say).
+std::string FailureReason(std::string fault, const std::string& message)
+{
+    return fault.empty() ? message : fault;
+}
+
 // The device step of one request, in its turn. A step dropped before it
 // began is logged here, once, and ends the request without an answer.
 asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation, const TRequestClient* client)
@@ -182,16 +202,22 @@ asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest 
 {
     const TTexts& t = Texts();
     TRequestTally tally(TCardRequest::Write);
+    std::string fault;
     const bool ok = co_await RunOnDevice(
-        [&request](TBaseMember& device) {
-            return device.WriteCard(
-                request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
+        [&](TBaseMember& device) {
+            return NotingReason(fault, [&] {
+                return device.WriteCard(
+                    request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
+            });
         },
         client);
     TResponse response;
     response.ResultCode = ok ? "200" : "500";
     response.ResultMessage = ok ? t.WriteOk : t.WriteFailed;
     response.CardNo = request.CardNo;
+    if (!ok) {
+        response.Reason = FailureReason(std::move(fault), response.ResultMessage);
+    }
     LogFile->WriteLine((ok ? t.WriteOkLog : t.WriteFailedLog) + LogValue(request.CardNo));
     tally.Answered(response.ResultCode);
     co_return response;
@@ -203,10 +229,13 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
     TRequestTally tally(TCardRequest::Read);
     TResponse read;
     TResponse response;
+    std::string fault;
     const bool ok = co_await RunOnDevice(
         [&](TBaseMember& device) {
-            return device.ReadCard(request.InputPassword, read.CardNo, read.Password, read.ExpireDate,
-                read.GuestName, read.Score, request.Channel);
+            return NotingReason(fault, [&] {
+                return device.ReadCard(request.InputPassword, read.CardNo, read.Password, read.ExpireDate,
+                    read.GuestName, read.Score, request.Channel);
+            });
         },
         client);
     if (ok) {
@@ -221,6 +250,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
     } else {
         response.ResultCode = "500";
         response.ResultMessage = t.ReadFailed;
+        response.Reason = FailureReason(std::move(fault), response.ResultMessage);
         LogFile->WriteLine(t.ReadFailed);
     }
     tally.Answered(response.ResultCode);
@@ -233,11 +263,18 @@ asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest 
     TRequestTally tally(TCardRequest::Print);
     // Written before the device is tried, also when there is none.
     LogFile->WriteLine("Content=" + LogValue(request.Content));
+    std::string fault;
     const bool ok = co_await RunOnDevice(
-        [&request](TBaseMember& device) { return device.PrintCard(request.CardNo, request.Content); }, client);
+        [&](TBaseMember& device) {
+            return NotingReason(fault, [&] { return device.PrintCard(request.CardNo, request.Content); });
+        },
+        client);
     TResponse response;
     response.ResultCode = ok ? "200" : "500";
     response.ResultMessage = ok ? t.PrintOk : t.PrintFailed;
+    if (!ok) {
+        response.Reason = FailureReason(std::move(fault), response.ResultMessage);
+    }
     LogFile->WriteLine(ok ? t.PrintOk : t.PrintFailed);
     tally.Answered(response.ResultCode);
     co_return response;

@@ -131,7 +131,7 @@ TPrintRequest PrintRequest(const QJsonObject& object)
 
 QJsonObject ResponseObject(const TResponse& response, const QJsonValue& requestId)
 {
-    return QJsonObject {
+    QJsonObject object {
         {Name("requestId"), requestId},
         {Name("resultCode"), ResponseValue(response.ResultCode)},
         {Name("resultMessage"), ResponseValue(response.ResultMessage)},
@@ -141,6 +141,10 @@ QJsonObject ResponseObject(const TResponse& response, const QJsonValue& requestI
         {Name("score"), ResponseValue(response.Score)},
         {Name("password"), ResponseValue(response.Password)},
     };
+    if (response.ResultCode != "200") {
+        object.insert(Name("reason"), ResponseValue(response.Reason));
+    }
+    return object;
 }
 
 } // namespace CardJson

@@ -3,6 +3,7 @@
 #include "base/TextCodec.h"
 #include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
+#include "member/ServiceStatus.h"
 
 #include "support/DeviceHold.h"
 #include "support/RecordingMember.h"
@@ -167,6 +168,32 @@ TEST_F(HttpApiTest, CardAnswersCarryTheTcpValuesAndLogTheSameLines)
         }
     }
     EXPECT_EQ(m_device.Calls()[0].Args[2], Gbk("张三") + "?");
+}
+
+// A failed card operation says why over HTTP: the printer's first fault of
+// that transaction, or the result message when the printer named none.
+TEST_F(HttpApiTest, FailedAnswersCarryThePrintersReason)
+{
+    class TJammedMember : public TRecordingMember {
+    public:
+        bool WriteCard(std::string, std::string, std::string, std::string, int32_t) override
+        {
+            ServiceStatus().PrinterFault(Gbk("进卡失败:Card jam B"));
+            ServiceStatus().PrinterFault(Gbk("出卡失败:Card jam B"));
+            return false;
+        }
+    };
+    TJammedMember jammed;
+    const std::string write = R"({"cardNo":"1","expireDate":"","guestName":"","score":""})";
+    CurrentMemberDevice = &jammed;
+    EXPECT_EQ(Json(Answer(Request("POST", "/v1/cards/write", write))).value(QStringLiteral("reason")).toString(),
+        QString::fromUtf8("进卡失败:Card jam B"));
+    CurrentMemberDevice = &m_device;
+    m_device.Result = false;
+    EXPECT_EQ(Json(Answer(Request("POST", "/v1/cards/write", write))).value(QStringLiteral("reason")).toString(),
+        QString::fromUtf8("写卡失败"));
+    m_device.Result = true;
+    EXPECT_FALSE(Json(Answer(Request("POST", "/v1/cards/write", write))).contains(QStringLiteral("reason")));
 }
 
 TEST_F(HttpApiTest, ArrivalEntryHoldsMethodPathAndBodyAndRequestIdIsEchoed)
