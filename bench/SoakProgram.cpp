@@ -41,7 +41,8 @@ bool Accepts(uint16_t port)
 
 } // namespace
 
-TSoakProgram::TSoakProgram(const std::string& binDir, const std::string& runDir, uint16_t port, int delayMs)
+TSoakProgram::TSoakProgram(
+    const std::string& binDir, const std::string& runDir, uint16_t port, int delayMs, const std::string& optionLines)
     : m_runDir(runDir)
     , m_port(port)
 {
@@ -49,7 +50,8 @@ TSoakProgram::TSoakProgram(const std::string& binDir, const std::string& runDir,
     for (const char* file : {"member-interface", "member-printer-host", "libRCPV11_VCDLL.so"}) {
         fs::copy_file(fs::path(binDir) / file, fs::path(runDir) / file, fs::copy_options::overwrite_existing);
     }
-    WriteText(runDir + "/Option.ini", "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\nWriteLog=1\r\n");
+    WriteText(runDir + "/Option.ini",
+        "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\nWriteLog=1\r\n" + optionLines);
     WriteText(runDir + "/CardPrinter.ini",
         "[Card]\r\nPresent=1\r\nBlock1=00000000\r\n[Faults]\r\nDelayMs=" + std::to_string(delayMs) + "\r\n");
 
@@ -63,6 +65,8 @@ TSoakProgram::TSoakProgram(const std::string& binDir, const std::string& runDir,
         dup2(outFd, STDOUT_FILENO);
         dup2(errFd, STDERR_FILENO);
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        unsetenv("DISPLAY");
+        unsetenv("WAYLAND_DISPLAY");
         execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }

@@ -13,8 +13,10 @@ class TSoakProgram {
 public:
     // Copies member-interface, its printer host and the simulator from
     // binDir to runDir, sets the port and the simulator's delay per call,
-    // and starts the program without a display.
-    TSoakProgram(const std::string& binDir, const std::string& runDir, uint16_t port, int delayMs);
+    // and starts the program without a display. `optionLines` go into
+    // Option.ini after the port (further sections, such as HttpOption).
+    TSoakProgram(const std::string& binDir, const std::string& runDir, uint16_t port, int delayMs,
+        const std::string& optionLines = {});
     ~TSoakProgram();
     TSoakProgram(const TSoakProgram&) = delete;
     TSoakProgram& operator=(const TSoakProgram&) = delete;

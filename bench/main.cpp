@@ -3,8 +3,10 @@
 #include "HttpBench.h"
 #include "IdleBench.h"
 #include "IdleHolder.h"
+#include "LoopBench.h"
 #include "ThroughputBench.h"
 
+#include "base/ExecutablePath.h"
 #include "base/SocketPlatform.h"
 #include "shell/listener/RequestListener.h"
 
@@ -19,7 +21,7 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [OPTION]...
+constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [loop] [OPTION]...
 Measures the member-card interface on 127.0.0.1 and prints the figures;
 with no benchmark named, runs them all.
 
@@ -32,6 +34,8 @@ with no benchmark named, runs them all.
                  in the program, side by side (default 2000)
   --crash N      writes to the program whose library crashes in every
                  tenth (default 1000)
+  --loop-seconds N  each context-switch window of the loop benchmark, which
+                 runs the built program headless on the simulator (default 20)
 )";
 
 size_t Count(const char* text, const char* option)
@@ -65,10 +69,12 @@ int main(int argc, char* argv[])
     size_t handlerIterations = 20000;
     size_t hostTransactions = 2000;
     size_t crashWrites = 1000;
+    size_t loopSeconds = 20;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
-        if (arg == "throughput" || arg == "idle" || arg == "handler" || arg == "http" || arg == "host") {
+        if (arg == "throughput" || arg == "idle" || arg == "handler" || arg == "http" || arg == "host"
+            || arg == "loop") {
             chosen.insert(arg);
         } else if (arg == "--requests" && hasValue) {
             requests = Count(argv[++i], "request count");
@@ -84,6 +90,8 @@ int main(int argc, char* argv[])
             hostTransactions = Count(argv[++i], "transaction count");
         } else if (arg == "--crash" && hasValue) {
             crashWrites = Count(argv[++i], "write count");
+        } else if (arg == "--loop-seconds" && hasValue) {
+            loopSeconds = Count(argv[++i], "second count");
         } else if (arg == "--help" || arg == "-h") {
             std::printf("%s", kUsage);
             return 0;
@@ -93,7 +101,7 @@ int main(int argc, char* argv[])
         }
     }
     if (chosen.empty()) {
-        chosen = {"throughput", "idle", "handler", "http", "host"};
+        chosen = {"throughput", "idle", "handler", "http", "host", "loop"};
     }
 
     SocketPlatform::PrepareProcess();
@@ -118,6 +126,9 @@ int main(int argc, char* argv[])
         }
         if (chosen.contains("host") && !RunHostBench(hostTransactions, crashWrites)) {
             return 1;
+        }
+        if (chosen.contains("loop")) {
+            RunLoopBench(ExecutableDirectory(), loopSeconds);
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "member-bench: %s\n", error.what());
