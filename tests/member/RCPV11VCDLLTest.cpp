@@ -75,7 +75,8 @@ TEST_F(DriverWithoutLibraryTest, EveryOperationFailsWithItsLogLine)
     }
     EXPECT_THAT(lines,
         ElementsAre("打开串口失败.",
-            "打印机库未加载: /nonexistent/lib.so: cannot open shared object file: No such file or directory",
+            // The loader's own words differ by platform.
+            ::testing::StartsWith("打印机库未加载: "),
             "进卡失败:串口句柄为空", "出卡失败:串口句柄为空", "进卡失败:串口句柄为空",
             "出卡失败:串口句柄为空", "进卡失败:串口句柄为空", "出卡失败:串口句柄为空", "复位失败.", "串口关闭失败."));
 }

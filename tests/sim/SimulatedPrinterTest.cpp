@@ -238,6 +238,10 @@ TEST_F(SimulatedPrinterTest, ACallWhileAnotherRunsOnThePortIsRefused)
 
 TEST_F(SimulatedPrinterTest, CrashEveryCrashesTheNamedFunctionOnEveryNthCallCountedInTheFile)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "under Wine a crash starts Wine's debugger in the crashing process before the count is "
+                    "on disk; the crash itself is tested through the printer host";
+#endif
     const int32_t h = OpenUsb();
     SetIni("Faults", "Crash", "Reset");
     SetIni("Faults", "CrashEvery", "3");
