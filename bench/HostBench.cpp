@@ -169,18 +169,6 @@ void SideBySide(size_t transactions)
 
 // --- The real program -------------------------------------------------------
 
-uint16_t FreePort()
-{
-    TFileDescriptor probe = TcpSocket();
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
 // One request on a connection of its own; what came back until the server
 // closed, "" when it could not connect, "?" when nothing ended in 60 s.
 std::string Exchange(uint16_t port, const std::string& bytes)

@@ -37,18 +37,6 @@ const std::string kJsonWrite
     = R"({"requestId":1,"cardNo":"00012345","expireDate":"2030-12-31","guestName":"Q","score":"1"})";
 const std::string kHealth = "GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
 
-uint16_t FreePort()
-{
-    TFileDescriptor probe = TcpSocket();
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
 TFileDescriptor Connect(uint16_t port)
 {
     TFileDescriptor socket = TcpSocket();

@@ -145,18 +145,6 @@ void Pace()
     std::this_thread::sleep_for(std::chrono::microseconds(500));
 }
 
-uint16_t FreePort()
-{
-    TFileDescriptor probe = TcpSocket();
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
-    return ntohs(address.sin_port);
-}
-
 struct TPeak {
     int64_t Threads = 0;
     int64_t RssKiB = 0;

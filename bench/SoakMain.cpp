@@ -50,13 +50,6 @@ std::string Of(size_t a, size_t b)
     return std::to_string(a) + " of " + std::to_string(b);
 }
 
-uint16_t FreePort()
-{
-    asio::io_context io;
-    asio::ip::tcp::acceptor probe(io, asio::ip::tcp::endpoint(asio::ip::address_v4::loopback(), 0));
-    return probe.local_endpoint().port();
-}
-
 // Waits for the connection threads of the last requests to end.
 int64_t SettledThreads(pid_t pid, int64_t baseline)
 {

@@ -1,3 +1,4 @@
+#include "base/PosixSocket.h"
 #include "SoakProgram.h"
 
 #include <arpa/inet.h>
@@ -124,4 +125,16 @@ std::string TSoakProgram::LogPath() const
         }
     }
     return {};
+}
+
+uint16_t FreePort()
+{
+    TFileDescriptor probe = TcpSocket();
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    bind(probe.get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    getsockname(probe.get(), reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
 }

@@ -34,3 +34,6 @@ private:
     uint16_t m_port;
     pid_t m_pid = -1;
 };
+
+// A TCP port on 127.0.0.1 that nothing listens on right now.
+uint16_t FreePort();
