@@ -41,6 +41,11 @@ std::error_code make_error_code(TDeviceQueueError error)
 
 TDeviceQueue::~TDeviceQueue()
 {
+    EndThread();
+}
+
+void TDeviceQueue::EndThread()
+{
     {
         std::scoped_lock lock(m_mutex);
         m_ending = true;
@@ -49,6 +54,8 @@ TDeviceQueue::~TDeviceQueue()
     if (m_thread.joinable()) {
         m_thread.join();
     }
+    std::scoped_lock lock(m_mutex);
+    m_ending = false;
 }
 
 void TDeviceQueue::Enqueue(std::shared_ptr<TEntry> entry)

@@ -70,6 +70,12 @@ public:
     void StopRequests();
     void AcceptRequests();
 
+    // Finishes what is queued and ends the device thread, once nothing else
+    // can queue any more; a later entry starts a new one. Called before the application object goes: the
+    // device thread may have drawn text (the simulator's card face), and Qt
+    // frees a thread's font caches only while its own globals still live.
+    void EndThread();
+
     // Requests and turns waiting or running.
     size_t Queued() const;
 

@@ -1,3 +1,5 @@
+#include "member/DeviceQueue.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,5 +12,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    return RUN_ALL_TESTS();
+    const int result = RUN_ALL_TESTS();
+    // While Qt's globals live, as the program does.
+    DeviceQueue.EndThread();
+    return result;
 }
