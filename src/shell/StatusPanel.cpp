@@ -1,6 +1,7 @@
 #include "shell/StatusPanel.h"
 
 #include "member/ServiceStatus.h"
+#include "ui/DialogLook.h"
 
 #include <QLabel>
 #include <QPainter>
@@ -194,7 +195,11 @@ TStatusPanel::TStatusPanel(QStatusBar* statusBar)
     statusBar->addWidget(m_printer);
     statusBar->addWidget(m_requests, 1);
     connect(&m_timer, &QTimer::timeout, this, &TStatusPanel::Refresh);
-    m_timer.start(kRefreshMs);
+    // Headless, nobody sees the bar: refreshing it would only wake the
+    // machine twice a second. Health and /metrics tell the same.
+    if (!MessagesUnattended()) {
+        m_timer.start(kRefreshMs);
+    }
     Refresh();
 }
 

@@ -142,6 +142,11 @@ int main(int argc, char* argv[])
     HttpOption->Load();
     const bool headless = IsHeadlessPlatform(QGuiApplication::platformName());
     SetMessagesUnattended(headless);
+    if (headless) {
+        // Nobody sees a caret blink in the log pane; its timer would wake
+        // the machine twice a second.
+        QApplication::setCursorFlashTime(0);
+    }
     SetUnattendedMessageLog([](const QString& line) { LogFile->WriteLine(TextCodec::ToGbk(line)); });
 
     // Outlives the device. Which library drives the printer, or why none
