@@ -66,6 +66,7 @@ void TDeviceQueue::Enqueue(std::shared_ptr<TEntry> entry)
         if (entry->Request && m_refusingRequests) {
             // Completed outside the lock: a completion may take it again.
         } else {
+            m_requests += entry->Request ? 1 : 0;
             m_entries.push_back(entry);
             if (!m_thread.joinable()) {
                 m_thread = std::thread([this] { Serve(); });
@@ -105,8 +106,9 @@ void TDeviceQueue::Serve()
         if (m_entries.empty()) {
             return;
         }
-        const std::shared_ptr<TEntry> entry = std::move(m_entries.front());
+        std::shared_ptr<TEntry> entry = std::move(m_entries.front());
         m_entries.pop_front();
+        const bool request = entry->Request;
         // Decided under the lock that StopRequests takes: a stop either
         // comes first and drops the request, or comes after it has begun.
         const std::error_code refusal = Refusal(*entry);
@@ -114,7 +116,9 @@ void TDeviceQueue::Serve()
         lock.unlock();
         if (refusal) {
             Drop(*entry, static_cast<TDeviceQueueError>(refusal.value()));
+            entry.reset();
             lock.lock();
+            RequestsEnded(1);
             continue;
         }
         std::exception_ptr error;
@@ -130,7 +134,9 @@ void TDeviceQueue::Serve()
         m_busy = false;
         lock.unlock();
         entry->Complete(error, result);
+        entry.reset();
         lock.lock();
+        RequestsEnded(request ? 1 : 0);
     }
 }
 
@@ -177,6 +183,24 @@ void TDeviceQueue::StopRequests()
     for (const std::shared_ptr<TEntry>& entry : dropped) {
         Drop(*entry, TDeviceQueueError::Stopped);
     }
+    const size_t count = dropped.size();
+    dropped.clear();
+    std::scoped_lock lock(m_mutex);
+    RequestsEnded(count);
+}
+
+void TDeviceQueue::RequestsEnded(size_t count)
+{
+    m_requests -= count;
+    if (count > 0 && m_requests == 0) {
+        m_requestsEnded.notify_all();
+    }
+}
+
+void TDeviceQueue::WaitForRequests()
+{
+    std::unique_lock lock(m_mutex);
+    m_requestsEnded.wait(lock, [this] { return m_requests == 0; });
 }
 
 void TDeviceQueue::AcceptRequests()

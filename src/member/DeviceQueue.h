@@ -76,6 +76,12 @@ public:
     // frees a thread's font caches only while its own globals still live.
     void EndThread();
 
+    // Returns once every request step taken in has completed and let go of
+    // its handler's executor; turns are not waited for. Whoever owns the
+    // I/O context a step completes on waits here before the context goes:
+    // a step a stop gave up on (a hung printer call) still runs to its end.
+    void WaitForRequests();
+
     // Requests and turns waiting or running.
     size_t Queued() const;
 
@@ -100,12 +106,17 @@ private:
     // Under m_mutex: why the request must not begin now, if it must not.
     std::error_code Refusal(const TEntry& entry) const;
     static void Drop(TEntry& entry, TDeviceQueueError reason);
+    // Under m_mutex: count request entries have been completed and freed.
+    void RequestsEnded(size_t count);
 
     mutable std::mutex m_mutex;
     std::condition_variable m_arrived;
+    std::condition_variable m_requestsEnded;
     std::deque<std::shared_ptr<TEntry>> m_entries;
     // An entry is running on the device thread.
     bool m_busy = false;
+    // Request entries taken in and not yet completed and freed.
+    size_t m_requests = 0;
     bool m_refusingRequests = false;
     bool m_ending = false;
     std::chrono::seconds m_queueTimeout {0};

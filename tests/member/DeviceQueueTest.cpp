@@ -102,6 +102,42 @@ TEST(DeviceQueueTest, ARequestIsCheckedOnTheDeviceThreadRightBeforeItBegins)
     CurrentMemberDevice = nullptr;
 }
 
+// A stop gives up waiting for a running transaction (a hung printer call),
+// but the transaction still completes on its I/O context: whoever owns the
+// context waits for it before the context goes.
+TEST(DeviceQueueTest, WaitingForRequestsOutlastsARequestAStopGaveUpOn)
+{
+    TRecordingMember device;
+    CurrentMemberDevice = &device;
+    TDeviceQueue queue;
+    std::optional<asio::io_context> io(std::in_place);
+    std::promise<void> begun;
+    std::atomic<bool> release {false};
+    bool completed = false;
+    queue.AsyncRun(
+        [&](TBaseMember&) {
+            begun.set_value();
+            while (!release) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            return true;
+        },
+        nullptr, asio::bind_executor(*io, [&](std::exception_ptr, bool) { completed = true; }));
+    begun.get_future().wait();
+    queue.StopRequests();
+    auto waited = std::async(std::launch::async, [&] { queue.WaitForRequests(); });
+    EXPECT_EQ(waited.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+
+    release = true;
+    waited.get();
+    io->run();
+    EXPECT_TRUE(completed);
+    // Nothing of the request refers to the context any more.
+    io.reset();
+    queue.RunTurn([] { });
+    CurrentMemberDevice = nullptr;
+}
+
 // Turns (start-up, the dialogs, shut-down) are never dropped, and the queue
 // serves everything in arrival order on its one thread.
 TEST(DeviceQueueTest, TurnsSurviveAStopAndEverythingRunsInArrivalOrder)

@@ -1,5 +1,7 @@
 #include "shell/listener/IoThread.h"
 
+#include "member/DeviceQueue.h"
+
 #include <mutex>
 
 std::shared_ptr<TIoThread> TIoThread::Acquire()
@@ -25,9 +27,11 @@ TIoThread::TIoThread()
 
 TIoThread::~TIoThread()
 {
-    // Owners stop what they serve and wait for it before they let go; what
-    // is still pending then (a request whose transaction outlived every
-    // wait) is given up.
+    // Owners stop what they serve and wait for it before they let go, but
+    // a transaction a stop gave up on (a hung printer call, its host killed)
+    // still completes on this context: it must still be there, and serving,
+    // so the request's coroutine ends as every other does.
+    DeviceQueue.WaitForRequests();
     m_work.reset();
     m_io->stop();
     m_thread.join();

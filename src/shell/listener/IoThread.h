@@ -17,8 +17,8 @@ class TIoThread {
 public:
     static std::shared_ptr<TIoThread> Acquire();
 
-    // Gives up whatever is still pending and joins the thread. Must not run
-    // on the thread itself.
+    // Waits for the device steps that complete here, then gives up whatever
+    // is still pending and joins the thread. Must run on neither thread.
     ~TIoThread();
     TIoThread(const TIoThread&) = delete;
     TIoThread& operator=(const TIoThread&) = delete;
