@@ -116,24 +116,23 @@ void TDeviceQueue::Serve()
         lock.unlock();
         if (refusal) {
             Drop(*entry, static_cast<TDeviceQueueError>(refusal.value()));
-            entry.reset();
+        } else {
+            std::exception_ptr error;
+            bool result = false;
+            try {
+                result = entry->Job();
+            } catch (...) {
+                error = std::current_exception();
+            }
+            // Free again before anyone hears of the result, so whoever asks
+            // after an answer never finds its transaction still counted.
             lock.lock();
-            RequestsEnded(1);
-            continue;
+            m_busy = false;
+            lock.unlock();
+            entry->Complete(error, result);
         }
-        std::exception_ptr error;
-        bool result = false;
-        try {
-            result = entry->Job();
-        } catch (...) {
-            error = std::current_exception();
-        }
-        // Free again before anyone hears of the result, so whoever asks
-        // after an answer never finds its transaction still counted.
-        lock.lock();
-        m_busy = false;
-        lock.unlock();
-        entry->Complete(error, result);
+        // Freed before a request counts as ended: its completion holds an
+        // executor of the I/O context that waits for it.
         entry.reset();
         lock.lock();
         RequestsEnded(request ? 1 : 0);
@@ -234,4 +233,5 @@ bool UseCurrentDevice(const TDeviceQueue::TOperation& operation)
 void RetireCurrentDevice()
 {
     DeviceQueue.RunTurn([] { CurrentMemberDevice = nullptr; });
+    DeviceQueue.EndThread();
 }

@@ -71,9 +71,10 @@ public:
     void AcceptRequests();
 
     // Finishes what is queued and ends the device thread, once nothing else
-    // can queue any more; a later entry starts a new one. Called before the application object goes: the
-    // device thread may have drawn text (the simulator's card face), and Qt
-    // frees a thread's font caches only while its own globals still live.
+    // can queue any more; a later entry starts a new one. Called before the
+    // application object goes: the device thread may have drawn text (the
+    // simulator's card face), and Qt frees a thread's font caches only
+    // while its own globals still live.
     void EndThread();
 
     // Returns once every request step taken in has completed and let go of
@@ -132,7 +133,8 @@ extern TDeviceQueue DeviceQueue;
 bool UseCurrentDevice(const TDeviceQueue::TOperation& operation);
 
 // Takes CurrentMemberDevice away in turn, after everything queued before, so
-// no later step finds a device that is about to be freed.
+// no later step finds a device that is about to be freed, and ends the
+// device thread while the application object still lives.
 void RetireCurrentDevice();
 
 template <typename CompletionToken>

@@ -19,13 +19,11 @@ int RunMemberProgram(QApplication& application, std::unique_ptr<TBaseMember> dev
         DeviceQueue.RunTurn([&] { device->ClosePort(); });
     } catch (const std::exception& error) {
         RetireCurrentDevice();
-        DeviceQueue.EndThread();
         ShowErrorBox(ErrorMessage(error));
         return 1;
     }
     // Before the device is freed, so a request still queued after a failed
     // listener stop finds none.
     RetireCurrentDevice();
-    DeviceQueue.EndThread();
     return 0;
 }
