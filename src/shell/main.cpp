@@ -1,4 +1,6 @@
 #include "base/DataDirectory.h"
+#include "base/InstalledDataDirectory.h"
+#include "base/LibrarySearch.h"
 #include "base/ProfileFile.h"
 #include "base/SocketPlatform.h"
 #include "base/TextCodec.h"
@@ -76,6 +78,7 @@ TPrinterLibraryChoice ChoosePrinterLibrary(bool isolate)
 
 int main(int argc, char* argv[])
 {
+    RestrictLibrarySearch();
     const TProgramArguments arguments = ParseProgramArguments(argc, argv);
     switch (arguments.Request) {
     case TProgramRequest::Help:
@@ -101,6 +104,16 @@ int main(int argc, char* argv[])
             return kExitUsage;
         }
         SetDataDirectory(folder.string());
+    } else if (const std::string installed = InstalledDataDirectory(); !installed.empty()) {
+        // The installer made it; made again if someone removed it since, as
+        // the program folder is no place for data.
+        std::error_code error;
+        std::filesystem::create_directories(installed, error);
+        if (!std::filesystem::is_directory(installed, error)) {
+            std::fprintf(stderr, "member-interface: data folder '%s' cannot be created\n", installed.c_str());
+            return kExitUsage;
+        }
+        SetDataDirectory(installed);
     } else {
         SetDataDirectory({});
     }

@@ -8,6 +8,7 @@
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/ProcessEnd.h"
+#include "support/RuntimeLibraries.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -91,6 +92,7 @@ protected:
     {
         Copy(kProgram);
         Copy(kHost);
+        PlaceRuntimeLibraries(Path(""));
         if (withSimulator) {
             Copy(kLibrary);
         }

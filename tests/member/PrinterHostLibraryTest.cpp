@@ -15,6 +15,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -22,7 +23,12 @@
 #include <sstream>
 #include <thread>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::StartsWith;
 using namespace std::chrono_literals;
 
@@ -230,5 +236,34 @@ TEST_F(PrinterHostLibraryTest, AHostStartedAfterACrashOpensThePortWithTheOptions
     EXPECT_EQ(second[4], "Dischange(" + newHandle + ",1,15)");
     EXPECT_EQ(device.Handle(), handle);
 }
+
+#ifdef _WIN32
+TEST_F(PrinterHostLibraryTest, ADllPlantedInTheWorkingFolderIsNotLoadedByTheVendorLibrary)
+{
+    // Any DLL will do as the plant; here the recording library itself.
+    const QString planted = QStringLiteral("member-planted.dll");
+    const QString working = QString::fromStdString(Dir());
+    ASSERT_TRUE(QFile::copy(QStringLiteral(RECORDING_PRINTER_LIBRARY), working + planted));
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(working));
+    // Windows' default search would find it in the working folder.
+    EXPECT_NE(LoadLibraryExA("member-planted.dll", nullptr, 0), nullptr);
+
+    const std::string calls = Dir() + "calls.txt";
+    qputenv("MEMBER_RECORDING_PRINTER", QByteArray::fromStdString(calls));
+    qputenv("MEMBER_RECORDING_PRINTER_LOADS", planted.toUtf8());
+    TPrinterHostSettings settings = Settings();
+    settings.LibraryPath = RECORDING_PRINTER_LIBRARY;
+    {
+        TPrinterHostLibrary library(settings);
+        TTRWGII2010DMember device(library);
+        EXPECT_TRUE(device.OpenPort());
+    }
+    qunsetenv("MEMBER_RECORDING_PRINTER_LOADS");
+    qunsetenv("MEMBER_RECORDING_PRINTER");
+    QDir::setCurrent(before);
+    EXPECT_THAT(ReadFileBytes(calls), HasSubstr("LoadLibrary(member-planted.dll)=refused"));
+}
+#endif
 
 } // namespace

@@ -3,7 +3,10 @@
 // printer host's tests: "<pid> <call>", CommOpen with "=<handle>" after it.
 // CommOpen gives a handle of the process's own (a new host gives another);
 // every other call succeeds (32). A call named in the file <that file>.crash
-// crashes the process, once: the file goes first.
+// crashes the process, once: the file goes first. On Windows, CommOpen
+// first loads the DLL named by MEMBER_RECORDING_PRINTER_LOADS by its bare
+// name, as a vendor's library loads a helper of its own, and records
+// "LoadLibrary(<name>)=loaded" or "=refused".
 
 #include "member/RCPV11VCDLL.h"
 
@@ -16,6 +19,7 @@
 
 #ifdef _WIN32
 #include <process.h>
+#include <windows.h>
 #define MEMBER_EXPORT
 #else
 #include <unistd.h>
@@ -68,6 +72,11 @@ extern "C" {
 
 MEMBER_EXPORT int32_t RCPV11_CALL CommOpen(int32_t port, int32_t baud)
 {
+#ifdef _WIN32
+    if (const char* helper = std::getenv("MEMBER_RECORDING_PRINTER_LOADS")) {
+        Record(std::string("LoadLibrary(") + helper + ")=" + (LoadLibraryA(helper) != nullptr ? "loaded" : "refused"));
+    }
+#endif
     const int32_t handle = static_cast<int32_t>(ProcessId() % 100000) * 10 + ++g_opened;
     Record("CommOpen" + Args({port, baud}) + "=" + std::to_string(handle));
     return handle;

@@ -1,6 +1,7 @@
 #include "support/RunningProgram.h"
 
 #include "support/LoopbackClient.h"
+#include "support/RuntimeLibraries.h"
 #include "support/TestEnvironment.h"
 
 #include <QCoreApplication>
@@ -33,6 +34,7 @@ TRunningProgram::TRunningProgram(uint16_t port, const std::string& optionLines)
     m_program = m_dir.filePath(QStringLiteral(MEMBER_PROGRAM_FILE));
     QFile::copy(Built(MEMBER_PROGRAM_FILE), m_program);
     QFile::copy(Built(PRINTER_HOST_FILE), m_dir.filePath(QStringLiteral(PRINTER_HOST_FILE)));
+    PlaceRuntimeLibraries(m_dir.path().toStdString());
     WriteFileBytes(m_dir.filePath(QStringLiteral("Option.ini")).toStdString(),
         "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\n" + optionLines);
     UseServerDisplay(m_environment);

@@ -8,6 +8,7 @@
 // it; a test may name another file as the only argument.
 
 #include "base/ExecutablePath.h"
+#include "base/LibrarySearch.h"
 #include "member/RCPV11VCDLL.h"
 #include "member/host/HostPipe.h"
 #include "member/host/PrinterHostProtocol.h"
@@ -154,6 +155,7 @@ bool ReadFrame(THostPipe& pipe, std::string& payload)
 
 int main(int argc, char* argv[])
 {
+    RestrictLibrarySearch();
     THostPipe pipe;
     const std::string path = argc > 1 ? argv[1] : ExecutableDirectory() + TRCPV11Library::FileName;
     TRCPV11Library library(path);

@@ -1,0 +1,6 @@
+#include "base/InstalledDataDirectory.h"
+
+std::string InstalledDataDirectory()
+{
+    return {};
+}

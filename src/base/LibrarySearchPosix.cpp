@@ -1,0 +1,5 @@
+#include "base/LibrarySearch.h"
+
+void RestrictLibrarySearch()
+{
+}

@@ -1,0 +1,5 @@
+#include "support/RuntimeLibraries.h"
+
+void PlaceRuntimeLibraries(const std::string&)
+{
+}
