@@ -73,7 +73,7 @@ Function MemberMoveData
       Rename "$MemberOld\$0" "$MemberData\$0.old"
       FileOpen $1 "$MemberData\Upgrade.txt" a
       FileSeek $1 0 END
-      FileWriteUTF16LE $1 "$0: the data folder already had this file, which is kept; the one from $MemberOld is $0.old.$\r$\n"
+      FileWriteUTF16LE /BOM $1 "$0: the data folder already had this file, which is kept; the one from $MemberOld is $0.old.$\r$\n"
       FileClose $1
       DetailPrint "$0: kept the data folder's file, the old one as $0.old"
     ${Else}
@@ -96,8 +96,9 @@ FunctionEnd
 ; is left in it. The start menu entries and the entry under installed
 ; programs carry the same names and are written anew by this install.
 Section "-Earlier layout"
+  ; For all users, $APPDATA is ProgramData.
   SetShellVarContext all
-  StrCpy $MemberData "$COMMONAPPDATA\${MEMBER_DATA_FOLDER}"
+  StrCpy $MemberData "$APPDATA\${MEMBER_DATA_FOLDER}"
   CreateDirectory "$MemberData"
   ReadRegStr $MemberOld HKLM "${MEMBER_KEY}" ""
   ${If} $MemberOld == ""
