@@ -231,10 +231,14 @@ void RunFloods(const std::string& binDir)
 // request may carry them.
 std::string LongRequest(bool write)
 {
-    std::string request = write ? "<Request type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>"
-            + std::string(15000, '9') + "</CardNo><ExpireDate/><GuestName/><Score/></Request>"
-                                : "<Request type=\"PrintMemberCard\"><RequestID>1</RequestID><CardNo>1</CardNo><Content>"
+    std::string request;
+    if (write) {
+        request = "<Request type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>" + std::string(15000, '9')
+            + "</CardNo><ExpireDate/><GuestName/><Score/></Request>";
+    } else {
+        request = "<Request type=\"PrintMemberCard\"><RequestID>1</RequestID><CardNo>1</CardNo><Content>"
             + std::string(8000, 'c') + "</Content></Request>";
+    }
     request.push_back('\0');
     return request;
 }

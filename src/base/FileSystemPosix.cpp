@@ -18,9 +18,11 @@ int OpenForAppend(const std::string& name)
         if (existing >= 0 || errno != ENOENT) {
             return existing;
         }
-        const int created = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, kCreatedFileMode);
+        const int created
+            = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, kCreatedFileMode);
         if (created >= 0) {
-            // open's mode passes through the umask, which may be wider.
+            // open's mode passes through the umask; the mode is meant as it
+            // is, neither narrower nor wider.
             fchmod(created, kCreatedFileMode);
             return created;
         }
