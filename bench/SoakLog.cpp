@@ -10,7 +10,7 @@
 namespace {
 
 // An entry starts with "yyyy-MM-dd hh:mm:ss " at the beginning of a line;
-// a CR LF inside an entry's text (the arrival entry has one) continues it.
+// its further lines (the arrival entry has one) begin with a TAB.
 bool StampAt(const std::string& log, size_t at)
 {
     if (at + 20 > log.size()) {
@@ -48,7 +48,7 @@ TSoakLogCounts CountLog(const std::string& path)
     std::ifstream in(path, std::ios::binary);
     const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 
-    static const std::string received = Gbk("收到消息: \r\n");
+    static const std::string received = Gbk("收到消息: \r\n\t");
     static const std::string writeOk = Gbk("写卡成功,卡号为:");
     static const std::string writeFailed = Gbk("写卡失败,卡号为:");
     static const std::string readOk = Gbk("读卡成功，卡号为：");

@@ -1,3 +1,4 @@
+#include "BoundsBench.h"
 #include "HandlerBench.h"
 #include "HostBench.h"
 #include "HttpBench.h"
@@ -21,7 +22,7 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [loop] [OPTION]...
+constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [loop] [bounds] [OPTION]...
 Measures the member-card interface on 127.0.0.1 and prints the figures;
 with no benchmark named, runs them all.
 
@@ -36,6 +37,8 @@ with no benchmark named, runs them all.
                  tenth (default 1000)
   --loop-seconds N  each context-switch window of the loop benchmark, which
                  runs the built program headless on the simulator (default 20)
+  --log-seconds N  how long the bounds benchmark's clients send long values
+                 to a program with LogMaxMB=1 (default 20)
 )";
 
 size_t Count(const char* text, const char* option)
@@ -70,11 +73,12 @@ int main(int argc, char* argv[])
     size_t hostTransactions = 2000;
     size_t crashWrites = 1000;
     size_t loopSeconds = 20;
+    size_t logSeconds = 20;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "throughput" || arg == "idle" || arg == "handler" || arg == "http" || arg == "host"
-            || arg == "loop") {
+            || arg == "loop" || arg == "bounds") {
             chosen.insert(arg);
         } else if (arg == "--requests" && hasValue) {
             requests = Count(argv[++i], "request count");
@@ -92,6 +96,8 @@ int main(int argc, char* argv[])
             crashWrites = Count(argv[++i], "write count");
         } else if (arg == "--loop-seconds" && hasValue) {
             loopSeconds = Count(argv[++i], "second count");
+        } else if (arg == "--log-seconds" && hasValue) {
+            logSeconds = Count(argv[++i], "second count");
         } else if (arg == "--help" || arg == "-h") {
             std::printf("%s", kUsage);
             return 0;
@@ -101,7 +107,7 @@ int main(int argc, char* argv[])
         }
     }
     if (chosen.empty()) {
-        chosen = {"throughput", "idle", "handler", "http", "host", "loop"};
+        chosen = {"throughput", "idle", "handler", "http", "host", "loop", "bounds"};
     }
 
     SocketPlatform::PrepareProcess();
@@ -129,6 +135,9 @@ int main(int argc, char* argv[])
         }
         if (chosen.contains("loop")) {
             RunLoopBench(ExecutableDirectory(), loopSeconds);
+        }
+        if (chosen.contains("bounds")) {
+            RunBoundsBench(ExecutableDirectory(), static_cast<unsigned>(logSeconds));
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "member-bench: %s\n", error.what());

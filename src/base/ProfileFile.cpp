@@ -1,6 +1,7 @@
 #include "base/ProfileFile.h"
 
 #include "base/AsciiCase.h"
+#include "base/FileSystem.h"
 #include "base/SaveFile.h"
 #include "base/StrToInt.h"
 
@@ -173,7 +174,7 @@ void TProfileFile::WriteBool(std::string_view section, std::string_view key, boo
 
 void TProfileFile::UpdateFile() const
 {
-    unsigned mode = 0644;
+    unsigned mode = FileSystem::kCreatedFileMode;
     struct stat st {};
     if (stat(m_fileName.c_str(), &st) == 0) {
         // The rename below would replace even a write-protected file; honour

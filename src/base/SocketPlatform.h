@@ -26,11 +26,17 @@ void SetListenerAddressOption(asio::ip::tcp::acceptor& acceptor, boost::system::
 // does so for any port in use.
 bool AddressInUse(const boost::system::error_code& error);
 
+// At most this many bytes that a client sent after its request are read
+// away by one PeerGone.
+inline constexpr size_t kMaxDiscarded = 64 * 1024;
+
 // Whether the client of a connected socket has gone: it reset the
 // connection or the socket failed, or, when streamEndCounts, it closed its
-// sending side. Only looks (a peek that waits for nothing), so it may be
-// asked from a thread other than the one serving the socket; bytes waiting
-// unread are left where they are and mean the client is still there.
+// sending side. Bytes waiting unread (sent after the request) are read and
+// discarded, up to kMaxDiscarded, to see what comes behind them; a client
+// that has sent more still counts as there. Waits for nothing, and touches
+// only the socket's incoming bytes, so it may be asked from a thread other
+// than the one serving the socket while that one does not read it.
 bool PeerGone(asio::ip::tcp::socket::native_handle_type socket, bool streamEndCounts);
 
 } // namespace SocketPlatform

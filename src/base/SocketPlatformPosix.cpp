@@ -32,20 +32,29 @@ bool AddressInUse(const boost::system::error_code& error)
 
 bool PeerGone(asio::ip::tcp::socket::native_handle_type socket, bool streamEndCounts)
 {
-    pollfd probe {socket, POLLIN, 0};
-    if (poll(&probe, 1, 0) <= 0) {
-        return false;
+    // What the client sent after its request is of no use to anybody; read
+    // away, it no longer hides the end of the stream or a reset behind it.
+    char discarded[4096];
+    for (size_t total = 0; total < kMaxDiscarded;) {
+        pollfd probe {socket, POLLIN, 0};
+        if (poll(&probe, 1, 0) <= 0) {
+            return false;
+        }
+        // A reset shows as an error condition before any byte still queued.
+        if ((probe.revents & (POLLERR | POLLNVAL)) != 0) {
+            return true;
+        }
+        const ssize_t n = recv(socket, discarded, sizeof discarded, MSG_DONTWAIT);
+        if (n == 0) {
+            return streamEndCounts;
+        }
+        if (n < 0) {
+            return errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+        }
+        total += static_cast<size_t>(n);
     }
-    // A reset shows as an error condition before any byte still queued.
-    if ((probe.revents & (POLLERR | POLLNVAL)) != 0) {
-        return true;
-    }
-    char byte = 0;
-    const ssize_t n = recv(socket, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
-    if (n == 0) {
-        return streamEndCounts;
-    }
-    return n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR;
+    // Still sending: there is somebody.
+    return false;
 }
 
 } // namespace SocketPlatform

@@ -23,23 +23,33 @@ bool AddressInUse(const boost::system::error_code& error)
 
 bool PeerGone(asio::ip::tcp::socket::native_handle_type socket, bool streamEndCounts)
 {
-    WSAPOLLFD probe {};
-    probe.fd = socket;
-    probe.events = POLLRDNORM;
-    if (WSAPoll(&probe, 1, 0) <= 0) {
-        return false;
+    // What the client sent after its request is of no use to anybody; read
+    // away, it no longer hides the end of the stream or a reset behind it.
+    char discarded[4096];
+    for (size_t total = 0; total < kMaxDiscarded;) {
+        WSAPOLLFD probe {};
+        probe.fd = socket;
+        probe.events = POLLRDNORM;
+        if (WSAPoll(&probe, 1, 0) <= 0) {
+            return false;
+        }
+        if ((probe.revents & (POLLERR | POLLNVAL)) != 0) {
+            return true;
+        }
+        // Readable: a receive tells a reset (an error), the end of the
+        // stream (0) and bytes apart, and cannot block on a readable socket,
+        // even one in blocking mode.
+        const int n = recv(socket, discarded, static_cast<int>(sizeof discarded), 0);
+        if (n == 0) {
+            return streamEndCounts;
+        }
+        if (n == SOCKET_ERROR) {
+            return WSAGetLastError() != WSAEWOULDBLOCK;
+        }
+        total += static_cast<size_t>(n);
     }
-    if ((probe.revents & (POLLERR | POLLNVAL)) != 0) {
-        return true;
-    }
-    // Readable: a peek tells a reset (an error), the end of the stream (0)
-    // and bytes waiting unread apart, and cannot block on a readable socket.
-    char byte = 0;
-    const int n = recv(socket, &byte, 1, MSG_PEEK);
-    if (n == 0) {
-        return streamEndCounts;
-    }
-    return n == SOCKET_ERROR && WSAGetLastError() != WSAEWOULDBLOCK;
+    // Still sending: there is somebody.
+    return false;
 }
 
 } // namespace SocketPlatform

@@ -1,5 +1,6 @@
 #include "member/DayCountsFile.h"
 
+#include "base/FileSystem.h"
 #include "base/SaveFile.h"
 
 #include <charconv>
@@ -9,8 +10,6 @@
 namespace {
 
 constexpr size_t kMaxFileSize = 4096;
-// Group-readable like the logs beside it.
-constexpr unsigned kFileMode = 0640;
 
 std::optional<uint64_t> Count(std::string_view text)
 {
@@ -52,7 +51,7 @@ bool TDayCountsFile::Save()
         return true;
     }
     TSaveFile save(m_path);
-    if (!save.Valid() || !save.Write(Text(m_status.DayCounts())) || !save.Commit(kFileMode)) {
+    if (!save.Valid() || !save.Write(Text(m_status.DayCounts())) || !save.Commit(FileSystem::kCreatedFileMode)) {
         return false;
     }
     m_savedVersion = version;

@@ -15,7 +15,7 @@
 namespace {
 
 struct TTexts {
-    std::string Received = Gbk("收到消息: \r\n");
+    std::string Received = Gbk("收到消息: ");
     std::string WriteOk = Gbk("写卡成功");
     std::string WriteFailed = Gbk("写卡失败");
     std::string WriteOkLog = Gbk("写卡成功,卡号为:");
@@ -191,9 +191,10 @@ void TMemberMessageHandler::LogArrival(const QString& text, std::string_view hea
     }
     std::string entry = Texts().Received;
     if (!head.empty()) {
+        entry += kLogContinuation;
         entry += LogValue(head);
-        entry += "\r\n";
     }
+    entry += kLogContinuation;
     entry += LogValue(TextCodec::ToGbk(text));
     LogFile->WriteArrival(entry);
 }
@@ -218,7 +219,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest 
     if (!ok) {
         response.Reason = FailureReason(std::move(fault), response.ResultMessage);
     }
-    LogFile->WriteLine((ok ? t.WriteOkLog : t.WriteFailedLog) + LogValue(request.CardNo));
+    LogFile->WriteLine(ok ? t.WriteOkLog : t.WriteFailedLog, request.CardNo);
     tally.Answered(response.ResultCode);
     co_return response;
 }
@@ -246,7 +247,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
         response.GuestName = read.GuestName;
         response.Score = read.Score;
         response.Password = read.Password;
-        LogFile->WriteLine(t.ReadOkLog + LogValue(read.CardNo));
+        LogFile->WriteLine(t.ReadOkLog, read.CardNo);
     } else {
         response.ResultCode = "500";
         response.ResultMessage = t.ReadFailed;
@@ -262,7 +263,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest 
     const TTexts& t = Texts();
     TRequestTally tally(TCardRequest::Print);
     // Written before the device is tried, also when there is none.
-    LogFile->WriteLine("Content=" + LogValue(request.Content));
+    LogFile->WriteLine("Content=", request.Content);
     std::string fault;
     const bool ok = co_await RunOnDevice(
         [&](TBaseMember& device) {

@@ -65,9 +65,10 @@ public:
     asio::awaitable<void> HandleMessage(TClientConnection& connection, QString text);
 
     // The arrival entry every request starts its log with: "收到消息: ",
-    // CR LF, then the request's text in GBK, and before it, on a line of
-    // its own, head when given (the HTTP method and path). Both appear as
-    // log values (see LogValue).
+    // then on a continuation line (kLogContinuation) the request's text in
+    // GBK, and before it, on a continuation line of its own, head when given
+    // (the HTTP method and path). Both appear as log values (see LogValue),
+    // whole.
     static void LogArrival(const QString& text, std::string_view head = {});
 
     // From the device step on, each type's steps and log lines; the

@@ -93,6 +93,14 @@ void Log(const std::string& text)
     }
 }
 
+// A line that ends in what the client sent or the card holds.
+void Log(const std::string& text, const std::string& value)
+{
+    if (LogFile) {
+        LogFile->WriteLine(text, value);
+    }
+}
+
 // A failed step: logged, counted under the library function that failed,
 // and kept as the printer's last fault for whoever watches the interface.
 void Fault(TPrinterFunction function, const std::string& text)
@@ -207,7 +215,7 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
         ok = status == kSuccess;
         if (ok) {
             Beep();
-            Log(t.WriteOk + CardNo);
+            Log(t.WriteOk, CardNo);
             ServiceStatus().PrinterSucceeded();
         } else {
             Fault(TPrinterFunction::RfidCardRequestAndWriteData, t.WriteFailed + StatusText(status));
@@ -240,7 +248,7 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
         if (ok) {
             Beep();
             CardNo.assign(buffer.data(), strnlen(buffer.data(), buffer.size()));
-            Log(t.ReadOk + CardNo);
+            Log(t.ReadOk, CardNo);
             ServiceStatus().PrinterSucceeded();
         } else {
             Fault(TPrinterFunction::RfidCardRequestAndReadData, t.ReadFailed + StatusText(status));
@@ -271,7 +279,7 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
 
     const std::vector<std::string> lines = CardFaceLayout::SplitContent(Content);
     for (const std::string& line : lines) {
-        Log(line);
+        Log({}, line);
     }
     const std::string text = WrapLines(lines, options.Rowlen);
     const int32_t contentStatus = m_library.PrintCharacterDataSetting(m_handle, options.PrintMode, kTextX, kContentY,

@@ -1,4 +1,5 @@
 #include "base/TextCodec.h"
+#include "config/SysOptionUnit.h"
 #include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/RequestDocument.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -67,7 +69,7 @@ TEST_F(MemberMessageHandlerTest, SuccessfulWriteAnswersTheExactBytesAndLogs)
     EXPECT_EQ(reply, kWrite00012345 + std::string(1, '\0'));
     EXPECT_EQ(reply.size(), 233u);
     EXPECT_EQ(Args(), (std::vector<std::string> {"00012345", "2027-12-31", Gbk("张三"), "100", "-1"}));
-    EXPECT_EQ(Log(), (std::vector<std::string> {Gbk("收到消息: \r\n") + Gbk(request), Gbk("写卡成功,卡号为:00012345")}));
+    EXPECT_EQ(Log(), (std::vector<std::string> {Gbk("收到消息: \r\n\t") + Gbk(request), Gbk("写卡成功,卡号为:00012345")}));
 }
 
 // Sends: a card number carrying CR LF and a forged, time-stamped entry.
@@ -166,6 +168,36 @@ TEST_F(MemberMessageHandlerTest, PrintLogsContentFirstAndSendsNoCardNo)
     Handle("<r type=\"PrintMemberCard\"><RequestID/><CardNo>88</CardNo></r>");
     EXPECT_EQ(Log()[4], "Content=");
     EXPECT_EQ(Args(1), (std::vector<std::string> {"88", ""}));
+}
+
+// Sends: 15 KB card numbers to write and 8 KB contents to print, well past
+// a day's bound of 1 MB.
+TEST_F(MemberMessageHandlerTest, PastTheDaysBoundARequestAddsOnlyItsFixedLines)
+{
+    SysOption->LogMaxMB = 1;
+    const std::string write = FullWrite(std::string(15000, '9'));
+    const std::string print = "<r type=\"PrintMemberCard\"><RequestID/><CardNo>1</CardNo><Content>"
+        + std::string(8000, 'c') + "</Content></r>";
+    for (int i = 0; i < 50; ++i) {
+        Handle(write);
+        Handle(print);
+    }
+    const size_t before = LogBytes().size();
+    ASSERT_GT(before, 1024u * 1024u);
+    for (int i = 0; i < 50; ++i) {
+        Handle(write);
+        Handle(print);
+    }
+    // Three short lines for each pair: the write's result with the card
+    // number's length, Content= with the content's length, the print's
+    // result; no value's bytes.
+    EXPECT_LT(LogBytes().size() - before, 50u * 160u);
+    const auto log = Log();
+    EXPECT_EQ(std::count_if(log.begin(), log.end(), [](const std::string& e) { return e.find("LogMaxMB") != e.npos; }),
+        1);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 3], Gbk("写卡成功,卡号为:…(15000 bytes)"));
+    EXPECT_EQ(log[log.size() - 2], Gbk("Content=…(8000 bytes)"));
 }
 
 struct TSilentCase {

@@ -419,6 +419,26 @@ TEST_F(TRWGII2010DMemberTest, ShowOptionsShowsTheRegisteredDialog)
 
 // --- Through the request path ---------------------------------------------
 
+// The card holds a forged entry after CR LF, and an ESC sequence; the
+// content to print has a lone CR.
+TEST_F(TRWGII2010DMemberTest, WhatACardHoldsOrAClientPrintsNeverBeginsALine)
+{
+    OpenPort();
+    CurrentMemberDevice = &Device;
+    Library.ReadData = "1\r\n2025-01-01 00:00:00 \x1B[2J";
+    TRecordingConnection connection;
+    RunToEnd(TMemberMessageHandler(nullptr).HandleMessage(
+        connection, QStringLiteral("<r type=\"ReadMemberCard\"><InputPassword>0</InputPassword></r>")));
+    EXPECT_NE(connection.Written.find("<CardNo>1\r\n2025-01-01"), std::string::npos) << "the answer is as read";
+    EXPECT_TRUE(Device.PrintCard("1", "a\rb\nc"));
+    EXPECT_EQ(LogBytes().find("\r\n2025-01-01"), std::string::npos);
+    EXPECT_EQ(LogBytes().find("\rb"), std::string::npos);
+    const std::string escaped = "1\\r\\n2025-01-01 00:00:00 \\x1B[2J";
+    EXPECT_THAT(Lines(),
+        ElementsAre(::testing::StartsWith("收到消息: \r\n\t"), "读卡成功.卡号:" + escaped, "读卡成功，卡号为：" + escaped,
+            "a\\rb", "c", "擦除打印成功."));
+}
+
 TEST_F(TRWGII2010DMemberTest, ConcurrentRequestsRunWholeTransactionsOneAfterAnother)
 {
     Library.CallTime = std::chrono::milliseconds(2);

@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 
 std::unique_ptr<TLogFile> LogFile;
@@ -94,7 +95,7 @@ std::tm TLogFile::Now()
         // A cut entry belongs to yesterday's file; today's starts clean.
         m_entryCut = false;
         m_daySize = -1;
-        m_arrivalsCut = false;
+        m_valuesCut = false;
         RemoveExpiredLogsOn(t);
     }
     return t;
@@ -112,6 +113,18 @@ void TLogFile::WriteLine(std::string_view text)
     Append(Now(), text);
 }
 
+void TLogFile::WriteLine(std::string_view text, std::string_view value)
+{
+    if (SysOption && !SysOption->WriteLog) {
+        return;
+    }
+    std::scoped_lock lock(m_mutex);
+    const std::tm t = Now();
+    std::string entry(text);
+    entry += LogValue(value, PastDaysBound(t) ? 0 : kMaxLogValue);
+    Append(t, entry);
+}
+
 void TLogFile::WriteArrival(std::string_view text)
 {
     if (SysOption && !SysOption->WriteLog) {
@@ -119,16 +132,23 @@ void TLogFile::WriteArrival(std::string_view text)
     }
     std::scoped_lock lock(m_mutex);
     const std::tm t = Now();
-    const long long limit = SysOption ? static_cast<long long>(SysOption->LogMaxMB) * 1024 * 1024 : 0;
-    if (limit > 0 && m_daySize >= limit) {
-        if (!m_arrivalsCut) {
-            m_arrivalsCut = true;
-            Append(t, Gbk("今日日志已超过 LogMaxMB 上限 (") + std::to_string(SysOption->LogMaxMB)
-                    + Gbk(" MB),今天余下的请求原文不再记录."));
-        }
-        return;
+    if (!PastDaysBound(t)) {
+        Append(t, text);
     }
-    Append(t, text);
+}
+
+bool TLogFile::PastDaysBound(const std::tm& t)
+{
+    const long long limit = SysOption ? static_cast<long long>(SysOption->LogMaxMB) * 1024 * 1024 : 0;
+    if (limit <= 0 || m_daySize < limit) {
+        return false;
+    }
+    if (!m_valuesCut) {
+        m_valuesCut = true;
+        Append(t, Gbk("今日日志已超过 LogMaxMB 上限 (") + std::to_string(SysOption->LogMaxMB)
+                + Gbk(" MB),今天余下的请求原文不再记录,卡号和打印内容只记长度."));
+    }
+    return true;
 }
 
 void TLogFile::Append(const std::tm& t, std::string_view text)
@@ -174,32 +194,76 @@ void TLogFile::Append(const std::tm& t, std::string_view text)
     }
 }
 
-std::string LogValue(std::string_view text)
+namespace {
+
+bool IsGbkLead(unsigned char byte)
+{
+    return byte >= 0x81 && byte <= 0xFE;
+}
+
+bool IsGbkTrail(unsigned char byte)
+{
+    return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
+}
+
+// Appends the character of text at its start as it stands in the log; gives
+// how many bytes of text it took.
+size_t AppendLogCharacter(std::string& out, std::string_view text)
 {
     static constexpr char kHex[] = "0123456789ABCDEF";
+    const auto byte = static_cast<unsigned char>(text[0]);
+    if (IsGbkLead(byte) && text.size() > 1 && IsGbkTrail(static_cast<unsigned char>(text[1]))) {
+        out.append(text.substr(0, 2));
+        return 2;
+    }
+    switch (byte) {
+    case '\r':
+        out += "\\r";
+        break;
+    case '\n':
+        out += "\\n";
+        break;
+    case '\t':
+        out += "\\t";
+        break;
+    default:
+        if (byte >= 0x20 && byte < 0x7F) {
+            out += static_cast<char>(byte);
+        } else {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0x0F];
+        }
+    }
+    return 1;
+}
+
+} // namespace
+
+std::string LogValue(std::string_view text)
+{
     std::string escaped;
     escaped.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        switch (c) {
-        case '\r':
-            escaped += "\\r";
+    while (!text.empty()) {
+        text.remove_prefix(AppendLogCharacter(escaped, text));
+    }
+    return escaped;
+}
+
+std::string LogValue(std::string_view text, size_t maxBytes)
+{
+    std::string escaped;
+    escaped.reserve(std::min(text.size(), maxBytes) + 24);
+    for (std::string_view rest = text; !rest.empty();) {
+        const size_t before = escaped.size();
+        const size_t taken = AppendLogCharacter(escaped, rest);
+        if (escaped.size() > maxBytes) {
+            escaped.resize(before);
+            static const std::string cut = Gbk("…(");
+            escaped += cut + std::to_string(text.size()) + " bytes)";
             break;
-        case '\n':
-            escaped += "\\n";
-            break;
-        case '\t':
-            escaped += "\\t";
-            break;
-        default:
-            if (byte < 0x20 || byte == 0x7F) {
-                escaped += "\\x";
-                escaped += kHex[byte >> 4];
-                escaped += kHex[byte & 0x0F];
-            } else {
-                escaped += c;
-            }
         }
+        rest.remove_prefix(taken);
     }
     return escaped;
 }

@@ -300,7 +300,10 @@ THttpAnswer THttpApi::TransportError(const THttpRequest& request, int status) co
         error = "the request did not arrive in time";
         break;
     case 431:
-        error = "the request's header is longer than " + std::to_string(kMaxHeader) + " bytes";
+        error = "the request's header, with any trailer, is longer than " + std::to_string(kMaxHeader) + " bytes";
+        break;
+    case 501:
+        error = "no Transfer-Encoding is accepted but chunked";
         break;
     case 503:
         error = "too many requests are waiting for the printer; try again later";

@@ -25,6 +25,10 @@ public:
     static constexpr std::chrono::seconds kRequestTime {10};
     // Writing the answer.
     static constexpr std::chrono::seconds kWriteTime {10};
+    // A chunk-size line (the size and any extensions) longer than this is
+    // refused: a hexadecimal size has at most 16 digits, and nothing here
+    // uses extensions.
+    static constexpr size_t kMaxChunkLine = 256;
     // Card requests waiting for the printer at once; more are answered 503.
     static constexpr size_t kMaxWaiting = 64;
     // What a refused client is told to wait before it tries again.

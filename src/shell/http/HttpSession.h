@@ -34,8 +34,14 @@ public:
 
 private:
     using TRequest = boost::beast::http::request<boost::beast::http::string_body>;
+    using TParser = boost::beast::http::request_parser<boost::beast::http::string_body>;
 
     asio::awaitable<void> Serve();
+    // The rest of a request whose header took headerBytes. Gives what went
+    // wrong: header_limit for a trailer that makes header and trailer
+    // together longer than the limit, bad_chunk for a chunk-size line
+    // longer than kMaxChunkLine, or whatever reading or parsing reported.
+    asio::awaitable<boost::system::error_code> ReadBody(TParser& parser, size_t headerBytes);
     asio::awaitable<void> Reply(THttpAnswer answer, bool head);
     THttpRequest ApiRequest(const TRequest& request) const;
 
@@ -43,6 +49,7 @@ private:
     std::shared_ptr<asio::io_context> m_io;
     boost::beast::tcp_stream m_stream;
     std::shared_ptr<THttpServer::TShared> m_shared;
+    // Holds only what the parser has not taken yet, within a fixed bound.
     boost::beast::flat_buffer m_buffer;
     const asio::ip::tcp::socket::native_handle_type m_handle;
     std::string m_peer;

@@ -1,8 +1,10 @@
 #include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
 #include "member/log/LogFileUnit.h"
+#include "member/DayCountsFile.h"
 #include "member/log/LogRetention.h"
 
+#include "support/FileCreationMask.h"
 #include "support/FileSizeLimit.h"
 #include "support/TestEnvironment.h"
 
@@ -178,28 +180,42 @@ TEST_F(LogFileTest, ExpiredDayFilesAreRemovedAndNothingElse)
 
 namespace {
 
-// A value can never begin a line of its own: control characters appear
-// escaped, while GBK text (whose second bytes may be a backslash) stays.
+// A value can never begin a line of its own: control characters and bytes
+// that are no GBK character appear escaped, while GBK text (whose second
+// bytes may be a backslash) stays. A cut never splits a character or an
+// escape, and says how long the value was.
 TEST(LogValueTest, ControlCharactersAreEscapedAndTextStays)
 {
+    constexpr size_t kWhole = std::string::npos;
+    const std::string table = Gbk("表");
     const struct {
         std::string In;
+        size_t Max;
         std::string Out;
     } cases[] = {
-        {"00012345", "00012345"},
-        {"1\r\n2026-12-07 10:00:00 " + Gbk("写卡成功,卡号为:9"), "1\\r\\n2026-12-07 10:00:00 " + Gbk("写卡成功,卡号为:9")},
-        {std::string("a\tb\x01\x1F\x7F", 6), "a\\tb\\x01\\x1F\\x7F"},
-        {Gbk("表") + "\\", Gbk("表") + "\\"},
+        {"00012345", kWhole, "00012345"},
+        {"1\r\n2026-12-07 10:00:00 " + Gbk("写卡成功,卡号为:9"), kWhole,
+            "1\\r\\n2026-12-07 10:00:00 " + Gbk("写卡成功,卡号为:9")},
+        {std::string("a\tb\x01\x1F\x7F", 6), kWhole, "a\\tb\\x01\\x1F\\x7F"},
+        {table + "\\", kWhole, table + "\\"},
+        // A lead byte without its second byte would swallow the backslash.
+        {"\x81\r\x80\xFF", kWhole, "\\x81\\r\\x80\\xFF"},
+        {std::string(300, '7'), 256, std::string(256, '7') + Gbk("…(300 bytes)")},
+        {std::string(3, '7') + table + table, 6, std::string(3, '7') + table + Gbk("…(7 bytes)")},
+        {std::string(10, '\x1B'), 10, "\\x1B\\x1B" + Gbk("…(10 bytes)")},
+        {std::string(256, '7'), 256, std::string(256, '7')},
+        {"12345", 0, Gbk("…(5 bytes)")},
+        {"", 0, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(LogValue(c.In), c.Out) << c.In;
+        EXPECT_EQ(c.Max == kWhole ? LogValue(c.In) : LogValue(c.In, c.Max), c.Out) << c.In;
     }
 }
 
 } // namespace
 
-// Arrivals stop at the day's bound with one line saying so; other entries
-// go on.
+// What clients sent stops at the day's bound with one line saying so: an
+// arrival is left out, a value stands as its length; fixed texts go on.
 TEST_F(LogFileTest, ArrivalsStopAtTheDaysBoundAndOtherEntriesGoOn)
 {
     SysOption->LogMaxMB = 1;
@@ -207,11 +223,35 @@ TEST_F(LogFileTest, ArrivalsStopAtTheDaysBoundAndOtherEntriesGoOn)
     for (int i = 0; i < 20; ++i) {
         LogFile->WriteArrival(arrival);
     }
+    LogFile->WriteLine("Content=", std::string(300, 'c'));
     LogFile->WriteLine("result");
     const auto log = Log();
     const auto arrivals = std::count_if(log.begin(), log.end(), [&](const std::string& e) { return e == arrival; });
     EXPECT_EQ(arrivals, 16);
-    ASSERT_GE(log.size(), 2u);
-    EXPECT_NE(log[log.size() - 2].find("LogMaxMB"), std::string::npos);
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_NE(log[log.size() - 3].find("LogMaxMB"), std::string::npos);
+    EXPECT_EQ(log[log.size() - 2], "Content=" + Gbk("…(300 bytes)"));
     EXPECT_EQ(log.back(), "result");
+}
+
+// The day's log, Option.ini and the day's counts hold guest names and card
+// numbers: nobody but the program's user and group reads them, whatever
+// the umask of the desktop or shell that started it.
+TEST_F(LogFileTest, FilesTheProgramCreatesAreForItsUserAndGroupOnly)
+{
+    if (!TFileCreationMask::Supported()) {
+        GTEST_SKIP() << kNoFileCreationMask;
+    }
+    const TFileCreationMask mask(022);
+    const std::unique_ptr<TLogFile> daily = TLogFile::Daily(Dir());
+    daily->WriteLine("first");
+    SysOption->Save();
+    TServiceStatus status;
+    const std::string counts = Dir() + TDayCountsFile::kFileName;
+    TDayCountsFile countsFile(counts, status);
+    status.RequestAnswered(false, "200");
+    ASSERT_TRUE(countsFile.Save());
+    for (const std::string& path : {daily->FileName(), OptionPath(), counts}) {
+        EXPECT_EQ(TFileCreationMask::ModeOf(path), 0640u) << path;
+    }
 }

@@ -200,7 +200,7 @@ TEST_F(HttpApiTest, ArrivalEntryHoldsMethodPathAndBodyAndRequestIdIsEchoed)
 {
     const std::string body = R"({"requestId":"张-1","cardNo":"42","expireDate":"","guestName":"","score":""})";
     const THttpAnswer answer = Answer(Request("POST", "/v1/cards/write", body));
-    EXPECT_EQ(Log().front(), Gbk("收到消息: \r\nPOST /v1/cards/write\r\n") + Gbk(body));
+    EXPECT_EQ(Log().front(), Gbk("收到消息: \r\n\tPOST /v1/cards/write\r\n\t") + Gbk(body));
     EXPECT_EQ(Json(answer).value(QStringLiteral("requestId")).toString(), QString::fromUtf8("张-1"));
 
     EXPECT_EQ(Json(Answer(Request("POST", "/v1/cards/read", R"({"requestId":17})"))).value(QStringLiteral("requestId")),

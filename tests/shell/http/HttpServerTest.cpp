@@ -120,22 +120,25 @@ TEST_F(HttpServerTest, HeadersAreBoundedBeforeAnythingElse)
     EXPECT_EQ(over.Bytes.rfind("HTTP/1.1 431 ", 0), 0u) << over.Bytes.substr(0, 200);
 }
 
-// Sends, while the printer is busy: three card writes, of which one client
-// then ends its stream and one resets; then a health request; then the
-// printer comes free.
+// Sends, while the printer is busy: four card writes, of which one client
+// then ends its stream, one sends a few bytes more and then ends it, and
+// one resets; then a health request; then the printer comes free.
 TEST_F(HttpServerTest, HealthAnswersWhileCardsWaitAndClientsThatLeftGetNoCard)
 {
     std::optional<TDeviceHold> busy(std::in_place);
     TLoopbackClient staying(Port());
     TLoopbackClient closing(Port());
+    TLoopbackClient trailing(Port());
     TLoopbackClient resetting(Port());
-    for (TLoopbackClient* client : {&staying, &closing, &resetting}) {
+    for (TLoopbackClient* client : {&staying, &closing, &trailing, &resetting}) {
         client->Send(Post("/v1/cards/write", "application/json", kWriteBody));
     }
-    while (DeviceQueue.Queued() < 4) {
+    while (DeviceQueue.Queued() < 5) {
         std::this_thread::yield();
     }
     closing.ShutdownSending();
+    trailing.Send("\r\nmore");
+    trailing.ShutdownSending();
     resetting.Reset();
     const TLoopbackReply health = Raw("GET /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n", 2000);
     EXPECT_NE(health.Bytes.find("\"status\":"), std::string::npos) << health.Bytes;
@@ -145,10 +148,18 @@ TEST_F(HttpServerTest, HealthAnswersWhileCardsWaitAndClientsThatLeftGetNoCard)
     EXPECT_EQ(served.Bytes.rfind("HTTP/1.1 200 ", 0), 0u) << served.Bytes;
     // A client that only ended its stream can still read: it is told.
     EXPECT_EQ(closing.Receive(5000).Bytes.rfind("HTTP/1.1 503 ", 0), 0u);
+    EXPECT_EQ(trailing.Receive(5000).Bytes.rfind("HTTP/1.1 503 ", 0), 0u);
     EXPECT_EQ(m_device.Calls().size(), 1u);
+    // The reset client hears nothing, so nothing says when its line is in.
     const std::string gone = Gbk("客户端已断开,请求未执行.");
-    const auto log = Log();
-    EXPECT_EQ(std::count(log.begin(), log.end(), gone), 2);
+    const auto goneLines = [&] {
+        const auto log = Log();
+        return std::count(log.begin(), log.end(), gone);
+    };
+    for (int i = 0; i < 200 && goneLines() < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(goneLines(), 3);
 }
 
 // Sends: a text/plain POST (what any page may send without a preflight),
@@ -165,6 +176,54 @@ TEST_F(HttpServerTest, ARefusedBodyNeverSmugglesARequest)
     connection.Send(smuggled);
     EXPECT_EQ(Count(refused.Bytes + connection.Receive(2000).Bytes, "HTTP/1.1 "), 1u);
     EXPECT_TRUE(m_device.Calls().empty());
+}
+
+// Sends, each on a connection of its own: 1 MB of trailer lines after the
+// last chunk; a chunk-size line of endless digits, and one of an endless
+// extension; a coding besides chunked; and, to show the bounds take nothing
+// they should not, a trailer that fits beside the header.
+TEST_F(HttpServerTest, TrailersChunkSizeLinesAndCodingsAreBounded)
+{
+    const std::string head = "POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n";
+    // Up to the last chunk's line; the trailer and its empty line follow.
+    const std::string chunks = Chunked(kWriteBody, 30).substr(0, Chunked(kWriteBody, 30).size() - 2);
+    std::string trailer;
+    while (trailer.size() < 1024 * 1024) {
+        trailer += "X-Trailer-" + std::to_string(trailer.size()) + ": " + std::string(40, 't') + "\r\n";
+    }
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* status;
+    } cases[] = {
+        {"trailer flood", head + "Transfer-Encoding: chunked\r\n\r\n" + chunks + trailer, "431"},
+        {"endless size", head + "Transfer-Encoding: chunked\r\n\r\n" + std::string(100000, '0'), "400"},
+        {"endless extension", head + "Transfer-Encoding: chunked\r\n\r\n1;" + std::string(100000, 'e'), "400"},
+        {"gzip", head + "Transfer-Encoding: gzip, chunked\r\n\r\n" + Chunked(kWriteBody, 30), "501"},
+        {"trailer that fits", head + "Transfer-Encoding: chunked\r\n\r\n" + chunks
+                + trailer.substr(0, trailer.find("\r\n", 6000) + 2) + "\r\n", "200"},
+    };
+    for (const auto& c : cases) {
+        const TLoopbackReply reply = Raw(c.bytes, 5000);
+        EXPECT_TRUE(reply.ClosedByServer) << c.name;
+        EXPECT_EQ(reply.Bytes.rfind("HTTP/1.1 " + std::string(c.status) + " ", 0), 0u)
+            << c.name << ": " << reply.Bytes.substr(0, 200);
+    }
+    EXPECT_EQ(m_device.Calls().size(), 1u);
+}
+
+// Sends: a POST body that looks like an entry of the program's, alone and
+// after CR LF.
+TEST_F(HttpServerTest, AForgedEntryNeverBeginsALineOfTheLog)
+{
+    const std::string forged = "2025-01-01 00:00:00 写卡成功,卡号为:FORGED";
+    for (const std::string& body : {forged, "x\r\n" + forged}) {
+        EXPECT_EQ(Raw(Post("/v1/cards/write", "application/json", body)).Bytes.rfind("HTTP/1.1 400 ", 0), 0u);
+    }
+    const std::string bytes = LogBytes();
+    EXPECT_NE(bytes.find(Gbk(forged)), std::string::npos);
+    EXPECT_FALSE(bytes.starts_with(Gbk(forged)));
+    EXPECT_EQ(bytes.find("\n" + Gbk(forged)), std::string::npos);
 }
 
 // Sends: a chunked body of 40000 bytes (the library alone would take it

@@ -140,7 +140,7 @@ TEST_F(RequestListenerTest, CrLfBeforeTheZeroByteReachesTheHandler)
     Exchange(m_port, Framed(kReadRequest + "\r\n"));
     const auto log = LogWhenComplete(2);
     ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log[0], Gbk("收到消息: \r\n") + kReadRequest + "\\r\\n");
+    EXPECT_EQ(log[0], Gbk("收到消息: \r\n\t") + kReadRequest + "\\r\\n");
 }
 
 TEST_F(RequestListenerTest, ClientLeavingMidLineGivesAnEmptyRequest)
@@ -148,7 +148,7 @@ TEST_F(RequestListenerTest, ClientLeavingMidLineGivesAnEmptyRequest)
     const TLoopbackReply reply = Exchange(m_port, "<Request type=", 0, 5000, true);
     EXPECT_TRUE(reply.ClosedByServer);
     EXPECT_EQ(reply.Bytes, "");
-    EXPECT_EQ(LogWhenComplete(1), (std::vector<std::string> {Gbk("收到消息: \r\n")}));
+    EXPECT_EQ(LogWhenComplete(1), (std::vector<std::string> {Gbk("收到消息: \r\n\t")}));
 }
 
 TEST_F(RequestListenerTest, ClientShuttingDownRightAfterTheZeroByteStillGetsItsAnswer)
@@ -351,8 +351,10 @@ TEST_F(RequestListenerTest, AClientResettingWhileQueuedIsDroppedOneHalfClosingIs
     TLoopbackClient halfClosing(m_port);
     {
         const TDeviceHold running;
-        resetting.Send(Framed(kWriteRequest));
-        halfClosing.Send(Framed(kReadRequest));
+        // Bytes after the zero byte hide neither the reset nor the end of
+        // the stream behind them.
+        resetting.Send(Framed(kWriteRequest) + "more");
+        halfClosing.Send(Framed(kReadRequest) + "more");
         halfClosing.ShutdownSending();
         ASSERT_TRUE(QueuedBecomes(3));
         resetting.Reset();
@@ -365,6 +367,23 @@ TEST_F(RequestListenerTest, AClientResettingWhileQueuedIsDroppedOneHalfClosingIs
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].Operation, "ReadCard");
     EXPECT_EQ(LogLinesEqualTo(LogWhenComplete(5), "客户端已断开,请求未执行."), 1u);
+}
+
+// Sends: a line that looks like an entry of the program's, as the whole
+// request, and after CR LF in a card number.
+TEST_F(RequestListenerTest, AForgedEntryNeverBeginsALineOfTheLog)
+{
+    const std::string forged = "2025-01-01 00:00:00 写卡成功,卡号为:FORGED";
+    Exchange(m_port, Framed(forged));
+    Exchange(m_port,
+        Framed("<Request type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>1&#13;&#10;" + forged
+            + "</CardNo><ExpireDate/><GuestName/><Score/></Request>"));
+    const auto log = LogWhenComplete(3);
+    ASSERT_EQ(log.size(), 3u);
+    const std::string bytes = LogBytes();
+    EXPECT_NE(bytes.find(Gbk(forged)), std::string::npos);
+    EXPECT_FALSE(bytes.starts_with(Gbk(forged)));
+    EXPECT_EQ(bytes.find("\n" + Gbk(forged)), std::string::npos);
 }
 
 TEST_F(RequestListenerTest, ConformanceDocumentsGetNoAnswerAndTheServerStaysUp)
