@@ -106,6 +106,7 @@ void TServiceStatus::PrinterSucceeded()
 {
     std::scoped_lock lock(m_mutex);
     m_lastPrinterFaultPast = true;
+    m_printerLibraryFailurePast = true;
 }
 
 void TServiceStatus::PrinterLibraryFailed(TPrinterLibraryFailure failure, std::string_view detail)
@@ -115,6 +116,7 @@ void TServiceStatus::PrinterLibraryFailed(TPrinterLibraryFailure failure, std::s
     m_printerLibraryFailedAt = now;
     m_state.PrinterLibraryFailure = failure;
     m_printerLibraryFailure = detail;
+    m_printerLibraryFailurePast = false;
 }
 
 void TServiceStatus::RequestAnswered(bool failed, std::string_view message)
@@ -150,6 +152,7 @@ TServiceSnapshot TServiceStatus::Snapshot() const
         lastPrinterFaultAt = m_lastPrinterFaultAt;
         lastFailureAt = m_lastFailureAt;
         snapshot.LastPrinterFaultPast = m_lastPrinterFaultPast;
+        snapshot.PrinterLibraryFailurePast = m_printerLibraryFailurePast;
         libraryFailedAt = m_printerLibraryFailedAt;
     }
     snapshot.LastPrinterFault = TextCodec::FromGbk(lastPrinterFault);
@@ -228,6 +231,19 @@ QString PrinterLibraryDescription(const TServiceSnapshot& snapshot)
         break;
     }
     return QStringLiteral("none (%1)").arg(snapshot.PrinterLibraryError);
+}
+
+QString PrinterLibraryLine(const TServiceSnapshot& snapshot)
+{
+    switch (snapshot.PrinterLibrary) {
+    case TPrinterLibraryKind::Vendor:
+        return QString::fromUtf8("打印机库: 厂商库 ") + snapshot.PrinterLibraryPath;
+    case TPrinterLibraryKind::Simulator:
+        return QString::fromUtf8("打印机库: 模拟器 ") + snapshot.PrinterLibraryPath;
+    case TPrinterLibraryKind::None:
+        break;
+    }
+    return QString();
 }
 
 TServiceStatus& ServiceStatus()

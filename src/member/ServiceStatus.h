@@ -76,6 +76,8 @@ struct TServiceSnapshot {
     QDateTime PrinterLibraryFailedAt;
     TPrinterLibraryFailure PrinterLibraryFailure = TPrinterLibraryFailure::Crashed;
     QString PrinterLibraryFailureDetail;
+    // A printer step has succeeded since that crash or hang: it is history.
+    bool PrinterLibraryFailurePast = false;
 
     // Requests answered since local midnight, and how many of those answers
     // reported a failure.
@@ -130,7 +132,8 @@ public:
     // start to end, so the first fault after its start is its own.
     uint64_t PrinterFaults() const;
     std::string PrinterFaultAfter(uint64_t mark) const;
-    // A printer step succeeded, so the last fault no longer stands.
+    // A printer step succeeded, so neither the last fault nor the library's
+    // last crash or hang stands any longer.
     void PrinterSucceeded();
     // The printer library crashed or hung in its process; detail is GBK.
     void PrinterLibraryFailed(TPrinterLibraryFailure failure, std::string_view detail);
@@ -167,6 +170,7 @@ private:
     std::optional<qint64> m_lastPrinterFaultAt;
     std::optional<qint64> m_lastFailureAt;
     bool m_lastPrinterFaultPast = false;
+    bool m_printerLibraryFailurePast = false;
     // The last few printer faults, numbered from 1, so a card transaction
     // can name the first fault it met (see PrinterFaultAfter).
     uint64_t m_printerFaults = 0;
@@ -182,6 +186,11 @@ private:
 // Which printer library is in use, in English for the journal and the
 // service manager: "vendor <path>", "simulator <path>" or "none (<why>)".
 QString PrinterLibraryDescription(const TServiceSnapshot& snapshot);
+
+// Which library is in use, as the day's log and the status bar's tool tip
+// say it: "打印机库: 厂商库 <path>" or "打印机库: 模拟器 <path>"; empty when
+// none is (its error says why).
+QString PrinterLibraryLine(const TServiceSnapshot& snapshot);
 
 // The one status of this process.
 TServiceStatus& ServiceStatus();

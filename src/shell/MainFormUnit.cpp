@@ -192,6 +192,9 @@ void TMainForm::BuildClientArea()
     auto* client = new QWidget(this);
     m_infoMemo = new QPlainTextEdit(client);
     m_infoMemo->setObjectName(QStringLiteral("InfoMemo"));
+    // Only the program writes here: a typed line would read as one it
+    // logged. Its lines can still be selected and copied.
+    m_infoMemo->setReadOnly(true);
     m_infoMemo->resize(kClientWidth, kMemoHeight);
     auto* layout = new QVBoxLayout(client);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -81,13 +81,18 @@ QString PrinterState(const TServiceSnapshot& s)
 QString PrinterText(const TServiceSnapshot& s)
 {
     QString text = PrinterState(s);
+    // Once a later step succeeded a crash, a hang or a fault is history,
+    // and says so.
     if (!s.PrinterLibraryFailedAt.isNull()) {
-        const char* what = s.PrinterLibraryFailure == TPrinterLibraryFailure::Hung ? "，打印机库无响应 %1 %2"
-                                                                                   : "，打印机库崩溃 %1 %2";
-        text += QString::fromUtf8(what).arg(When(s.PrinterLibraryFailedAt, s.Today), s.PrinterLibraryFailureDetail);
+        QString what = QString::fromUtf8(
+            s.PrinterLibraryFailure == TPrinterLibraryFailure::Hung ? "打印机库无响应" : "打印机库崩溃");
+        if (s.PrinterLibraryFailurePast) {
+            what.prepend(QString::fromUtf8("上次"));
+        }
+        text += QString::fromUtf8("，%1 %2 %3")
+                    .arg(what, When(s.PrinterLibraryFailedAt, s.Today), s.PrinterLibraryFailureDetail);
     }
     if (!s.LastPrinterFaultAt.isNull()) {
-        // Once a later step succeeded the fault is history, and says so.
         const char* const label = s.LastPrinterFaultPast ? "，上次故障 %1 %2" : "，故障 %1 %2";
         text += QString::fromUtf8(label).arg(When(s.LastPrinterFaultAt, s.Today), s.LastPrinterFault);
     }
@@ -176,9 +181,8 @@ TStatusTexts StatusTexts(const TServiceSnapshot& snapshot)
     texts.HttpApiState = snapshot.HttpApi == THttpApiState::Refused ? QString::fromUtf8("HTTP接口未启动") : texts.HttpApi;
     texts.PrinterState = PrinterState(snapshot);
     texts.RequestCounts = RequestCounts(snapshot);
-    if (snapshot.PrinterLibrary == TPrinterLibraryKind::None) {
-        texts.PrinterTip = snapshot.PrinterLibraryError;
-    }
+    texts.PrinterTip = snapshot.PrinterLibrary == TPrinterLibraryKind::None ? snapshot.PrinterLibraryError
+                                                                             : PrinterLibraryLine(snapshot);
     return texts;
 }
 

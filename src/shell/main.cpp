@@ -168,13 +168,12 @@ int main(int argc, char* argv[])
     const TPrinterLibraryChoice printer = ChoosePrinterLibrary(SysOption->IsolatePrinterLibrary);
     ServiceStatus().PrinterLibraryChosen(
         printer.Kind, QString::fromStdString(printer.Error), QString::fromStdString(printer.Path));
-    const QString library = PrinterLibraryDescription(ServiceStatus().Snapshot());
-    std::fprintf(stderr, "member-interface: printer library: %s\n", library.toUtf8().constData());
+    const TServiceSnapshot chosen = ServiceStatus().Snapshot();
+    std::fprintf(
+        stderr, "member-interface: printer library: %s\n", PrinterLibraryDescription(chosen).toUtf8().constData());
     std::fflush(stderr);
-    if (printer.Kind != TPrinterLibraryKind::None) {
-        LogFile->WriteLine(TextCodec::ToGbk(
-            QString::fromUtf8(printer.Kind == TPrinterLibraryKind::Simulator ? "打印机库: 模拟器 " : "打印机库: 厂商库 ")
-            + QString::fromStdString(printer.Path)));
+    if (const QString line = PrinterLibraryLine(chosen); !line.isEmpty()) {
+        LogFile->WriteLine(TextCodec::ToGbk(line));
     }
 
     int exitCode = 0;

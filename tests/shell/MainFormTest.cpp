@@ -152,6 +152,44 @@ TEST_F(MainFormTest, LogPaneFollowsTheWindowsSize)
     EXPECT_GT(memo->height(), 401 + 150);
 }
 
+TEST_F(MainFormTest, LogPaneTakesNoTyping)
+{
+    TMainForm form;
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("InfoMemo"));
+    memo->setFocus();
+    QTest::keyClicks(memo, QStringLiteral("hello"));
+    QTest::keyClick(memo, Qt::Key_Return);
+    EXPECT_EQ(InfoMemoText(form), kStartLine);
+}
+
+// A crash of the printer library, like a printer fault, is history once a
+// later step has succeeded, and a later hang stands again. The field's tool
+// tip names the library's file.
+TEST_F(MainFormTest, PrinterFieldMarksALibraryCrashPastOnceAStepSucceeds)
+{
+    const QString path = QStringLiteral("/usr/lib/member-interface/libRCPV11_VCDLL.so");
+    ServiceStatus().PrinterLibraryChosen(TPrinterLibraryKind::Simulator, QString(), path);
+    ServiceStatus().PrinterLibraryFailed(TPrinterLibraryFailure::Crashed, Gbk("CardInOver 信号11(SIGSEGV)"));
+    TMainForm form;
+    form.show();
+    auto* printer
+        = form.findChild<QStatusBar*>(QStringLiteral("StatusBar"))->findChild<QLabel*>(QStringLiteral("PrinterPanel"));
+    const auto shows = [&](const char* marker) {
+        return QTest::qWaitFor([&] { return printer->text().contains(QString::fromUtf8(marker)); }, 3000);
+    };
+    EXPECT_TRUE(shows("，打印机库崩溃 ")) << printer->text().toStdString();
+    EXPECT_TRUE(printer->toolTip().endsWith(QString::fromUtf8("\n打印机库: 模拟器 ") + path))
+        << printer->toolTip().toStdString();
+
+    ServiceStatus().PrinterSucceeded();
+    EXPECT_TRUE(shows("，上次打印机库崩溃 ")) << printer->text().toStdString();
+    ServiceStatus().PrinterLibraryFailed(TPrinterLibraryFailure::Hung, Gbk("CardInOver 5015毫秒未返回"));
+    EXPECT_TRUE(shows("，打印机库无响应 ")) << printer->text().toStdString();
+    EXPECT_FALSE(printer->text().contains(QString::fromUtf8("上次打印机库"))) << printer->text().toStdString();
+}
+
 TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsStartLine)
 {
     TRequestListener other(nullptr, [](TClientConnection&, std::string) -> asio::awaitable<void> { co_return; });

@@ -13,6 +13,7 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
     serving.Listener = TListenerState::Listening;
     serving.Port = 8883;
     serving.PrinterLibrary = TPrinterLibraryKind::Vendor;
+    serving.PrinterLibraryPath = QStringLiteral("/usr/lib/member-interface/libRCPV11_VCDLL.so");
     serving.PrinterPortOpen = true;
     serving.AnsweredToday = 15;
     serving.FailedToday = 3;
@@ -38,6 +39,7 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
     TServiceSnapshot stopped;
     stopped.Listener = TListenerState::Stopped;
     stopped.PrinterLibrary = TPrinterLibraryKind::Simulator;
+    stopped.PrinterLibraryPath = QStringLiteral("build/bin/libRCPV11_VCDLL.so");
 
     struct TExpected {
         QString Listener;
@@ -54,11 +56,13 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
         { "serving", serving,
             { QString::fromUtf8("监听端口 8883"),
                 QString::fromUtf8("打印机：厂商库，端口已打开，故障 14:03:21 进卡失败:Card jam B"),
-                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString(), QString() } },
+                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"),
+                QString::fromUtf8("打印机库: 厂商库 /usr/lib/member-interface/libRCPV11_VCDLL.so"), QString() } },
         { "recovered", recovered,
             { QString::fromUtf8("监听端口 8883"),
                 QString::fromUtf8("打印机：厂商库，端口已打开，上次故障 14:03:21 进卡失败:Card jam B"),
-                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"), QString(), QString() } },
+                QString::fromUtf8("今日应答 15 次，失败 3 次，最近失败 14:03:22 写卡失败"),
+                QString::fromUtf8("打印机库: 厂商库 /usr/lib/member-interface/libRCPV11_VCDLL.so"), QString() } },
         { "failed", failed,
             { QString::fromUtf8("未监听端口 8883：Could not bind socket. Address and port are already in use."),
                 QString::fromUtf8("打印机：无打印机库，端口未打开，故障 2026-12-06 23:10:00 打开串口失败."),
@@ -66,7 +70,8 @@ TEST(StatusPanelTest, TextsSayWhatTheSnapshotHolds)
                 QStringLiteral("libRCPV11_VCDLL.so: cannot open shared object file"), QString() } },
         { "stopped", stopped,
             { QString::fromUtf8("监听已停止"), QString::fromUtf8("打印机：模拟器，端口未打开"),
-                QString::fromUtf8("今日应答 0 次，失败 0 次"), QString(), QString() } },
+                QString::fromUtf8("今日应答 0 次，失败 0 次"), QString::fromUtf8("打印机库: 模拟器 build/bin/libRCPV11_VCDLL.so"),
+                QString() } },
         { "not started", TServiceSnapshot {},
             { QString::fromUtf8("监听未启动"), QString::fromUtf8("打印机：无打印机库，端口未打开"),
                 QString::fromUtf8("今日应答 0 次，失败 0 次"), QString(), QString() } },
