@@ -8,6 +8,7 @@
 #include "member/ServiceStatus.h"
 #include "shell/http/CardJson.h"
 #include "shell/http/HttpRules.h"
+#include "shell/http/IdempotencyStore.h"
 #include "shell/http/OpenApiDocument.h"
 #include "member/log/LogFileUnit.h"
 
@@ -123,13 +124,24 @@ const std::string& RefusedText()
     return text;
 }
 
+const std::string& ReplayedText()
+{
+    static const std::string text = Gbk("重复的请求,回复已存的应答: Idempotency-Key ");
+    return text;
+}
+
+constexpr std::string_view kIdempotencyKey = "Idempotency-Key";
+
 } // namespace
 
 THttpApi::THttpApi(THttpApiSettings settings, THealthSource health)
     : m_settings(std::move(settings))
     , m_health(std::move(health))
+    , m_store(std::make_unique<TIdempotencyStore>(m_settings.IdempotencyFile, m_settings.IdempotencyTime))
 {
 }
+
+THttpApi::~THttpApi() = default;
 
 bool THttpApi::OriginAllowed(std::string_view origin) const
 {
@@ -142,6 +154,9 @@ THttpAnswer THttpApi::Finish(const THttpRequest& request, THttpAnswer answer) co
     const std::optional<std::string_view> origin = request.Header("Origin");
     if (origin && OriginAllowed(*origin)) {
         answer.Headers.emplace_back("Access-Control-Allow-Origin", std::string(*origin));
+        // A page's script sees no other header of the answer than the few
+        // every answer may show.
+        answer.Headers.emplace_back("Access-Control-Expose-Headers", "Idempotent-Replayed");
     }
     answer.Headers.emplace_back("Vary", "Origin");
     answer.Headers.emplace_back("Cache-Control", "no-store");
@@ -185,7 +200,7 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
         answer.Headers.emplace_back("Allow", AllowedMethods(*route));
         if (origin) {
             answer.Headers.emplace_back("Access-Control-Allow-Methods", route->Post ? "POST" : "GET");
-            answer.Headers.emplace_back("Access-Control-Allow-Headers", "Authorization, Content-Type");
+            answer.Headers.emplace_back("Access-Control-Allow-Headers", "Authorization, Content-Type, Idempotency-Key");
             answer.Headers.emplace_back("Access-Control-Max-Age", "600");
             // A public site calling this computer: Chromium asks first.
             if (request.Header("Access-Control-Request-Private-Network")) {
@@ -234,6 +249,13 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
     if (!HttpRules::IsJsonContentType(request.Header("Content-Type").value_or(""))) {
         return Finish(request, ErrorAnswer(415, "Content-Type must be application/json"));
     }
+    const std::optional<std::string_view> key = request.Header(kIdempotencyKey);
+    if (key && !TIdempotencyStore::ValidKey(*key)) {
+        return Finish(request,
+            ErrorAnswer(400,
+                "Idempotency-Key must be 1 to " + std::to_string(TIdempotencyStore::kMaxKeyLength)
+                    + " visible ASCII characters"));
+    }
     if (DeclaredLength(request).value_or(0) > kMaxBody) {
         return TransportError(request, 413);
     }
@@ -249,6 +271,26 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
     TMemberMessageHandler::LogArrival(
         QString::fromUtf8(request.Body.data(), static_cast<qsizetype>(request.Body.size())),
         request.Method + " " + request.Path);
+    // Claimed until the request has its answer; released unanswered when
+    // it never reached the printer, so a retry with the key runs.
+    std::unique_ptr<TIdempotencyStore::TClaim> claim;
+    if (const std::optional<std::string_view> key = request.Header(kIdempotencyKey)) {
+        TIdempotencyStore::TLookup lookup = co_await m_store->Look(
+            std::string(*key), TIdempotencyStore::Fingerprint(request.Path, request.Body));
+        if (lookup.Verdict == TIdempotencyStore::TVerdict::Replay) {
+            LogFile->WriteLine(ReplayedText() + Quoted(*key));
+            THttpAnswer answer;
+            answer.Status = lookup.Answer.Status;
+            answer.Body = std::move(lookup.Answer.Body);
+            answer.Headers.emplace_back("Idempotent-Replayed", "true");
+            co_return Finish(request, std::move(answer));
+        }
+        if (lookup.Verdict == TIdempotencyStore::TVerdict::Mismatch) {
+            co_return Finish(request,
+                ErrorAnswer(422, "Idempotency-Key " + Quoted(*key) + " was used for a request with another body"));
+        }
+        claim = std::move(lookup.Claim);
+    }
     std::optional<THttpAnswer> refused;
     try {
         // Every field is read before the request takes its turn: a request
@@ -269,7 +311,11 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
             break;
         }
         ServiceStatus().RequestAnswered(response.ResultCode != "200", response.ResultMessage);
-        co_return Finish(request, JsonAnswer(200, CardJson::ResponseObject(response, requestId)));
+        THttpAnswer answer = JsonAnswer(200, CardJson::ResponseObject(response, requestId));
+        if (claim) {
+            claim->Store({answer.Status, answer.Body});
+        }
+        co_return Finish(request, std::move(answer));
     } catch (const EBadRequest& error) {
         refused = Finish(request, ErrorAnswer(400, error.what()));
     } catch (const ERequestDropped& dropped) {

@@ -272,7 +272,7 @@ TEST_F(HttpApiTest, UnlistedOriginsAreRefusedAndListedOnesGetCors)
     EXPECT_EQ(preflight.Status, 204);
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Origin"), kAllowed);
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Methods"), "POST");
-    EXPECT_EQ(preflight.Header("Access-Control-Allow-Headers"), "Authorization, Content-Type");
+    EXPECT_EQ(preflight.Header("Access-Control-Allow-Headers"), "Authorization, Content-Type, Idempotency-Key");
     EXPECT_EQ(preflight.Header("Vary"), "Origin");
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Private-Network"), std::nullopt);
     const THttpAnswer fromPublicSite = Answer(With(
