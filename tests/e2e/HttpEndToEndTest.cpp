@@ -271,6 +271,37 @@ TEST_F(HttpEndToEndTest, KeyPastItsTimeRunsAgain)
     EXPECT_EQ(PrintsInLog(), 2U);
 }
 
+// A failed card says what failed in words a program can branch on: the
+// step and the printer's status code, or how the library's host failed.
+TEST_F(HttpEndToEndTest, FailedCardsNameTheStepAndTheStatusCodeOrTheHostFailure)
+{
+    StartProgram();
+    struct TCase {
+        const char* Key;
+        const char* Value;
+        const char* Kind;
+        int Code;
+        const char* CodeText;
+    };
+    const TCase cases[] = {
+        {"CardInOver", "56", "printer", 56, "Card jam B"},
+        {"Crash", "CardInOver", "libraryCrash", 2, "等待命令回复超时"},
+    };
+    for (const TCase& c : cases) {
+        SetPrinterState("Faults", c.Key, c.Value);
+        const std::optional<THttpTestResponse> answer = Post("/v1/cards/print", kPrint);
+        SetPrinterState("Faults", c.Key, "");
+        ASSERT_TRUE(answer) << c.Key;
+        const QJsonObject body = JsonOf(answer->Body);
+        EXPECT_EQ(body.value(QStringLiteral("resultCode")).toString(), QStringLiteral("500")) << c.Key;
+        const QJsonObject fault = body.value(QStringLiteral("fault")).toObject();
+        EXPECT_EQ(fault.value(QStringLiteral("step")).toString(), QStringLiteral("cardIn")) << c.Key;
+        EXPECT_EQ(fault.value(QStringLiteral("kind")).toString(), QString::fromLatin1(c.Kind)) << c.Key;
+        EXPECT_EQ(fault.value(QStringLiteral("code")).toInt(), c.Code) << c.Key;
+        EXPECT_EQ(fault.value(QStringLiteral("codeText")).toString(), QString::fromUtf8(c.CodeText)) << c.Key;
+    }
+}
+
 // The value of one sample of a scrape, -1 when it is missing.
 double Sample(const std::string& metrics, const std::string& nameAndLabels)
 {

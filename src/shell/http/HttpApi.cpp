@@ -62,9 +62,12 @@ THttpAnswer JsonAnswer(int status, const QJsonObject& object)
     return answer;
 }
 
-THttpAnswer ErrorAnswer(int status, const std::string& error)
+// error is for people and may change; code is for programs, which branch
+// on it, and stays as documented.
+THttpAnswer ErrorAnswer(int status, const char* code, const std::string& error)
 {
-    return JsonAnswer(status, QJsonObject {{QStringLiteral("error"), QString::fromUtf8(error)}});
+    return JsonAnswer(status,
+        QJsonObject {{QStringLiteral("error"), QString::fromUtf8(error)}, {QStringLiteral("code"), QLatin1String(code)}});
 }
 
 // A header value quoted in an error text or the log: cut short, and with
@@ -90,17 +93,18 @@ std::optional<size_t> DeclaredLength(const THttpRequest& request)
     return length;
 }
 
-std::string DroppedText(std::error_code reason)
+THttpAnswer DroppedAnswer(std::error_code reason)
 {
     switch (static_cast<TDeviceQueueError>(reason.value())) {
     case TDeviceQueueError::TimedOut:
-        return "the request waited longer than QueueTimeoutSec for the printer; it was not carried out";
+        return ErrorAnswer(503, "queueTimeout",
+            "the request waited longer than QueueTimeoutSec for the printer; it was not carried out");
     case TDeviceQueueError::ClientGone:
-        return "the client had gone; the request was not carried out";
+        return ErrorAnswer(503, "clientGone", "the client had gone; the request was not carried out");
     case TDeviceQueueError::Stopped:
         break;
     }
-    return "the interface is stopping; the request was not carried out";
+    return ErrorAnswer(503, "stopping", "the interface is stopping; the request was not carried out");
 }
 
 // A monitor on this computer may read the state without the token, which
@@ -166,11 +170,12 @@ THttpAnswer THttpApi::Finish(const THttpRequest& request, THttpAnswer answer) co
 
 // Refusals by the safety rules are logged, so whoever sets the API up can
 // see which page or client was turned away and why.
-THttpAnswer THttpApi::Refusal(const THttpRequest& request, int status, const std::string& error) const
+THttpAnswer THttpApi::Refusal(
+    const THttpRequest& request, int status, const char* code, const std::string& error) const
 {
     LogFile->WriteArrival(RefusedText() + std::to_string(status) + " " + Quoted(request.Method) + " "
         + Quoted(request.Path) + ": " + error);
-    THttpAnswer answer = ErrorAnswer(status, error);
+    THttpAnswer answer = ErrorAnswer(status, code, error);
     if (status == 401) {
         answer.Headers.emplace_back("WWW-Authenticate", "Bearer");
     }
@@ -181,11 +186,11 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
 {
     const std::string_view host = request.Header("Host").value_or("");
     if (!HttpRules::HostAllowed(host, m_settings.BindAddress)) {
-        return Refusal(request, 421, "Host " + Quoted(host) + " does not name this server");
+        return Refusal(request, 421, "hostNotAllowed", "Host " + Quoted(host) + " does not name this server");
     }
     const std::optional<std::string_view> origin = request.Header("Origin");
     if (origin && !OriginAllowed(*origin)) {
-        return Refusal(request, 403, "Origin " + Quoted(*origin) + " is not allowed (AllowedOrigins)");
+        return Refusal(request, 403, "originNotAllowed", "Origin " + Quoted(*origin) + " is not allowed (AllowedOrigins)");
     }
 
     const TRoute* route = FindRoute(request.Path);
@@ -193,7 +198,7 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
         // Browsers never send credentials with a preflight, so it needs no
         // token; it grants nothing by itself.
         if (route == nullptr) {
-            return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+            return Finish(request, ErrorAnswer(404, "notFound", "no such path: " + Quoted(request.Path)));
         }
         THttpAnswer answer;
         answer.Status = 204;
@@ -212,14 +217,14 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
 
     if (!m_settings.Token.empty() && !OpenToLocalPeer(route, request.RemoteAddress)
         && !HttpRules::BearerTokenMatches(request.Header("Authorization").value_or(""), m_settings.Token)) {
-        return Refusal(request, 401, "a valid Authorization: Bearer token is required");
+        return Refusal(request, 401, "tokenRequired", "a valid Authorization: Bearer token is required");
     }
     if (route == nullptr) {
-        return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+        return Finish(request, ErrorAnswer(404, "notFound", "no such path: " + Quoted(request.Path)));
     }
     if (!MethodAllowed(*route, request.Method)) {
         THttpAnswer answer
-            = ErrorAnswer(405, Quoted(request.Method) + " is not allowed on " + std::string(route->Path));
+            = ErrorAnswer(405, "methodNotAllowed", Quoted(request.Method) + " is not allowed on " + std::string(route->Path));
         answer.Headers.emplace_back("Allow", AllowedMethods(*route));
         return Finish(request, std::move(answer));
     }
@@ -244,15 +249,15 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
 
     const std::string_view encoding = request.Header("Content-Encoding").value_or("identity");
     if (!EqualsNoCase(encoding, "identity")) {
-        return Finish(request, ErrorAnswer(415, "Content-Encoding " + Quoted(encoding) + " is not accepted"));
+        return Finish(request, ErrorAnswer(415, "unsupportedMediaType", "Content-Encoding " + Quoted(encoding) + " is not accepted"));
     }
     if (!HttpRules::IsJsonContentType(request.Header("Content-Type").value_or(""))) {
-        return Finish(request, ErrorAnswer(415, "Content-Type must be application/json"));
+        return Finish(request, ErrorAnswer(415, "unsupportedMediaType", "Content-Type must be application/json"));
     }
     const std::optional<std::string_view> key = request.Header(kIdempotencyKey);
     if (key && !TIdempotencyStore::ValidKey(*key)) {
         return Finish(request,
-            ErrorAnswer(400,
+            ErrorAnswer(400, "badIdempotencyKey",
                 "Idempotency-Key must be 1 to " + std::to_string(TIdempotencyStore::kMaxKeyLength)
                     + " visible ASCII characters"));
     }
@@ -266,7 +271,7 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
 {
     const TRoute* route = FindRoute(request.Path);
     if (route == nullptr || !route->Post) {
-        co_return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+        co_return Finish(request, ErrorAnswer(404, "notFound", "no such path: " + Quoted(request.Path)));
     }
     TMemberMessageHandler::LogArrival(
         QString::fromUtf8(request.Body.data(), static_cast<qsizetype>(request.Body.size())),
@@ -287,7 +292,7 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
         }
         if (lookup.Verdict == TIdempotencyStore::TVerdict::Mismatch) {
             co_return Finish(request,
-                ErrorAnswer(422, "Idempotency-Key " + Quoted(*key) + " was used for a request with another body"));
+                ErrorAnswer(422, "idempotencyKeyReused", "Idempotency-Key " + Quoted(*key) + " was used for a request with another body"));
         }
         claim = std::move(lookup.Claim);
     }
@@ -317,9 +322,9 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
         }
         co_return Finish(request, std::move(answer));
     } catch (const EBadRequest& error) {
-        refused = Finish(request, ErrorAnswer(400, error.what()));
+        refused = Finish(request, ErrorAnswer(400, "badRequest", error.what()));
     } catch (const ERequestDropped& dropped) {
-        refused = Finish(request, ErrorAnswer(503, DroppedText(dropped.Reason)));
+        refused = Finish(request, DroppedAnswer(dropped.Reason));
     }
     co_return *std::move(refused);
 }
@@ -337,35 +342,44 @@ asio::awaitable<THttpAnswer> THttpApi::Answer(const THttpRequest& request) const
 
 THttpAnswer THttpApi::TransportError(const THttpRequest& request, int status) const
 {
+    const char* code = "malformedRequest";
     std::string error;
     switch (status) {
     case 413:
+        code = "payloadTooLarge";
         error = "the body is longer than " + std::to_string(kMaxBody) + " bytes";
         break;
     case 408:
+        code = "requestTimeout";
         error = "the request did not arrive in time";
         break;
     case 431:
+        code = "headerTooLarge";
         error = "the request's header, with any trailer, is longer than " + std::to_string(kMaxHeader) + " bytes";
         break;
     case 501:
+        code = "transferEncodingNotSupported";
         error = "no Transfer-Encoding is accepted but chunked";
         break;
     case 503:
+        code = "queueFull";
         error = "too many requests are waiting for the printer; try again later";
         break;
     case 404:
+        code = "notFound";
         error = "no such path: " + Quoted(request.Path);
         break;
     case 405:
+        code = "methodNotAllowed";
         error = Quoted(request.Method) + " is not allowed";
         break;
     case 500:
+        code = "internalError";
         error = "the request failed inside the interface";
         break;
     default:
         error = "malformed HTTP request";
         break;
     }
-    return Finish(request, ErrorAnswer(status, error));
+    return Finish(request, ErrorAnswer(status, code, error));
 }

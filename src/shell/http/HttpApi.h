@@ -73,13 +73,13 @@ public:
 
     // The answer for a request the server gave up on before the API could
     // (malformed, its body too long or too slow): the status with an error
-    // text, under the same CORS rules.
+    // text and its code, under the same CORS rules.
     THttpAnswer TransportError(const THttpRequest& request, int status) const;
 
 private:
     bool OriginAllowed(std::string_view origin) const;
     THttpAnswer Finish(const THttpRequest& request, THttpAnswer answer) const;
-    THttpAnswer Refusal(const THttpRequest& request, int status, const std::string& error) const;
+    THttpAnswer Refusal(const THttpRequest& request, int status, const char* code, const std::string& error) const;
 
     THttpApiSettings m_settings;
     THealthSource m_health;

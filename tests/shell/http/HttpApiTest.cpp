@@ -178,8 +178,10 @@ TEST_F(HttpApiTest, FailedAnswersCarryThePrintersReason)
     public:
         bool WriteCard(std::string, std::string, std::string, std::string, int32_t) override
         {
-            ServiceStatus().PrinterFault(Gbk("进卡失败:Card jam B"));
-            ServiceStatus().PrinterFault(Gbk("出卡失败:Card jam B"));
+            ServiceStatus().PrinterFault(
+                {TPrinterStep::CardIn, TPrinterFaultKind::Printer, 56, "Card jam B", Gbk("进卡失败:Card jam B")});
+            ServiceStatus().PrinterFault(
+                {TPrinterStep::Eject, TPrinterFaultKind::Printer, 56, "Card jam B", Gbk("出卡失败:Card jam B")});
             return false;
         }
     };
