@@ -16,6 +16,7 @@ constexpr TProfileKey<THttpOption> kKeys[] = {
     {kSection, "BindAddress", &THttpOption::BindAddress, "127.0.0.1"},
     {kSection, "AllowedOrigins", &THttpOption::AllowedOrigins, ""},
     {kSection, "Token", &THttpOption::Token, ""},
+    {kSection, "IdempotencyKeySec", &THttpOption::IdempotencyKeySec, 86400},
 };
 
 } // namespace

@@ -28,6 +28,9 @@ public:
     std::string AllowedOrigins;
     // When not empty, every request must carry "Authorization: Bearer <Token>".
     std::string Token;
+    // How long the answer to a request with an Idempotency-Key answers its
+    // repeats, in seconds.
+    int32_t IdempotencyKeySec;
 };
 
 // The one process-wide instance, created and loaded at start after MemberOption.

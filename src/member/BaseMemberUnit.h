@@ -1,6 +1,9 @@
 #pragma once
 
+#include "member/PrinterFault.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // The member-card device as the shell, the request handler and the test
@@ -41,6 +44,9 @@ struct TResponse {
     // printer's fault text as the log has it ("进卡失败:Card jam B"), for
     // answers that can carry it (the HTTP API's).
     std::string Reason;
+    // Not part of the DoorResponse text either: the failed operation's
+    // first printer fault, when the printer met one.
+    std::optional<TPrinterFault> Fault;
 };
 
 // The DoorResponse text as UTF-8 bytes, without the closing zero byte.

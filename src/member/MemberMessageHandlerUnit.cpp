@@ -102,24 +102,25 @@ TRequest ParseRequest(const QString& text)
     return std::monostate();
 }
 
-// A card operation on the device thread; when it fails, reason gets the
-// first printer fault it met, as the log has it.
-template <typename TCall> bool NotingReason(std::string& reason, TCall call)
+// A card operation on the device thread; when it fails, fault gets the
+// first printer fault it met.
+template <typename TCall> bool NotingReason(std::optional<TPrinterFault>& fault, TCall call)
 {
     const uint64_t mark = ServiceStatus().PrinterFaults();
     const bool ok = call();
     if (!ok) {
-        reason = ServiceStatus().PrinterFaultAfter(mark);
+        fault = ServiceStatus().PrinterFaultAfter(mark);
     }
     return ok;
 }
 
 // Why an operation failed, for an answer that can say it: its first
-// printer fault, or the result message when the printer named none (there
-// was no device, say).
-std::string FailureReason(std::string fault, const std::string& message)
+// printer fault, as the log has it, or the result message when the printer
+// named none (there was no device, say).
+void SetFailure(TResponse& response, std::optional<TPrinterFault> fault)
 {
-    return fault.empty() ? message : fault;
+    response.Reason = fault && !fault->Text.empty() ? fault->Text : response.ResultMessage;
+    response.Fault = std::move(fault);
 }
 
 // The device step of one request, in its turn. A step dropped before it
@@ -203,7 +204,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest 
 {
     const TTexts& t = Texts();
     TRequestTally tally(TCardRequest::Write);
-    std::string fault;
+    std::optional<TPrinterFault> fault;
     const bool ok = co_await RunOnDevice(
         [&](TBaseMember& device) {
             return NotingReason(fault, [&] {
@@ -217,7 +218,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest 
     response.ResultMessage = ok ? t.WriteOk : t.WriteFailed;
     response.CardNo = request.CardNo;
     if (!ok) {
-        response.Reason = FailureReason(std::move(fault), response.ResultMessage);
+        SetFailure(response, std::move(fault));
     }
     LogFile->WriteLine(ok ? t.WriteOkLog : t.WriteFailedLog, request.CardNo);
     tally.Answered(response.ResultCode);
@@ -230,7 +231,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
     TRequestTally tally(TCardRequest::Read);
     TResponse read;
     TResponse response;
-    std::string fault;
+    std::optional<TPrinterFault> fault;
     const bool ok = co_await RunOnDevice(
         [&](TBaseMember& device) {
             return NotingReason(fault, [&] {
@@ -251,7 +252,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest re
     } else {
         response.ResultCode = "500";
         response.ResultMessage = t.ReadFailed;
-        response.Reason = FailureReason(std::move(fault), response.ResultMessage);
+        SetFailure(response, std::move(fault));
         LogFile->WriteLine(t.ReadFailed);
     }
     tally.Answered(response.ResultCode);
@@ -264,7 +265,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest 
     TRequestTally tally(TCardRequest::Print);
     // Written before the device is tried, also when there is none.
     LogFile->WriteLine("Content=", request.Content);
-    std::string fault;
+    std::optional<TPrinterFault> fault;
     const bool ok = co_await RunOnDevice(
         [&](TBaseMember& device) {
             return NotingReason(fault, [&] { return device.PrintCard(request.CardNo, request.Content); });
@@ -274,7 +275,7 @@ asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest 
     response.ResultCode = ok ? "200" : "500";
     response.ResultMessage = ok ? t.PrintOk : t.PrintFailed;
     if (!ok) {
-        response.Reason = FailureReason(std::move(fault), response.ResultMessage);
+        SetFailure(response, std::move(fault));
     }
     LogFile->WriteLine(ok ? t.PrintOk : t.PrintFailed);
     tally.Answered(response.ResultCode);

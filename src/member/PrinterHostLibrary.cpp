@@ -326,6 +326,8 @@ TPrinterHostLibrary::TOutcome TPrinterHostLibrary::Exchange(
     }
     m_host->Kill();
     const std::string end = CollectHost();
+    m_lastCallFault = Abandoned() || read == TPrinterHostProcess::TRead::TimedOut ? TPrinterFaultKind::LibraryHang
+                                                                                   : TPrinterFaultKind::LibraryCrash;
     if (Abandoned()) {
         Failed(TPrinterLibraryFailure::Hung, "打印机库无响应:" + function + ",停止时放弃,已结束进程.",
             function + " 停止时放弃");
@@ -434,9 +436,17 @@ int32_t TPrinterHostLibrary::CommClose(int32_t handle)
 int32_t TPrinterHostLibrary::CardCall(TRequest request, std::string* output)
 {
     std::scoped_lock call(m_callMutex);
-    if (!m_usable || !BeginCall()) {
+    if (!m_usable) {
+        m_lastCallFault = TPrinterFaultKind::NoLibrary;
         return kNoPortHandle;
     }
+    if (!BeginCall()) {
+        // Given up with the port until it is opened again.
+        m_lastCallFault = TPrinterFaultKind::PortClosed;
+        return kNoPortHandle;
+    }
+    // No host to be had stands in as no library does.
+    m_lastCallFault = TPrinterFaultKind::NoLibrary;
     const int32_t handle = request.Integers.front();
     const auto limit = std::chrono::milliseconds(std::max(request.Integers.back(), 0)) + m_settings.Grace;
     int32_t result = kNoReply;
@@ -449,6 +459,7 @@ int32_t TPrinterHostLibrary::CardCall(TRequest request, std::string* output)
         const TOutcome outcome = Exchange(request, limit, reply);
         if (outcome == TOutcome::Replied) {
             result = reply.Result;
+            m_lastCallFault = TPrinterFaultKind::Printer;
             if (output != nullptr) {
                 *output = std::move(reply.Output);
             }

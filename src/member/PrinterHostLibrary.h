@@ -57,6 +57,8 @@ public:
     bool Loaded() const { return m_loaded; }
     bool IsSimulator() const { return m_simulator; }
     std::string LoadError() const override { return m_loadError; }
+    // From the thread that made the call.
+    TPrinterFaultKind LastCallFault() const override { return m_lastCallFault; }
     // The library file the host loads, loaded or not.
     std::string LibraryPath() const;
 
@@ -144,6 +146,8 @@ private:
     int32_t m_nextOwnHandle = 0x7F000001;
     // A new host could not be started; said once until one starts again.
     bool m_startFailing = false;
+    // Set by every card and print call.
+    TPrinterFaultKind m_lastCallFault = TPrinterFaultKind::Printer;
 
     // What Abandon touches, from any thread. m_host changes only under
     // both mutexes, so the calling thread may use it under m_callMutex alone.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "member/PrinterFault.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -36,6 +38,13 @@ public:
     // Why no printer can be driven through this library at all (it could
     // not be loaded); empty when it can.
     virtual std::string LoadError() const { return {}; }
+    // Who gave the last card or print call its status, asked right after
+    // the call: the printer, or why the interface stood in for it. Without
+    // a library nothing but the stand-in answers.
+    virtual TPrinterFaultKind LastCallFault() const
+    {
+        return LoadError().empty() ? TPrinterFaultKind::Printer : TPrinterFaultKind::NoLibrary;
+    }
 };
 
 // The vendor's DLL uses the Windows API calling convention; elsewhere the

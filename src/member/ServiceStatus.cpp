@@ -76,14 +76,14 @@ void TServiceStatus::PrinterPortChanged(bool open)
     m_state.PrinterPortOpen = open;
 }
 
-void TServiceStatus::PrinterFault(std::string_view text)
+void TServiceStatus::PrinterFault(const TPrinterFault& fault)
 {
     const qint64 now = m_clock();
     std::scoped_lock lock(m_mutex);
     m_lastPrinterFaultAt = now;
-    m_lastPrinterFault = text;
+    m_lastPrinterFault = fault.Text;
     m_lastPrinterFaultPast = false;
-    m_recentFaults[m_printerFaults % m_recentFaults.size()] = text;
+    m_recentFaults[m_printerFaults % m_recentFaults.size()] = fault;
     ++m_printerFaults;
 }
 
@@ -93,11 +93,11 @@ uint64_t TServiceStatus::PrinterFaults() const
     return m_printerFaults;
 }
 
-std::string TServiceStatus::PrinterFaultAfter(uint64_t mark) const
+std::optional<TPrinterFault> TServiceStatus::PrinterFaultAfter(uint64_t mark) const
 {
     std::scoped_lock lock(m_mutex);
     if (mark >= m_printerFaults || m_printerFaults - mark > m_recentFaults.size()) {
-        return {};
+        return std::nullopt;
     }
     return m_recentFaults[mark % m_recentFaults.size()];
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "member/PrinterFault.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -124,14 +126,13 @@ public:
 
     void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error, const QString& path = QString());
     void PrinterPortChanged(bool open);
-    // text is GBK, as the driver logged it.
-    void PrinterFault(std::string_view text);
-    // How many printer faults there have been so far, and the text (GBK) of
-    // the one that came right after mark faults; empty when there was none
-    // or it is too long ago. A card transaction runs on one thread from
+    void PrinterFault(const TPrinterFault& fault);
+    // How many printer faults there have been so far, and the one that came
+    // right after mark faults; nothing when there was none or it is too
+    // long ago. A card transaction runs on one thread from
     // start to end, so the first fault after its start is its own.
     uint64_t PrinterFaults() const;
-    std::string PrinterFaultAfter(uint64_t mark) const;
+    std::optional<TPrinterFault> PrinterFaultAfter(uint64_t mark) const;
     // A printer step succeeded, so neither the last fault nor the library's
     // last crash or hang stands any longer.
     void PrinterSucceeded();
@@ -174,7 +175,7 @@ private:
     // The last few printer faults, numbered from 1, so a card transaction
     // can name the first fault it met (see PrinterFaultAfter).
     uint64_t m_printerFaults = 0;
-    std::array<std::string, 8> m_recentFaults;
+    std::array<TPrinterFault, 8> m_recentFaults;
     uint64_t m_dayCountsVersion = 0;
     std::optional<qint64> m_printerLibraryFailedAt;
     // The local day of m_state.Today on the clock, from its first

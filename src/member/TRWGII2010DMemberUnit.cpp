@@ -14,6 +14,8 @@
 namespace {
 
 constexpr int32_t kSuccess = 32;
+// The status of a call on a port that is not open (串口句柄为空).
+constexpr int32_t kNoPortHandle = 1;
 // The last argument of every card and print call.
 constexpr int32_t kTimeout = 15;
 constexpr int32_t kEjectMode = 1;
@@ -101,13 +103,42 @@ void Log(const std::string& text, const std::string& value)
     }
 }
 
+TPrinterStep StepOf(TPrinterFunction function)
+{
+    switch (function) {
+    case TPrinterFunction::CardInOver:
+        return TPrinterStep::CardIn;
+    case TPrinterFunction::RfidCardRequestAndWriteData:
+        return TPrinterStep::Write;
+    case TPrinterFunction::RfidCardRequestAndReadData:
+        return TPrinterStep::Read;
+    case TPrinterFunction::PrintBufferClear:
+    case TPrinterFunction::PrintCharacterDataSetting:
+    case TPrinterFunction::ErasePrintDischarge:
+        return TPrinterStep::Print;
+    case TPrinterFunction::Dischange:
+        return TPrinterStep::Eject;
+    case TPrinterFunction::CommOpen:
+    case TPrinterFunction::CommClose:
+    case TPrinterFunction::Reset:
+        break;
+    }
+    return TPrinterStep::Open;
+}
+
 // A failed step: logged, counted under the library function that failed,
 // and kept as the printer's last fault for whoever watches the interface.
-void Fault(TPrinterFunction function, const std::string& text)
+// status is what the call gave, kind who gave it.
+void Fault(TPrinterFunction function, const std::string& text, int32_t status = 0,
+    TPrinterFaultKind kind = TPrinterFaultKind::Printer)
 {
     Log(text);
     ServiceMetrics().PrinterFault(function);
-    ServiceStatus().PrinterFault(text);
+    if (kind == TPrinterFaultKind::Printer && status == kNoPortHandle) {
+        kind = TPrinterFaultKind::PortClosed;
+    }
+    ServiceStatus().PrinterFault(
+        TPrinterFault {StepOf(function), kind, status, TTRWGII2010DMember::StatusText(status), text});
 }
 
 std::function<void()>& OptionsDialog()
@@ -159,10 +190,12 @@ bool TTRWGII2010DMember::OpenPort()
         Log(Texts().PortOpened);
         ServiceStatus().PrinterSucceeded();
     } else {
-        Fault(TPrinterFunction::CommOpen, Texts().PortOpenFailed);
-        // The line above and the card steps' "串口句柄为空" read like a
+        // The line below and the card steps' "串口句柄为空" read like a
         // cable fault; without a library the cause is elsewhere.
         const std::string why = m_library.LoadError();
+        // No status but the missing handle comes back.
+        Fault(TPrinterFunction::CommOpen, Texts().PortOpenFailed, 0,
+            why.empty() ? TPrinterFaultKind::Printer : TPrinterFaultKind::NoLibrary);
         if (!why.empty()) {
             Log(Texts().NoLibrary + TextCodec::ToGbk(QString::fromStdString(why)));
         }
@@ -175,7 +208,7 @@ bool TTRWGII2010DMember::ClosePort()
 {
     const int32_t result = m_library.CommClose(m_handle);
     if ((result & 0xFF) == 0) {
-        Fault(TPrinterFunction::CommClose, Texts().PortCloseFailed);
+        Fault(TPrinterFunction::CommClose, Texts().PortCloseFailed, result);
         return false;
     }
     m_portOpen = false;
@@ -187,11 +220,12 @@ bool TTRWGII2010DMember::ClosePort()
 
 bool TTRWGII2010DMember::ResetDevice()
 {
-    const bool ok = m_library.Reset(m_handle, kTimeout) == kSuccess;
+    const int32_t status = m_library.Reset(m_handle, kTimeout);
+    const bool ok = status == kSuccess;
     if (ok) {
         Log(Texts().ResetOk);
     } else {
-        Fault(TPrinterFunction::Reset, Texts().ResetFailed);
+        Fault(TPrinterFunction::Reset, Texts().ResetFailed, status, m_library.LastCallFault());
     }
     return ok;
 }
@@ -208,7 +242,7 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
     bool ok = false;
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn));
+        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn), cardIn, m_library.LastCallFault());
     } else {
         const int32_t status = m_library.RfidCardRequestAndWriteData(
             m_handle, Options().BlockNo, kRfidMode, kAccessKey, CardNo.c_str(), kTimeout);
@@ -218,7 +252,8 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
             Log(t.WriteOk, CardNo);
             ServiceStatus().PrinterSucceeded();
         } else {
-            Fault(TPrinterFunction::RfidCardRequestAndWriteData, t.WriteFailed + StatusText(status));
+            Fault(TPrinterFunction::RfidCardRequestAndWriteData, t.WriteFailed + StatusText(status), status,
+                m_library.LastCallFault());
         }
     }
     EjectCard(!ok);
@@ -239,7 +274,7 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
     bool ok = false;
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn));
+        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn), cardIn, m_library.LastCallFault());
     } else {
         std::array<char, kReadBufferSize> buffer {};
         const int32_t status = m_library.RfidCardRequestAndReadData(
@@ -251,7 +286,8 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
             Log(t.ReadOk, CardNo);
             ServiceStatus().PrinterSucceeded();
         } else {
-            Fault(TPrinterFunction::RfidCardRequestAndReadData, t.ReadFailed + StatusText(status));
+            Fault(TPrinterFunction::RfidCardRequestAndReadData, t.ReadFailed + StatusText(status), status,
+                m_library.LastCallFault());
         }
     }
     EjectCard(!ok);
@@ -266,13 +302,14 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
 
     const int32_t cardIn = m_library.CardInOver(m_handle, kTimeout);
     if (cardIn != kSuccess) {
-        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn));
+        Fault(TPrinterFunction::CardInOver, t.CardInFailed + StatusText(cardIn), cardIn, m_library.LastCallFault());
         EjectCard(true);
         return false;
     }
     const int32_t cleared = m_library.PrintBufferClear(m_handle, kTimeout);
     if (cleared != kSuccess) {
-        Fault(TPrinterFunction::PrintBufferClear, t.ClearFailed + StatusText(cleared));
+        Fault(TPrinterFunction::PrintBufferClear, t.ClearFailed + StatusText(cleared), cleared,
+            m_library.LastCallFault());
         EjectCard(true);
         return false;
     }
@@ -284,6 +321,8 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
     const std::string text = WrapLines(lines, options.Rowlen);
     const int32_t contentStatus = m_library.PrintCharacterDataSetting(m_handle, options.PrintMode, kTextX, kContentY,
         text.c_str(), static_cast<int32_t>(text.size()), kTimeout);
+    // The advertising text's call comes between this one and its fault.
+    const TPrinterFaultKind contentKind = m_library.LastCallFault();
 
     int32_t adStatus = kSuccess;
     const bool withAd = !options.Adtext.empty();
@@ -294,15 +333,18 @@ bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
     }
 
     if (contentStatus != kSuccess || adStatus != kSuccess) {
+        const bool contentFailed = contentStatus != kSuccess;
         Fault(TPrinterFunction::PrintCharacterDataSetting,
-            t.SendFailed + StatusText(contentStatus) + ";" + (withAd ? StatusText(adStatus) : std::string()));
+            t.SendFailed + StatusText(contentStatus) + ";" + (withAd ? StatusText(adStatus) : std::string()),
+            contentFailed ? contentStatus : adStatus, contentFailed ? contentKind : m_library.LastCallFault());
         EjectCard(true);
         return false;
     }
     // Erases the old face, prints the buffer and ejects the card in one go.
     const int32_t printed = m_library.ErasePrintDischarge(m_handle, 1, 1, 1, kTimeout);
     if (printed != kSuccess) {
-        Fault(TPrinterFunction::ErasePrintDischarge, t.PrintFailed + StatusText(printed));
+        Fault(TPrinterFunction::ErasePrintDischarge, t.PrintFailed + StatusText(printed), printed,
+            m_library.LastCallFault());
         return false;
     }
     Log(t.PrintOk);
@@ -318,6 +360,7 @@ void TTRWGII2010DMember::EjectCard(bool afterFault)
     if (status == kSuccess) {
         return;
     }
+    const TPrinterFaultKind kind = m_library.LastCallFault();
     const std::string line = Texts().CardOutFailed + StatusText(status);
     // After a failed step the eject often fails as well; the step that
     // failed first is the one worth showing, though both are counted.
@@ -325,7 +368,7 @@ void TTRWGII2010DMember::EjectCard(bool afterFault)
         Log(line);
         ServiceMetrics().PrinterFault(TPrinterFunction::Dischange);
     } else {
-        Fault(TPrinterFunction::Dischange, line);
+        Fault(TPrinterFunction::Dischange, line, status, kind);
     }
 }
 

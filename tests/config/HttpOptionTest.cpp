@@ -31,6 +31,7 @@ TEST_F(HttpOptionTest, DefaultsKeepTheApiOff)
     EXPECT_EQ(option.BindAddress, "127.0.0.1");
     EXPECT_EQ(option.AllowedOrigins, "");
     EXPECT_EQ(option.Token, "");
+    EXPECT_EQ(option.IdempotencyKeySec, 86400);
 }
 
 TEST_F(HttpOptionTest, ValuesFollowTheFileRules)

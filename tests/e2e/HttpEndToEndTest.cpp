@@ -66,16 +66,21 @@ QJsonObject JsonOf(const std::string& body)
 // The program with the simulator and its HTTP API on loopback.
 class HttpEndToEndTest : public ::testing::Test {
 protected:
-    void StartProgram(const std::string& allowedOrigins = "")
+    void StartProgram(const std::string& allowedOrigins = "", const std::string& httpOptionLines = "")
     {
         SocketPlatform::PrepareProcess();
         m_tcpPort = FreePort();
         m_httpPort = FreePort();
         m_program = std::make_unique<TRunningProgram>(m_tcpPort,
             "[HttpOption]\r\nEnabled=1\r\nPort=" + std::to_string(m_httpPort) + "\r\nAllowedOrigins=" + allowedOrigins
-                + "\r\n");
+                + "\r\n" + httpOptionLines);
         m_program->WithSimulator();
         ASSERT_TRUE(m_program->Start());
+        AwaitHealth();
+    }
+
+    void AwaitHealth()
+    {
         THttpTestClient client("127.0.0.1", m_httpPort);
         for (int attempt = 0; attempt < 100 && !client.Get("/v1/health"); ++attempt) {
             QThread::msleep(100);
@@ -91,11 +96,33 @@ protected:
         }
     }
 
-    std::optional<THttpTestResponse> Post(const std::string& path, const std::string& body) const
+    std::optional<THttpTestResponse> Post(
+        const std::string& path, const std::string& body, const std::string& idempotencyKey = "") const
     {
         THttpTestClient client("127.0.0.1", m_httpPort);
         client.SetReadTimeout(30);
+        if (!idempotencyKey.empty()) {
+            client.AddHeader("Idempotency-Key", idempotencyKey);
+        }
         return client.Post(path.c_str(), body, "application/json");
+    }
+
+    // Cards the simulator printed, as the day's log has them.
+    size_t PrintsInLog() const
+    {
+        const std::string log = TextCodec::GbkToUtf8(m_program->Log());
+        size_t count = 0;
+        for (size_t at = log.find("擦除打印成功."); at != std::string::npos; at = log.find("擦除打印成功.", at + 1)) {
+            ++count;
+        }
+        return count;
+    }
+
+    void SetPrinterState(const std::string& section, const std::string& key, const std::string& value) const
+    {
+        TProfileFile printer(m_program->Dir() + "CardPrinter.ini");
+        printer.WriteString(section, key, value);
+        printer.UpdateFile();
     }
 
     std::string CardBlock() const
@@ -153,6 +180,126 @@ TEST_F(HttpEndToEndTest, WriteReadAndPrintAnswerWhatTheTcpProtocolAnswers)
     const std::optional<THttpTestResponse> description = THttpTestClient("127.0.0.1", m_httpPort).Get("/v1/openapi.json");
     ASSERT_TRUE(description);
     EXPECT_TRUE(JsonOf(description->Body).contains(QStringLiteral("openapi")));
+}
+
+constexpr const char* kPrint = R"({"requestId":"R-7","cardNo":"00012345","content":"当前消费:100"})";
+
+// A PMS that lost the answer retries with the same key: the card is printed
+// once, and the retry gets the first answer byte for byte, also after the
+// program restarted in between; the key with another body, or a key that
+// is no key, is refused, and a page from a listed origin may send it.
+TEST_F(HttpEndToEndTest, RepeatWithTheSameKeyIsAnsweredFromTheStoreAndPrintsOnce)
+{
+    StartProgram("http://pms.example");
+    const std::optional<THttpTestResponse> first = Post("/v1/cards/print", kPrint, "print-R-7");
+    const std::optional<THttpTestResponse> second = Post("/v1/cards/print", kPrint, "print-R-7");
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(first->Status, 200);
+    EXPECT_EQ(JsonOf(first->Body).value(QStringLiteral("resultCode")).toString(), QStringLiteral("200"));
+    EXPECT_EQ(first->Header("Idempotent-Replayed"), "");
+    EXPECT_EQ(second->Status, 200);
+    EXPECT_EQ(second->Body, first->Body);
+    EXPECT_EQ(second->Header("Idempotent-Replayed"), "true");
+    EXPECT_EQ(PrintsInLog(), 1U);
+
+    const std::optional<THttpTestResponse> other
+        = Post("/v1/cards/print", R"({"requestId":"R-8","cardNo":"00012345"})", "print-R-7");
+    ASSERT_TRUE(other);
+    EXPECT_EQ(other->Status, 422);
+    EXPECT_FALSE(JsonOf(other->Body).value(QStringLiteral("error")).toString().isEmpty());
+    for (const std::string& key : {std::string("with space"), std::string(256, 'k'), std::string("\x7F"),
+             std::string("schl\xC3\xBCssel")}) {
+        const std::optional<THttpTestResponse> bad = Post("/v1/cards/print", kPrint, key);
+        ASSERT_TRUE(bad) << key;
+        EXPECT_EQ(bad->Status, 400) << key;
+    }
+    EXPECT_EQ(PrintsInLog(), 1U);
+
+    THttpTestClient browser("127.0.0.1", m_httpPort);
+    browser.AddHeader("Origin", "http://pms.example");
+    browser.AddHeader("Access-Control-Request-Method", "POST");
+    browser.AddHeader("Access-Control-Request-Headers", "content-type,idempotency-key");
+    const std::optional<THttpTestResponse> preflight = browser.Options("/v1/cards/print");
+    ASSERT_TRUE(preflight);
+    EXPECT_EQ(preflight->Status, 204);
+    EXPECT_NE(preflight->Header("Access-Control-Allow-Headers").find("Idempotency-Key"), std::string::npos);
+    EXPECT_EQ(preflight->Header("Access-Control-Expose-Headers"), "Idempotent-Replayed");
+
+    ASSERT_TRUE(m_program->EndsOn());
+    ASSERT_TRUE(m_program->Start());
+    AwaitHealth();
+    const std::optional<THttpTestResponse> afterRestart = Post("/v1/cards/print", kPrint, "print-R-7");
+    ASSERT_TRUE(afterRestart);
+    EXPECT_EQ(afterRestart->Body, first->Body);
+    EXPECT_EQ(afterRestart->Header("Idempotent-Replayed"), "true");
+    EXPECT_EQ(PrintsInLog(), 1U);
+}
+
+// Retries that arrive while the first is still at the printer wait for it
+// instead of taking a turn of their own.
+TEST_F(HttpEndToEndTest, ConcurrentRepeatsOfOneKeyMakeOneCard)
+{
+    StartProgram();
+    SetPrinterState("Faults", "DelayMs", "300");
+    std::vector<std::optional<THttpTestResponse>> answers(4);
+    std::vector<std::thread> clients;
+    for (auto& answer : answers) {
+        clients.emplace_back([&] { answer = Post("/v1/cards/print", kPrint, "one-card"); });
+    }
+    for (std::thread& client : clients) {
+        client.join();
+    }
+    int replayed = 0;
+    for (const auto& answer : answers) {
+        ASSERT_TRUE(answer);
+        EXPECT_EQ(answer->Status, 200);
+        EXPECT_EQ(answer->Body, answers.front()->Body);
+        replayed += answer->Header("Idempotent-Replayed") == "true" ? 1 : 0;
+    }
+    EXPECT_EQ(replayed, 3);
+    EXPECT_EQ(PrintsInLog(), 1U);
+}
+
+TEST_F(HttpEndToEndTest, KeyPastItsTimeRunsAgain)
+{
+    StartProgram("", "IdempotencyKeySec=1\r\n");
+    ASSERT_TRUE(Post("/v1/cards/print", kPrint, "short-lived"));
+    QThread::msleep(1500);
+    const std::optional<THttpTestResponse> again = Post("/v1/cards/print", kPrint, "short-lived");
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->Header("Idempotent-Replayed"), "");
+    EXPECT_EQ(PrintsInLog(), 2U);
+}
+
+// A failed card says what failed in words a program can branch on: the
+// step and the printer's status code, or how the library's host failed.
+TEST_F(HttpEndToEndTest, FailedCardsNameTheStepAndTheStatusCodeOrTheHostFailure)
+{
+    StartProgram();
+    struct TCase {
+        const char* Key;
+        const char* Value;
+        const char* Kind;
+        int Code;
+        const char* CodeText;
+    };
+    const TCase cases[] = {
+        {"CardInOver", "56", "printer", 56, "Card jam B"},
+        {"Crash", "CardInOver", "libraryCrash", 2, "等待命令回复超时"},
+    };
+    for (const TCase& c : cases) {
+        SetPrinterState("Faults", c.Key, c.Value);
+        const std::optional<THttpTestResponse> answer = Post("/v1/cards/print", kPrint);
+        SetPrinterState("Faults", c.Key, "");
+        ASSERT_TRUE(answer) << c.Key;
+        const QJsonObject body = JsonOf(answer->Body);
+        EXPECT_EQ(body.value(QStringLiteral("resultCode")).toString(), QStringLiteral("500")) << c.Key;
+        const QJsonObject fault = body.value(QStringLiteral("fault")).toObject();
+        EXPECT_EQ(fault.value(QStringLiteral("step")).toString(), QStringLiteral("cardIn")) << c.Key;
+        EXPECT_EQ(fault.value(QStringLiteral("kind")).toString(), QString::fromLatin1(c.Kind)) << c.Key;
+        EXPECT_EQ(fault.value(QStringLiteral("code")).toInt(), c.Code) << c.Key;
+        EXPECT_EQ(fault.value(QStringLiteral("codeText")).toString(), QString::fromUtf8(c.CodeText)) << c.Key;
+    }
 }
 
 // The value of one sample of a scrape, -1 when it is missing.

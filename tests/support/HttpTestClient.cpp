@@ -43,6 +43,11 @@ std::optional<THttpTestResponse> THttpTestClient::Delete(const std::string& path
     return Send("DELETE", path, "", "");
 }
 
+std::optional<THttpTestResponse> THttpTestClient::Options(const std::string& path) const
+{
+    return Send("OPTIONS", path, "", "");
+}
+
 std::optional<THttpTestResponse> THttpTestClient::Send(
     const std::string& method, const std::string& path, const std::string& body, const std::string& type) const
 {
@@ -58,6 +63,9 @@ std::optional<THttpTestResponse> THttpTestClient::Send(
     request.set(http::field::host, m_host + ":" + std::to_string(m_port));
     if (!type.empty()) {
         request.set(http::field::content_type, type);
+    }
+    for (const auto& [name, value] : m_headers) {
+        request.set(name, value);
     }
     request.body() = body;
     request.prepare_payload();

@@ -24,11 +24,14 @@ public:
     THttpTestClient(std::string host, uint16_t port);
 
     void SetReadTimeout(int seconds) { m_readTimeoutSeconds = seconds; }
+    // Sent with every request from now on.
+    void AddHeader(std::string name, std::string value) { m_headers.emplace_back(std::move(name), std::move(value)); }
 
     std::optional<THttpTestResponse> Get(const std::string& path) const;
     std::optional<THttpTestResponse> Post(
         const std::string& path, const std::string& body, const std::string& contentType) const;
     std::optional<THttpTestResponse> Delete(const std::string& path) const;
+    std::optional<THttpTestResponse> Options(const std::string& path) const;
 
 private:
     std::optional<THttpTestResponse> Send(
@@ -37,4 +40,5 @@ private:
     std::string m_host;
     uint16_t m_port;
     int m_readTimeoutSeconds = 30;
+    std::vector<std::pair<std::string, std::string>> m_headers;
 };

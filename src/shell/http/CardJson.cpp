@@ -67,6 +67,21 @@ QString ResponseValue(const std::string& gbk)
     return text;
 }
 
+// What a program branches on; "unknown" when the device failed without
+// naming a printer fault (there was none to drive).
+QJsonObject FaultObject(const std::optional<TPrinterFault>& fault)
+{
+    if (!fault) {
+        return QJsonObject {{Name("kind"), Name("unknown")}};
+    }
+    return QJsonObject {
+        {Name("step"), Name(StepName(fault->Step))},
+        {Name("kind"), Name(FaultKindName(fault->Kind))},
+        {Name("code"), fault->StatusCode},
+        {Name("codeText"), ResponseValue(fault->StatusText)},
+    };
+}
+
 } // namespace
 
 QJsonObject ParseObject(const std::string& body)
@@ -143,6 +158,7 @@ QJsonObject ResponseObject(const TResponse& response, const QJsonValue& requestI
     };
     if (response.ResultCode != "200") {
         object.insert(Name("reason"), ResponseValue(response.Reason));
+        object.insert(Name("fault"), FaultObject(response.Fault));
     }
     return object;
 }

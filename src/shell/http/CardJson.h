@@ -34,7 +34,8 @@ TPrintRequest PrintRequest(const QJsonObject& object);
 
 // The response's fields under the names of the API, with requestId; each
 // value is the one the TCP answer carries. A failed operation's answer also
-// carries reason, which the TCP answer has no place for.
+// carries reason and fault (its step, kind and status code), which the TCP
+// answer has no place for.
 QJsonObject ResponseObject(const TResponse& response, const QJsonValue& requestId);
 
 } // namespace CardJson

@@ -8,6 +8,7 @@
 #include "member/ServiceStatus.h"
 #include "shell/http/CardJson.h"
 #include "shell/http/HttpRules.h"
+#include "shell/http/IdempotencyStore.h"
 #include "shell/http/OpenApiDocument.h"
 #include "member/log/LogFileUnit.h"
 
@@ -61,9 +62,12 @@ THttpAnswer JsonAnswer(int status, const QJsonObject& object)
     return answer;
 }
 
-THttpAnswer ErrorAnswer(int status, const std::string& error)
+// error is for people and may change; code is for programs, which branch
+// on it, and stays as documented.
+THttpAnswer ErrorAnswer(int status, const char* code, const std::string& error)
 {
-    return JsonAnswer(status, QJsonObject {{QStringLiteral("error"), QString::fromUtf8(error)}});
+    return JsonAnswer(status,
+        QJsonObject {{QStringLiteral("error"), QString::fromUtf8(error)}, {QStringLiteral("code"), QLatin1String(code)}});
 }
 
 // A header value quoted in an error text or the log: cut short, and with
@@ -89,17 +93,18 @@ std::optional<size_t> DeclaredLength(const THttpRequest& request)
     return length;
 }
 
-std::string DroppedText(std::error_code reason)
+THttpAnswer DroppedAnswer(std::error_code reason)
 {
     switch (static_cast<TDeviceQueueError>(reason.value())) {
     case TDeviceQueueError::TimedOut:
-        return "the request waited longer than QueueTimeoutSec for the printer; it was not carried out";
+        return ErrorAnswer(503, "queueTimeout",
+            "the request waited longer than QueueTimeoutSec for the printer; it was not carried out");
     case TDeviceQueueError::ClientGone:
-        return "the client had gone; the request was not carried out";
+        return ErrorAnswer(503, "clientGone", "the client had gone; the request was not carried out");
     case TDeviceQueueError::Stopped:
         break;
     }
-    return "the interface is stopping; the request was not carried out";
+    return ErrorAnswer(503, "stopping", "the interface is stopping; the request was not carried out");
 }
 
 // A monitor on this computer may read the state without the token, which
@@ -123,13 +128,24 @@ const std::string& RefusedText()
     return text;
 }
 
+const std::string& ReplayedText()
+{
+    static const std::string text = Gbk("重复的请求,回复已存的应答: Idempotency-Key ");
+    return text;
+}
+
+constexpr std::string_view kIdempotencyKey = "Idempotency-Key";
+
 } // namespace
 
 THttpApi::THttpApi(THttpApiSettings settings, THealthSource health)
     : m_settings(std::move(settings))
     , m_health(std::move(health))
+    , m_store(std::make_unique<TIdempotencyStore>(m_settings.IdempotencyFile, m_settings.IdempotencyTime))
 {
 }
+
+THttpApi::~THttpApi() = default;
 
 bool THttpApi::OriginAllowed(std::string_view origin) const
 {
@@ -142,6 +158,9 @@ THttpAnswer THttpApi::Finish(const THttpRequest& request, THttpAnswer answer) co
     const std::optional<std::string_view> origin = request.Header("Origin");
     if (origin && OriginAllowed(*origin)) {
         answer.Headers.emplace_back("Access-Control-Allow-Origin", std::string(*origin));
+        // A page's script sees no other header of the answer than the few
+        // every answer may show.
+        answer.Headers.emplace_back("Access-Control-Expose-Headers", "Idempotent-Replayed");
     }
     answer.Headers.emplace_back("Vary", "Origin");
     answer.Headers.emplace_back("Cache-Control", "no-store");
@@ -151,11 +170,12 @@ THttpAnswer THttpApi::Finish(const THttpRequest& request, THttpAnswer answer) co
 
 // Refusals by the safety rules are logged, so whoever sets the API up can
 // see which page or client was turned away and why.
-THttpAnswer THttpApi::Refusal(const THttpRequest& request, int status, const std::string& error) const
+THttpAnswer THttpApi::Refusal(
+    const THttpRequest& request, int status, const char* code, const std::string& error) const
 {
     LogFile->WriteArrival(RefusedText() + std::to_string(status) + " " + Quoted(request.Method) + " "
         + Quoted(request.Path) + ": " + error);
-    THttpAnswer answer = ErrorAnswer(status, error);
+    THttpAnswer answer = ErrorAnswer(status, code, error);
     if (status == 401) {
         answer.Headers.emplace_back("WWW-Authenticate", "Bearer");
     }
@@ -166,11 +186,11 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
 {
     const std::string_view host = request.Header("Host").value_or("");
     if (!HttpRules::HostAllowed(host, m_settings.BindAddress)) {
-        return Refusal(request, 421, "Host " + Quoted(host) + " does not name this server");
+        return Refusal(request, 421, "hostNotAllowed", "Host " + Quoted(host) + " does not name this server");
     }
     const std::optional<std::string_view> origin = request.Header("Origin");
     if (origin && !OriginAllowed(*origin)) {
-        return Refusal(request, 403, "Origin " + Quoted(*origin) + " is not allowed (AllowedOrigins)");
+        return Refusal(request, 403, "originNotAllowed", "Origin " + Quoted(*origin) + " is not allowed (AllowedOrigins)");
     }
 
     const TRoute* route = FindRoute(request.Path);
@@ -178,14 +198,14 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
         // Browsers never send credentials with a preflight, so it needs no
         // token; it grants nothing by itself.
         if (route == nullptr) {
-            return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+            return Finish(request, ErrorAnswer(404, "notFound", "no such path: " + Quoted(request.Path)));
         }
         THttpAnswer answer;
         answer.Status = 204;
         answer.Headers.emplace_back("Allow", AllowedMethods(*route));
         if (origin) {
             answer.Headers.emplace_back("Access-Control-Allow-Methods", route->Post ? "POST" : "GET");
-            answer.Headers.emplace_back("Access-Control-Allow-Headers", "Authorization, Content-Type");
+            answer.Headers.emplace_back("Access-Control-Allow-Headers", "Authorization, Content-Type, Idempotency-Key");
             answer.Headers.emplace_back("Access-Control-Max-Age", "600");
             // A public site calling this computer: Chromium asks first.
             if (request.Header("Access-Control-Request-Private-Network")) {
@@ -197,14 +217,14 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
 
     if (!m_settings.Token.empty() && !OpenToLocalPeer(route, request.RemoteAddress)
         && !HttpRules::BearerTokenMatches(request.Header("Authorization").value_or(""), m_settings.Token)) {
-        return Refusal(request, 401, "a valid Authorization: Bearer token is required");
+        return Refusal(request, 401, "tokenRequired", "a valid Authorization: Bearer token is required");
     }
     if (route == nullptr) {
-        return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+        return Finish(request, ErrorAnswer(404, "notFound", "no such path: " + Quoted(request.Path)));
     }
     if (!MethodAllowed(*route, request.Method)) {
         THttpAnswer answer
-            = ErrorAnswer(405, Quoted(request.Method) + " is not allowed on " + std::string(route->Path));
+            = ErrorAnswer(405, "methodNotAllowed", Quoted(request.Method) + " is not allowed on " + std::string(route->Path));
         answer.Headers.emplace_back("Allow", AllowedMethods(*route));
         return Finish(request, std::move(answer));
     }
@@ -229,10 +249,17 @@ std::optional<THttpAnswer> THttpApi::AnswerBeforeBody(const THttpRequest& reques
 
     const std::string_view encoding = request.Header("Content-Encoding").value_or("identity");
     if (!EqualsNoCase(encoding, "identity")) {
-        return Finish(request, ErrorAnswer(415, "Content-Encoding " + Quoted(encoding) + " is not accepted"));
+        return Finish(request, ErrorAnswer(415, "unsupportedMediaType", "Content-Encoding " + Quoted(encoding) + " is not accepted"));
     }
     if (!HttpRules::IsJsonContentType(request.Header("Content-Type").value_or(""))) {
-        return Finish(request, ErrorAnswer(415, "Content-Type must be application/json"));
+        return Finish(request, ErrorAnswer(415, "unsupportedMediaType", "Content-Type must be application/json"));
+    }
+    const std::optional<std::string_view> key = request.Header(kIdempotencyKey);
+    if (key && !TIdempotencyStore::ValidKey(*key)) {
+        return Finish(request,
+            ErrorAnswer(400, "badIdempotencyKey",
+                "Idempotency-Key must be 1 to " + std::to_string(TIdempotencyStore::kMaxKeyLength)
+                    + " visible ASCII characters"));
     }
     if (DeclaredLength(request).value_or(0) > kMaxBody) {
         return TransportError(request, 413);
@@ -244,11 +271,31 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
 {
     const TRoute* route = FindRoute(request.Path);
     if (route == nullptr || !route->Post) {
-        co_return Finish(request, ErrorAnswer(404, "no such path: " + Quoted(request.Path)));
+        co_return Finish(request, ErrorAnswer(404, "notFound", "no such path: " + Quoted(request.Path)));
     }
     TMemberMessageHandler::LogArrival(
         QString::fromUtf8(request.Body.data(), static_cast<qsizetype>(request.Body.size())),
         request.Method + " " + request.Path);
+    // Claimed until the request has its answer; released unanswered when
+    // it never reached the printer, so a retry with the key runs.
+    std::unique_ptr<TIdempotencyStore::TClaim> claim;
+    if (const std::optional<std::string_view> key = request.Header(kIdempotencyKey)) {
+        TIdempotencyStore::TLookup lookup = co_await m_store->Look(
+            std::string(*key), TIdempotencyStore::Fingerprint(request.Path, request.Body));
+        if (lookup.Verdict == TIdempotencyStore::TVerdict::Replay) {
+            LogFile->WriteLine(ReplayedText() + Quoted(*key));
+            THttpAnswer answer;
+            answer.Status = lookup.Answer.Status;
+            answer.Body = std::move(lookup.Answer.Body);
+            answer.Headers.emplace_back("Idempotent-Replayed", "true");
+            co_return Finish(request, std::move(answer));
+        }
+        if (lookup.Verdict == TIdempotencyStore::TVerdict::Mismatch) {
+            co_return Finish(request,
+                ErrorAnswer(422, "idempotencyKeyReused", "Idempotency-Key " + Quoted(*key) + " was used for a request with another body"));
+        }
+        claim = std::move(lookup.Claim);
+    }
     std::optional<THttpAnswer> refused;
     try {
         // Every field is read before the request takes its turn: a request
@@ -269,11 +316,15 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
             break;
         }
         ServiceStatus().RequestAnswered(response.ResultCode != "200", response.ResultMessage);
-        co_return Finish(request, JsonAnswer(200, CardJson::ResponseObject(response, requestId)));
+        THttpAnswer answer = JsonAnswer(200, CardJson::ResponseObject(response, requestId));
+        if (claim) {
+            claim->Store({answer.Status, answer.Body});
+        }
+        co_return Finish(request, std::move(answer));
     } catch (const EBadRequest& error) {
-        refused = Finish(request, ErrorAnswer(400, error.what()));
+        refused = Finish(request, ErrorAnswer(400, "badRequest", error.what()));
     } catch (const ERequestDropped& dropped) {
-        refused = Finish(request, ErrorAnswer(503, DroppedText(dropped.Reason)));
+        refused = Finish(request, DroppedAnswer(dropped.Reason));
     }
     co_return *std::move(refused);
 }
@@ -291,35 +342,44 @@ asio::awaitable<THttpAnswer> THttpApi::Answer(const THttpRequest& request) const
 
 THttpAnswer THttpApi::TransportError(const THttpRequest& request, int status) const
 {
+    const char* code = "malformedRequest";
     std::string error;
     switch (status) {
     case 413:
+        code = "payloadTooLarge";
         error = "the body is longer than " + std::to_string(kMaxBody) + " bytes";
         break;
     case 408:
+        code = "requestTimeout";
         error = "the request did not arrive in time";
         break;
     case 431:
+        code = "headerTooLarge";
         error = "the request's header, with any trailer, is longer than " + std::to_string(kMaxHeader) + " bytes";
         break;
     case 501:
+        code = "transferEncodingNotSupported";
         error = "no Transfer-Encoding is accepted but chunked";
         break;
     case 503:
+        code = "queueFull";
         error = "too many requests are waiting for the printer; try again later";
         break;
     case 404:
+        code = "notFound";
         error = "no such path: " + Quoted(request.Path);
         break;
     case 405:
+        code = "methodNotAllowed";
         error = Quoted(request.Method) + " is not allowed";
         break;
     case 500:
+        code = "internalError";
         error = "the request failed inside the interface";
         break;
     default:
         error = "malformed HTTP request";
         break;
     }
-    return Finish(request, ErrorAnswer(status, error));
+    return Finish(request, ErrorAnswer(status, code, error));
 }

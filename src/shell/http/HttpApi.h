@@ -4,12 +4,15 @@
 #include "shell/http/HealthReport.h"
 #include "shell/http/HttpExchange.h"
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+class TIdempotencyStore;
 class TRequestClient;
 
 // What the API's safety rules are measured against.
@@ -20,6 +23,10 @@ struct THttpApiSettings {
     std::vector<std::string> AllowedOrigins;
     // Required as a bearer token when not empty.
     std::string Token;
+    // Where the answers to requests with an Idempotency-Key are kept, and
+    // for how long; empty: in memory only, for this run.
+    std::string IdempotencyFile;
+    std::chrono::seconds IdempotencyTime {86400};
 };
 
 // The HTTP/JSON API over the member-card requests: the safety rules, the
@@ -39,10 +46,14 @@ public:
     using THealthSource = std::function<THealthReport()>;
 
     THttpApi(THttpApiSettings settings, THealthSource health);
+    ~THttpApi();
+    THttpApi(const THttpApi&) = delete;
+    THttpApi& operator=(const THttpApi&) = delete;
 
     // Everything decided before the body is read, in this order: Host (421),
     // Origin (403), preflight, token (401), path (404), method (405), media
-    // type (415), declared length (413); then the GET endpoints. Nothing
+    // type (415), Idempotency-Key (400), declared length (413); then the GET
+    // endpoints. Nothing
     // when the request is a card request whose body is to be read and handed
     // to AnswerWithBody.
     std::optional<THttpAnswer> AnswerBeforeBody(const THttpRequest& request) const;
@@ -51,7 +62,10 @@ public:
     // most kMaxBody bytes: logged, read (400 naming the field) and run in
     // its turn (503 when it was dropped instead: the program stops, the
     // client has gone or it waited too long). client, when given, is asked
-    // right before the card transaction whether it has gone.
+    // right before the card transaction whether it has gone. With an
+    // Idempotency-Key, a repeat of a request that ran gets its answer again
+    // (Idempotent-Replayed: true) and one with another body 422; a repeat
+    // of one still running waits for it.
     asio::awaitable<THttpAnswer> AnswerWithBody(const THttpRequest& request, const TRequestClient* client) const;
 
     // Both steps, for a request whose body is already at hand.
@@ -59,14 +73,17 @@ public:
 
     // The answer for a request the server gave up on before the API could
     // (malformed, its body too long or too slow): the status with an error
-    // text, under the same CORS rules.
+    // text and its code, under the same CORS rules.
     THttpAnswer TransportError(const THttpRequest& request, int status) const;
 
 private:
     bool OriginAllowed(std::string_view origin) const;
     THttpAnswer Finish(const THttpRequest& request, THttpAnswer answer) const;
-    THttpAnswer Refusal(const THttpRequest& request, int status, const std::string& error) const;
+    THttpAnswer Refusal(const THttpRequest& request, int status, const char* code, const std::string& error) const;
 
     THttpApiSettings m_settings;
     THealthSource m_health;
+    // Changes as requests come, though the API is otherwise fixed once made;
+    // touched on the I/O thread alone.
+    std::unique_ptr<TIdempotencyStore> m_store;
 };

@@ -1,5 +1,6 @@
 #include "shell/http/HttpListener.h"
 
+#include "base/DataDirectory.h"
 #include "base/InfoSink.h"
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
@@ -7,6 +8,7 @@
 #include "member/ServiceStatus.h"
 #include "shell/http/HttpRules.h"
 #include "shell/http/HttpServer.h"
+#include "shell/http/IdempotencyStore.h"
 #include "member/log/LogFileUnit.h"
 
 #include <cstdio>
@@ -29,6 +31,11 @@ std::optional<THttpProblem> HttpSettingsProblem(const THttpOption& option)
     if (option.Port < 1 || option.Port > 65535) {
         return THttpProblem {QString::fromUtf8("HttpOption 的 Port %1 不是 1 到 65535 之间的端口号").arg(option.Port),
             "Port " + std::to_string(option.Port) + " is not a TCP port (1 to 65535)"};
+    }
+    if (option.IdempotencyKeySec < 1) {
+        return THttpProblem {
+            QString::fromUtf8("HttpOption 的 IdempotencyKeySec %1 不是正数").arg(option.IdempotencyKeySec),
+            "IdempotencyKeySec " + std::to_string(option.IdempotencyKeySec) + " is not a positive number of seconds"};
     }
     if (option.BindAddress.empty()) {
         return THttpProblem {QString::fromUtf8("HttpOption 的 BindAddress 为空"), "BindAddress is empty"};
@@ -67,6 +74,8 @@ void THttpListener::Start(const THttpOption& option)
     settings.BindAddress = option.BindAddress;
     settings.AllowedOrigins = HttpRules::OriginList(option.AllowedOrigins);
     settings.Token = option.Token;
+    settings.IdempotencyFile = DataDirectory() + TIdempotencyStore::kFileName;
+    settings.IdempotencyTime = std::chrono::seconds(option.IdempotencyKeySec);
     auto server = std::make_unique<THttpServer>(std::make_shared<const THttpApi>(std::move(settings), m_health));
     try {
         server->Start(option.BindAddress, static_cast<uint16_t>(option.Port));

@@ -178,8 +178,10 @@ TEST_F(HttpApiTest, FailedAnswersCarryThePrintersReason)
     public:
         bool WriteCard(std::string, std::string, std::string, std::string, int32_t) override
         {
-            ServiceStatus().PrinterFault(Gbk("进卡失败:Card jam B"));
-            ServiceStatus().PrinterFault(Gbk("出卡失败:Card jam B"));
+            ServiceStatus().PrinterFault(
+                {TPrinterStep::CardIn, TPrinterFaultKind::Printer, 56, "Card jam B", Gbk("进卡失败:Card jam B")});
+            ServiceStatus().PrinterFault(
+                {TPrinterStep::Eject, TPrinterFaultKind::Printer, 56, "Card jam B", Gbk("出卡失败:Card jam B")});
             return false;
         }
     };
@@ -272,7 +274,7 @@ TEST_F(HttpApiTest, UnlistedOriginsAreRefusedAndListedOnesGetCors)
     EXPECT_EQ(preflight.Status, 204);
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Origin"), kAllowed);
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Methods"), "POST");
-    EXPECT_EQ(preflight.Header("Access-Control-Allow-Headers"), "Authorization, Content-Type");
+    EXPECT_EQ(preflight.Header("Access-Control-Allow-Headers"), "Authorization, Content-Type, Idempotency-Key");
     EXPECT_EQ(preflight.Header("Vary"), "Origin");
     EXPECT_EQ(preflight.Header("Access-Control-Allow-Private-Network"), std::nullopt);
     const THttpAnswer fromPublicSite = Answer(With(

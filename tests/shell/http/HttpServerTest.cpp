@@ -245,7 +245,7 @@ TEST_F(HttpServerTest, OversizedAndMalformedRequestsGetJsonErrors)
 
     const TLoopbackReply malformed = Raw("HELLO\r\n\r\n");
     EXPECT_EQ(malformed.Bytes.rfind("HTTP/1.1 400 ", 0), 0u) << malformed.Bytes;
-    EXPECT_NE(malformed.Bytes.find("{\"error\":"), std::string::npos);
+    EXPECT_NE(malformed.Bytes.find("{\"code\":\"malformedRequest\",\"error\":"), std::string::npos);
 
     const TLoopbackReply trace = Raw("TRACE /v1/health HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     EXPECT_EQ(trace.Bytes.rfind("HTTP/1.1 405 ", 0), 0u) << trace.Bytes;
