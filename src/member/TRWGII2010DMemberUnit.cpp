@@ -6,6 +6,7 @@
 #include "member/ServiceMetrics.h"
 #include "member/ServiceStatus.h"
 #include "member/log/LogFileUnit.h"
+#include "member/log/ServiceJournal.h"
 
 #include <array>
 #include <cstring>
@@ -100,6 +101,7 @@ void Fault(TPrinterFunction function, const std::string& text)
     Log(text);
     ServiceMetrics().PrinterFault(function);
     ServiceStatus().PrinterFault(text);
+    ServiceJournal().Line(TJournalPriority::Warning, "printer fault", "printer fault: " + TextCodec::GbkToUtf8(text));
 }
 
 std::function<void()>& OptionsDialog()
