@@ -6,6 +6,7 @@
 #include "member/ServiceStatus.h"
 #include "member/host/PrinterHostProtocol.h"
 #include "member/log/LogFileUnit.h"
+#include "member/log/ServiceJournal.h"
 
 #include <algorithm>
 #include <cstring>
@@ -48,6 +49,10 @@ void Failed(TPrinterLibraryFailure failure, const std::string& logLine, const st
 {
     Log(logLine);
     ServiceStatus().PrinterLibraryFailed(failure, Gbk(detail));
+    const bool crashed = failure == TPrinterLibraryFailure::Crashed;
+    ServiceJournal().Line(TJournalPriority::Error, crashed ? "library crash" : "library hang",
+        std::string(crashed ? "printer library crashed: " : "printer library hung: ") + detail
+            + "; a new printer host starts with the next call");
 }
 
 std::optional<std::string> Text(const char* text, size_t maximum = std::string::npos)

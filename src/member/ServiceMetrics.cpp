@@ -1,10 +1,14 @@
 #include "member/ServiceMetrics.h"
 
+#include "member/ProcessFigures.h"
+
 #include <QDateTime>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+#include <type_traits>
 
 namespace {
 
@@ -54,6 +58,22 @@ void Sample(std::string& out, const std::string& nameAndLabels, const std::strin
     out += ' ';
     out += value;
     out += '\n';
+}
+
+template <typename TValue>
+void ProcessFamily(std::string& out, const char* name, const char* type, const char* help, std::optional<TValue> value)
+{
+    if (!value) {
+        return;
+    }
+    Family(out, name, type, help);
+    if constexpr (std::is_floating_point_v<TValue>) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.3f", *value);
+        Sample(out, name, text);
+    } else {
+        Sample(out, name, std::to_string(*value));
+    }
 }
 
 } // namespace
@@ -176,6 +196,16 @@ std::string TServiceMetrics::Exposition(const TMetricsGauges& gauges) const
     char start[32];
     std::snprintf(start, sizeof start, "%.3f", m_startSeconds);
     Sample(out, "process_start_time_seconds", start);
+
+    const TProcessFigures process = ReadProcessFigures();
+    ProcessFamily(out, "process_cpu_seconds_total", "counter", "Total user and system CPU time spent in seconds.",
+        process.CpuSeconds);
+    ProcessFamily(out, "process_open_fds", "gauge", "Number of open file descriptors.", process.OpenFds);
+    ProcessFamily(out, "process_max_fds", "gauge", "Maximum number of open file descriptors.", process.MaxFds);
+    ProcessFamily(out, "process_resident_memory_bytes", "gauge", "Resident memory size in bytes.",
+        process.ResidentBytes);
+    ProcessFamily(out, "process_virtual_memory_bytes", "gauge", "Virtual memory size in bytes.",
+        process.VirtualBytes);
     return out;
 }
 

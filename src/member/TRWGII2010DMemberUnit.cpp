@@ -6,6 +6,7 @@
 #include "member/ServiceMetrics.h"
 #include "member/ServiceStatus.h"
 #include "member/log/LogFileUnit.h"
+#include "member/log/ServiceJournal.h"
 
 #include <array>
 #include <cstring>
@@ -139,6 +140,7 @@ void Fault(TPrinterFunction function, const std::string& text, int32_t status = 
     }
     ServiceStatus().PrinterFault(
         TPrinterFault {StepOf(function), kind, status, TTRWGII2010DMember::StatusText(status), text});
+    ServiceJournal().Line(TJournalPriority::Warning, "printer fault", "printer fault: " + TextCodec::GbkToUtf8(text));
 }
 
 std::function<void()>& OptionsDialog()
