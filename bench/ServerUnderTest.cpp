@@ -1,6 +1,6 @@
 #include "ServerUnderTest.h"
 
-#include "shell/listener/ServerExecute.h"
+#include "listener/ServerExecute.h"
 
 TServerUnderTest::TServerUnderTest()
     : m_listener(nullptr, [](TClientConnection& connection, std::string line) {

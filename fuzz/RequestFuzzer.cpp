@@ -16,9 +16,9 @@
 #include "member/ClientConnection.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/RequestValues.h"
-#include "shell/listener/RequestLineReader.h"
-#include "shell/listener/ServerExecute.h"
-#include "member/log/LogFileUnit.h"
+#include "listener/RequestLineReader.h"
+#include "listener/ServerExecute.h"
+#include "log/LogFileUnit.h"
 #include "support/RunToEnd.h"
 
 #include <QXmlStreamReader>

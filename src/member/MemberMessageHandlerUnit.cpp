@@ -6,9 +6,9 @@
 #include "member/ClientConnection.h"
 #include "member/DeviceQueue.h"
 #include "member/RequestValues.h"
-#include "member/ServiceMetrics.h"
-#include "member/ServiceStatus.h"
-#include "member/log/LogFileUnit.h"
+#include "status/ServiceMetrics.h"
+#include "status/ServiceStatus.h"
+#include "log/LogFileUnit.h"
 
 #include <variant>
 

@@ -3,9 +3,9 @@
 #include "base/TextCodec.h"
 #include "member/CardFaceLayout.h"
 #include "member/OptionUnit.h"
-#include "member/ServiceMetrics.h"
-#include "member/ServiceStatus.h"
-#include "member/log/LogFileUnit.h"
+#include "status/ServiceMetrics.h"
+#include "status/ServiceStatus.h"
+#include "log/LogFileUnit.h"
 
 #include <array>
 #include <cstring>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "member/BaseMemberUnit.h"
-#include "member/RCPV11VCDLL.h"
+#include "host/RCPV11VCDLL.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,7 +2,7 @@
 
 #include "member/BaseMemberUnit.h"
 #include "member/DeviceQueue.h"
-#include "member/OptionFormUnit.h"
+#include "dialogs/OptionFormUnit.h"
 #include "member/TRWGII2010DMemberUnit.h"
 #include "shell/MainFormUnit.h"
 #include "ui/ErrorGuard.h"

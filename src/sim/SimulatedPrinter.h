@@ -1,6 +1,6 @@
 #pragma once
 
-#include "member/RCPV11VCDLL.h"
+#include "host/RCPV11VCDLL.h"
 #include "sim/CardFace.h"
 
 #include <cstdint>

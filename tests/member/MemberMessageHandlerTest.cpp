@@ -1,7 +1,7 @@
 #include "base/TextCodec.h"
 #include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
-#include "member/RequestDocument.h"
+#include "RequestDocument.h"
 
 #include "support/DeviceHold.h"
 #include "support/RecordingMember.h"

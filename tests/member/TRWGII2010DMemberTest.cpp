@@ -1,6 +1,6 @@
 #include "member/TRWGII2010DMemberUnit.h"
 
-#include "ScriptedPrinterLibrary.h"
+#include "support/ScriptedPrinterLibrary.h"
 #include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/OptionUnit.h"

@@ -3,7 +3,7 @@
 #include "member/BaseMemberUnit.h"
 #include "shell/MainFormUnit.h"
 #include "shell/MemberProgram.h"
-#include "shell/listener/RequestListener.h"
+#include "listener/RequestListener.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/ModalDriver.h"

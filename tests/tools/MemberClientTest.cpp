@@ -2,8 +2,8 @@
 
 #include "base/ExecutablePath.h"
 #include "base/TextCodec.h"
-#include "shell/listener/RequestListener.h"
-#include "shell/listener/ServerExecute.h"
+#include "listener/RequestListener.h"
+#include "listener/ServerExecute.h"
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 

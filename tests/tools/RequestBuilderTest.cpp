@@ -2,7 +2,7 @@
 
 #include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
-#include "shell/listener/ServerExecute.h"
+#include "listener/ServerExecute.h"
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 
