@@ -4,7 +4,7 @@
 
 TServerUnderTest::TServerUnderTest()
     : m_listener(nullptr, [](TClientConnection& connection, std::string line) {
-        return TCPServerExecute(nullptr, connection, std::move(line));
+        return TCPServerExecute(connection, std::move(line));
     })
 {
     m_listener.Start(0);

@@ -255,7 +255,7 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
         // the API cannot take never reaches the printer.
         const QJsonObject object = CardJson::ParseObject(request.Body);
         const QJsonValue requestId = CardJson::RequestId(object);
-        TMemberMessageHandler handler(nullptr);
+        TMemberMessageHandler handler;
         TResponse response;
         switch (route->Endpoint) {
         case TEndpoint::Write:

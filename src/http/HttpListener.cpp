@@ -3,10 +3,10 @@
 #include "base/InfoSink.h"
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
-#include "member/DeviceQueue.h"
 #include "status/ServiceStatus.h"
 #include "http/HttpRules.h"
 #include "http/HttpServer.h"
+#include "listener/RequestListener.h"
 #include "log/LogFileUnit.h"
 
 #include <cstdio>
@@ -99,18 +99,37 @@ void THttpListener::Refuse(THttpProblem problem)
     m_problem = std::move(problem);
 }
 
-void THttpListener::Stop()
+void THttpListener::Close()
+{
+    if (m_server) {
+        m_server->Close();
+    }
+}
+
+bool THttpListener::WaitForConnections(std::chrono::steady_clock::time_point deadline)
+{
+    return !m_server || m_server->WaitForSessions(deadline);
+}
+
+void THttpListener::Stopped()
 {
     if (!m_server) {
         return;
     }
-    DeviceQueue.StopRequests();
-    m_server->Stop();
     m_server.reset();
     ServiceStatus().HttpApiStopped();
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(QString::fromUtf8("HTTP接口已经停止。"));
     }
+}
+
+void THttpListener::Stop()
+{
+    Close();
+    // A session whose transaction is still running holds what it needs
+    // itself; past the wait it is left to finish on its own.
+    WaitForConnections(std::chrono::steady_clock::now() + kStopWait);
+    Stopped();
 }
 
 bool THttpListener::Listening() const

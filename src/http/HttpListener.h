@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -42,9 +43,15 @@ public:
     // (the status bar) say why, and so does Problem.
     void Start(const THttpOption& option);
 
-    // Drops every request step still waiting for the printer (those
-    // requests are answered 503 and nothing is written), then closes the
-    // port and waits for the connections being served.
+    // The parts of a stop, as TMemberServer runs it: requests still
+    // waiting for the printer have been dropped before (they are answered
+    // 503). Close closes the port and every connection at once; Stopped
+    // says so once the connections have been waited for.
+    void Close();
+    bool WaitForConnections(std::chrono::steady_clock::time_point deadline);
+    void Stopped();
+
+    // Close, wait up to 5000 ms for a transaction still running, Stopped.
     void Stop();
 
     bool Listening() const;

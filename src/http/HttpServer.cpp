@@ -4,12 +4,12 @@
 #include "http/HttpSession.h"
 #include "listener/ConnectionSet.h"
 #include "listener/IoThread.h"
+#include "listener/RequestListener.h"
 
 #include <stdexcept>
 
 namespace {
 
-constexpr auto kStopWait = std::chrono::milliseconds(5000);
 // Out of descriptors: accepting again at once would only spin.
 constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
 
@@ -82,22 +82,35 @@ asio::awaitable<void> THttpServer::Accept()
     }
 }
 
-void THttpServer::Stop()
+void THttpServer::Close()
 {
     if (!m_running) {
         return;
     }
     m_running = false;
-    std::promise<void> stopped;
+    std::promise<void> closed;
     asio::post(*m_io, [&] {
         boost::system::error_code ignored;
         m_acceptor.close(ignored);
         m_shared->Sessions->AbortAll();
-        stopped.set_value();
+        closed.set_value();
     });
-    stopped.get_future().wait();
+    closed.get_future().wait();
     m_acceptEnded.wait();
+}
+
+bool THttpServer::WaitForSessions(std::chrono::steady_clock::time_point deadline)
+{
+    return m_shared->Sessions->WaitUntilEmpty(deadline);
+}
+
+void THttpServer::Stop()
+{
+    if (!m_running) {
+        return;
+    }
+    Close();
     // A session whose transaction is still running holds what it needs
     // itself; past the wait it is left to finish on its own.
-    m_shared->Sessions->WaitUntilEmpty(kStopWait);
+    WaitForSessions(std::chrono::steady_clock::now() + kStopWait);
 }

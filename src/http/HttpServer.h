@@ -40,10 +40,14 @@ public:
     // std::runtime_error naming the address when it cannot bind.
     void Start(const std::string& address, uint16_t port);
 
-    // Closes the listening socket and every connection at once, then waits
-    // up to 5000 ms for a card transaction still running for one of them.
-    // Requests still waiting for the printer must have been dropped first
-    // (TDeviceQueue::StopRequests).
+    // Closes the listening socket and every connection at once. Requests
+    // still waiting for the printer must have been dropped first
+    // (TDeviceQueue::StopRequests). Not on the I/O thread.
+    void Close();
+    // True when every session has ended by deadline.
+    bool WaitForSessions(std::chrono::steady_clock::time_point deadline);
+    // Close, then wait up to 5000 ms for a card transaction still running
+    // for one of the sessions.
     void Stop();
 
     bool Running() const { return m_running; }

@@ -34,10 +34,10 @@ void TConnectionSet::AbortAll()
     }
 }
 
-bool TConnectionSet::WaitUntilEmpty(std::chrono::milliseconds timeout)
+bool TConnectionSet::WaitUntilEmpty(std::chrono::steady_clock::time_point deadline)
 {
     std::unique_lock lock(m_mutex);
-    return m_emptied.wait_for(lock, timeout, [&] { return m_connections.empty(); });
+    return m_emptied.wait_until(lock, deadline, [&] { return m_connections.empty(); });
 }
 
 size_t TConnectionSet::Count() const

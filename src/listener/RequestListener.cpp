@@ -3,8 +3,6 @@
 #include "base/InfoSink.h"
 #include "base/SocketPlatform.h"
 #include "config/SysOptionUnit.h"
-#include "member/DeviceQueue.h"
-#include "printer/PrinterHostLibrary.h"
 #include "listener/ConnectionSet.h"
 #include "listener/IoThread.h"
 
@@ -14,7 +12,6 @@
 namespace {
 
 constexpr int kListenQueue = 15;
-constexpr auto kStopWait = std::chrono::milliseconds(5000);
 // Out of descriptors: accepting again at once would only spin.
 constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
 
@@ -34,7 +31,7 @@ std::runtime_error BindError(const boost::system::error_code& error)
 
 } // namespace
 
-ETerminateThreadTimeout::ETerminateThreadTimeout()
+EStopTimeout::EStopTimeout()
     : std::runtime_error("Terminate Thread Timeout")
 {
 }
@@ -54,7 +51,7 @@ TRequestListener::~TRequestListener()
     if (m_active) {
         try {
             Stop();
-        } catch (const ETerminateThreadTimeout&) {
+        } catch (const EStopTimeout&) {
             // Connections still busy after two waits keep what they need
             // alive themselves; the listener itself can go.
         }
@@ -73,10 +70,6 @@ void TRequestListener::Start(int32_t port)
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(QString::fromUtf8("会员卡接口监听服务器已经启动..."));
     }
-    // The queue also serves the HTTP API and the test dialog, which go on
-    // when this port cannot be bound: a start takes requests again after an
-    // earlier stop refused them, whether or not the bind succeeds.
-    DeviceQueue.AcceptRequests();
     m_requestTimeout = std::chrono::seconds(SysOption ? std::max(SysOption->RequestTimeoutSec, 0) : 0);
     boost::system::error_code error;
     m_acceptor.open(asio::ip::tcp::v4(), error);
@@ -132,34 +125,46 @@ void TRequestListener::Connect(asio::ip::tcp::socket socket)
     connection->Start();
 }
 
-void TRequestListener::Stop()
+void TRequestListener::Close()
 {
-    if (m_active) {
-        // The acceptor and the connections belong to the I/O thread; stop
-        // them there, in one step, so no request can slip into the device
-        // queue between the drop and the closing of its connection.
-        std::promise<void> stopped;
-        asio::post(*m_io, [&] {
-            boost::system::error_code ignored;
-            m_acceptor.close(ignored);
-            DeviceQueue.StopRequests();
-            m_connections->AbortAll();
-            stopped.set_value();
-        });
-        stopped.get_future().wait();
-        // The accepting coroutine refers to this object: it must be over
-        // before the listener may go.
-        m_acceptEnded.wait();
-
-        if (!m_connections->WaitUntilEmpty(kStopWait)) {
-            AbandonPrinterCall();
-            throw ETerminateThreadTimeout();
-        }
-        m_active = false;
+    if (!m_active) {
+        return;
     }
+    // The acceptor and the connections belong to the I/O thread; closed
+    // there, in one step.
+    std::promise<void> closed;
+    asio::post(*m_io, [&] {
+        boost::system::error_code ignored;
+        m_acceptor.close(ignored);
+        m_connections->AbortAll();
+        closed.set_value();
+    });
+    closed.get_future().wait();
+    // The accepting coroutine refers to this object: it must be over
+    // before the listener may go.
+    m_acceptEnded.wait();
+}
+
+bool TRequestListener::WaitForConnections(std::chrono::steady_clock::time_point deadline)
+{
+    return m_connections->WaitUntilEmpty(deadline);
+}
+
+void TRequestListener::Stopped()
+{
+    m_active = false;
     if (m_infoMemo != nullptr) {
         m_infoMemo->AppendLine(QString::fromUtf8("接口监听服务器已经停止。"));
     }
+}
+
+void TRequestListener::Stop()
+{
+    Close();
+    if (m_active && !WaitForConnections(std::chrono::steady_clock::now() + kStopWait)) {
+        throw EStopTimeout();
+    }
+    Stopped();
 }
 
 size_t TRequestListener::LiveConnections() const

@@ -13,11 +13,14 @@ class TConnectionSet;
 class TInfoSink;
 class TIoThread;
 
-// Raised by Stop when connections outlive the wait for them.
-class ETerminateThreadTimeout : public std::runtime_error {
+// Raised by a stop when connections outlive the wait for them.
+class EStopTimeout : public std::runtime_error {
 public:
-    ETerminateThreadTimeout();
+    EStopTimeout();
 };
+
+// How long a stop waits for the connections it has closed to end.
+inline constexpr std::chrono::milliseconds kStopWait {5000};
 
 // The member port's TCP server. It accepts and serves every connection as a
 // coroutine on the one I/O thread; requests wait for the device in the
@@ -35,14 +38,22 @@ public:
     // Appends the start line, then binds 0.0.0.0:port with a queue of 15.
     // A client then has RequestTimeoutSec of SysOption to complete its
     // request. Throws std::runtime_error with the socket layer's message;
-    // the listener then stays inactive for good.
+    // the listener then stays inactive for good. Whether requests reach
+    // the device is the server's to decide (TMemberServer).
     void Start(int32_t port);
 
-    // Stops accepting, drops every request whose device step has not begun,
-    // closes the connections still waiting for their lines and waits up to
-    // 5000 ms for a transaction already running, then appends the stop
-    // line. Throws ETerminateThreadTimeout (and stays active) when some
-    // connection does not end in time.
+    // The parts of a stop, for a server that stops more than this port.
+    // Close: stops accepting and closes the connections still waiting for
+    // their lines; one whose request is being handled goes on to its
+    // answer. Not on the I/O thread.
+    void Close();
+    // True when every connection has ended by deadline.
+    bool WaitForConnections(std::chrono::steady_clock::time_point deadline);
+    // The stop is complete: inactive from now on; appends the stop line.
+    void Stopped();
+
+    // Close, wait up to kStopWait, Stopped. Throws EStopTimeout (and stays
+    // active) when some connection does not end in time.
     void Stop();
 
     bool Active() const { return m_active; }

@@ -3,8 +3,8 @@
 #include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
 
-asio::awaitable<void> TCPServerExecute(TInfoSink* InfoMemo, TClientConnection& connection, std::string requestLine)
+asio::awaitable<void> TCPServerExecute(TClientConnection& connection, std::string requestLine)
 {
-    TMemberMessageHandler handler(InfoMemo);
+    TMemberMessageHandler handler;
     co_await handler.HandleMessage(connection, TextCodec::DecodeRequestUtf8(requestLine));
 }

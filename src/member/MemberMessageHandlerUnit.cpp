@@ -158,11 +158,6 @@ ERequestDropped::ERequestDropped(std::error_code reason)
 {
 }
 
-TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
-    : m_infoMemo(InfoMemo)
-{
-}
-
 asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& connection, QString text)
 {
     LogArrival(text);

@@ -11,7 +11,6 @@
 #include <string>
 
 class TClientConnection;
-class TInfoSink;
 class TRequestClient;
 
 // A request that names a known type but cannot be carried out as sent: a
@@ -56,10 +55,6 @@ struct TPrintRequest {
 // its turn and writes the one response. Created for one connection.
 class TMemberMessageHandler {
 public:
-    // The log pane is kept but never written to: handlers never run on the
-    // user-interface thread, which alone may touch the window.
-    explicit TMemberMessageHandler(TInfoSink* InfoMemo);
-
     // Throws ERequestAbandoned for a request that gets no answer, and
     // ERequestDropped for one whose device step never began.
     asio::awaitable<void> HandleMessage(TClientConnection& connection, QString text);
@@ -80,6 +75,4 @@ public:
 
 private:
     asio::awaitable<void> SendResponse(TClientConnection& connection, const TResponse& response);
-
-    TInfoSink* m_infoMemo;
 };

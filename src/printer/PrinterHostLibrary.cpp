@@ -24,18 +24,6 @@ constexpr int32_t kNoPortHandle = 1;
 // The host ends by itself once its pipe closes; it gets this long.
 constexpr std::chrono::milliseconds kEndGrace {2000};
 
-std::mutex& RegistrationMutex()
-{
-    static std::mutex mutex;
-    return mutex;
-}
-
-TPrinterHostLibrary*& Registered()
-{
-    static TPrinterHostLibrary* library = nullptr;
-    return library;
-}
-
 // texts are UTF-8 here and GBK in the log and the status.
 void Log(const std::string& utf8)
 {
@@ -68,20 +56,6 @@ TRequest Request(TFunction function, std::vector<int32_t> integers, std::vector<
 }
 
 } // namespace
-
-void RegisterPrinterHost(TPrinterHostLibrary* library)
-{
-    std::scoped_lock lock(RegistrationMutex());
-    Registered() = library;
-}
-
-void AbandonPrinterCall()
-{
-    std::scoped_lock lock(RegistrationMutex());
-    if (Registered() != nullptr) {
-        Registered()->Abandon();
-    }
-}
 
 TPrinterHostLibrary::TPrinterHostLibrary()
     : TPrinterHostLibrary(TPrinterHostSettings {})
@@ -120,12 +94,6 @@ TPrinterHostLibrary::TPrinterHostLibrary(TPrinterHostSettings settings)
 
 TPrinterHostLibrary::~TPrinterHostLibrary()
 {
-    {
-        std::scoped_lock lock(RegistrationMutex());
-        if (Registered() == this) {
-            Registered() = nullptr;
-        }
-    }
     std::scoped_lock call(m_callMutex);
     if (m_host) {
         m_host->Finish(kEndGrace);

@@ -153,11 +153,3 @@ private:
     bool m_inCall = false;
     bool m_callAbandoned = false;
 };
-
-// The isolating library in use, for AbandonPrinterCall; null for none. A
-// library clears itself when it goes.
-void RegisterPrinterHost(TPrinterHostLibrary* library);
-// Gives up the printer call in progress on the registered library (see
-// TPrinterHostLibrary::Abandon); nothing without one. From any thread: the
-// program's stop calls it when a transaction outlives its wait.
-void AbandonPrinterCall();

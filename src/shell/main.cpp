@@ -8,6 +8,7 @@
 #include "status/DayCountsFile.h"
 #include "member/OptionUnit.h"
 #include "printer/PrinterHostLibrary.h"
+#include "server/MemberServer.h"
 #include "host/RCPV11VCDLL.h"
 #include "status/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
@@ -16,7 +17,6 @@
 #include "shell/PluginFolders.h"
 #include "shell/ProgramArguments.h"
 #include "shell/ShutdownSignals.h"
-#include "listener/RequestListener.h"
 #include "log/LogFileUnit.h"
 #include "ui/DialogLook.h"
 
@@ -27,6 +27,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <system_error>
 
 namespace {
@@ -45,6 +47,8 @@ struct TPrinterLibraryChoice {
     std::string Error;
     // The library file, loaded or not.
     std::string Path;
+    // Gives up the call in progress; empty for a library in this process.
+    std::function<void()> GiveUp;
 };
 
 template <class TLibrary>
@@ -68,8 +72,10 @@ TPrinterLibraryChoice ChoosePrinterLibrary(bool isolate)
         return Chosen(std::make_unique<TRCPV11Library>());
     }
     auto host = std::make_unique<TPrinterHostLibrary>();
-    RegisterPrinterHost(host.get());
-    return Chosen(std::move(host));
+    TPrinterHostLibrary& library = *host;
+    TPrinterLibraryChoice choice = Chosen(std::move(host));
+    choice.GiveUp = [&library] { library.Abandon(); };
+    return choice;
 }
 
 } // namespace
@@ -106,16 +112,35 @@ int main(int argc, char* argv[])
     }
 
     // Before any thread exists, so every thread inherits the mask and the
-    // signals reach the program only through the main window's run.
+    // signals reach the program only through its run.
     BlockShutdownSignals();
     SocketPlatform::PrepareProcess();
     const bool noDisplay = ChooseOffscreenWithoutDisplay(argc, argv);
-    if (HeadlessRequested(argc, argv)) {
+    const bool headless = HeadlessRequested(argc, argv);
+    if (headless) {
         QuietPlatformNoise();
     }
 
+    // Read before the application object exists, which depends on it; only
+    // read, so a command line not understood still changes nothing.
+    SysOption = std::make_unique<TSysOption>(OptionFileName());
+    SysOption->Load();
+
+    // A run without a screen creates no window and loads no platform
+    // plugin. A printer library in this process may be the simulator,
+    // which draws its card face with Qt's fonts: that alone needs one.
     UseTrustedPluginFolders();
-    QApplication application(argc, argv);
+    std::unique_ptr<QCoreApplication> application;
+    if (!headless) {
+        application = std::make_unique<QApplication>(argc, argv);
+    } else {
+        DropPlatformArguments(argc, argv);
+        if (SysOption->IsolatePrinterLibrary) {
+            application = std::make_unique<QCoreApplication>(argc, argv);
+        } else {
+            application = std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
     // The application object has taken its own options out of argv; a
     // command line not understood changes nothing, not even old logs.
     if (argc > 1) {
@@ -131,8 +156,6 @@ int main(int argc, char* argv[])
     RemoveInterruptedSaves(OptionFileName());
     const std::string dayCountsPath = LogFolder() + TDayCountsFile::kFileName;
     RemoveInterruptedSaves(dayCountsPath);
-    SysOption = std::make_unique<TSysOption>(OptionFileName());
-    SysOption->Load();
     DeviceQueue.SetQueueTimeout(std::chrono::seconds(std::max(SysOption->QueueTimeoutSec, 0)));
     LogFile = TLogFile::Daily(LogFolder());
     LogFile->RemoveExpiredLogs();
@@ -140,13 +163,7 @@ int main(int argc, char* argv[])
     MemberOption->Load();
     HttpOption = std::make_unique<THttpOption>(OptionFileName());
     HttpOption->Load();
-    const bool headless = IsHeadlessPlatform(QGuiApplication::platformName());
     SetMessagesUnattended(headless);
-    if (headless) {
-        // Nobody sees a caret blink in the log pane; its timer would wake
-        // the machine twice a second.
-        QApplication::setCursorFlashTime(0);
-    }
     SetUnattendedMessageLog([](const QString& line) { LogFile->WriteLine(TextCodec::ToGbk(line)); });
 
     // Outlives the device. Which library drives the printer, or why none
@@ -173,7 +190,8 @@ int main(int argc, char* argv[])
         QTimer saveTimer;
         QObject::connect(&saveTimer, &QTimer::timeout, [&dayCounts] { dayCounts.Save(); });
         saveTimer.start(kDayCountsSaveMs);
-        exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(*printer.Library));
+        TMemberServer server({.Procedure = {}, .GiveUpPrinterCall = printer.GiveUp});
+        exitCode = RunMemberProgram(*application, server, std::make_unique<TTRWGII2010DMember>(*printer.Library));
     }
 
     const TServiceSnapshot status = ServiceStatus().Snapshot();

@@ -230,6 +230,19 @@ QString PrinterLibraryDescription(const TServiceSnapshot& snapshot)
     return QStringLiteral("none (%1)").arg(snapshot.PrinterLibraryError);
 }
 
+QString ServiceDescription(const TServiceSnapshot& snapshot)
+{
+    QString line = QStringLiteral("listening on port %1; printer library: %2")
+                       .arg(snapshot.Port)
+                       .arg(PrinterLibraryDescription(snapshot));
+    if (snapshot.HttpApi == THttpApiState::Listening) {
+        line += QStringLiteral("; HTTP API ") + snapshot.HttpApiAddress;
+    } else if (snapshot.HttpApi == THttpApiState::Refused) {
+        line += QStringLiteral("; HTTP API not listening");
+    }
+    return line;
+}
+
 TServiceStatus& ServiceStatus()
 {
     static TServiceStatus status;

@@ -183,5 +183,9 @@ private:
 // service manager: "vendor <path>", "simulator <path>" or "none (<why>)".
 QString PrinterLibraryDescription(const TServiceSnapshot& snapshot);
 
+// What `systemctl status` shows beside the unit while the interface serves:
+// the member port, the printer library and, when enabled, the HTTP API.
+QString ServiceDescription(const TServiceSnapshot& snapshot);
+
 // The one status of this process.
 TServiceStatus& ServiceStatus();

@@ -6,6 +6,7 @@
 #include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/TRWGII2010DMemberUnit.h"
+#include "server/MemberServer.h"
 #include "shell/MainFormUnit.h"
 #include "sim/SimulatedPrinter.h"
 #include "support/DeviceHold.h"
@@ -242,7 +243,7 @@ protected:
 
     static std::string ReadRequestResult()
     {
-        TMemberMessageHandler handler(nullptr);
+        TMemberMessageHandler handler;
         TRecordingConnection connection;
         RunToEnd(handler.HandleMessage(
             connection, QStringLiteral(R"(<Request type="ReadMemberCard"><InputPassword>0</InputPassword></Request>)")));
@@ -289,7 +290,8 @@ TEST_F(MemberTestFormPrinterTest, APortClosedHereStaysClosedForRequestsUntilOpen
 TEST_F(MemberTestFormTest, TestCommandOpensTheDialogWithoutAPasswordWhenThereIsADevice)
 {
     InterfaceKind = ikMember;
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     QAction* command = form.findChild<QAction*>(QStringLiteral("TestAction"));
     {
         TModalDriver driver;

@@ -6,6 +6,7 @@
 #include "config/SysOptionUnit.h"
 #include "member/OptionUnit.h"
 #include "member/TRWGII2010DMemberUnit.h"
+#include "server/MemberServer.h"
 #include "shell/MainFormUnit.h"
 #include "support/FreePort.h"
 #include "support/ModalDriver.h"
@@ -337,7 +338,8 @@ TEST_F(OptionFormTest, OptionsCommandAsksForThePasswordThenTheKeyboardAloneSaves
     CurrentMemberDevice = &device;
     InterfaceKind = ikMember;
     SetOptionsDialog(ShowOptionForm);
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     MainWindow = &form;
     QAction* command = form.findChild<QAction*>(QStringLiteral("OptionAction"));
     {

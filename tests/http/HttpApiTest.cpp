@@ -86,7 +86,7 @@ protected:
     std::map<std::string, std::string> TcpAnswer(const std::string& xml)
     {
         TRecordingConnection connection;
-        TMemberMessageHandler handler(nullptr);
+        TMemberMessageHandler handler;
         RunToEnd(handler.HandleMessage(connection, QString::fromUtf8(xml)));
         std::string text = connection.Written;
         if (!text.empty() && text.back() == '\0') {

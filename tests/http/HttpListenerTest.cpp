@@ -4,10 +4,8 @@
 #include "base/SocketPlatform.h"
 #include "base/TextCodec.h"
 #include "config/HttpOption.h"
-#include "member/DeviceQueue.h"
 #include "status/ServiceStatus.h"
 
-#include "support/DeviceHold.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/RecordingMember.h"
@@ -16,7 +14,6 @@
 #include <gtest/gtest.h>
 
 
-#include <thread>
 
 namespace {
 
@@ -43,13 +40,6 @@ protected:
         SocketPlatform::PrepareProcess();
         TProcessObjectsTest::SetUp();
         CurrentMemberDevice = &m_device;
-    }
-
-    void TearDown() override
-    {
-        // A listener's stop leaves the process's queue refusing requests.
-        DeviceQueue.AcceptRequests();
-        TProcessObjectsTest::TearDown();
     }
 
     TRecordingPane m_pane;
@@ -139,43 +129,6 @@ TEST_F(HttpListenerTest, ATakenPortIsReported)
     EXPECT_FALSE(second.Listening());
     ASSERT_TRUE(second.Problem());
     first.Stop();
-}
-
-// Sends: a card write while the printer is busy with an earlier turn; then
-// the program stops.
-TEST_F(HttpListenerTest, StopAnswersQueuedRequests503AndWritesNothing)
-{
-    THttpListener listener(&m_pane);
-    listener.Start(Option("127.0.0.1", "", FreePort()));
-    ASSERT_TRUE(listener.Listening());
-    const uint16_t port = listener.LocalPort();
-    EXPECT_EQ(m_pane.Lines.front(), "HTTP接口已经启动: http://127.0.0.1:" + std::to_string(port));
-
-    std::string answer;
-    std::thread client;
-    {
-        const TDeviceHold busy;
-        client = std::thread([&] {
-            const std::string body = R"({"cardNo":"1","expireDate":"","guestName":"","score":""})";
-            answer = Exchange(port,
-                "POST /v1/cards/write HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
-                "Content-Length: "
-                    + std::to_string(body.size()) + "\r\n\r\n" + body)
-                         .Bytes;
-        });
-        while (DeviceQueue.Queued() < 2) {
-            std::this_thread::yield();
-        }
-        listener.Stop();
-        client.join();
-    }
-
-    EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 503");
-    EXPECT_TRUE(m_device.Calls().empty());
-    EXPECT_EQ(Log().back(), Gbk("服务器停止,请求未执行."));
-    EXPECT_FALSE(listener.Listening());
-    EXPECT_FALSE(TLoopbackClient(port).Connected());
-    EXPECT_EQ(m_pane.Lines.back(), "HTTP接口已经停止。");
 }
 
 } // namespace

@@ -42,7 +42,7 @@ protected:
     std::string Handle(const std::string& utf8)
     {
         TRecordingConnection connection;
-        TMemberMessageHandler handler(nullptr);
+        TMemberMessageHandler handler;
         try {
             RunToEnd(handler.HandleMessage(connection, QString::fromUtf8(utf8)));
         } catch (const ERequestAbandoned&) {
@@ -251,7 +251,7 @@ TEST_F(MemberMessageHandlerTest, ALostClientIsNotAnError)
 {
     TRecordingConnection gone;
     gone.FailWrites = true;
-    TMemberMessageHandler handler(nullptr);
+    TMemberMessageHandler handler;
     EXPECT_NO_THROW(RunToEnd(handler.HandleMessage(gone, QString::fromUtf8(FullWrite("1")))));
     EXPECT_EQ(Log().back(), Gbk("写卡成功,卡号为:1"));
 }

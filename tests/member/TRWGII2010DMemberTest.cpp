@@ -432,7 +432,7 @@ TEST_F(TRWGII2010DMemberTest, ConcurrentRequestsRunWholeTransactionsOneAfterAnot
             const QString request = QString::fromStdString("<R type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>"
                 + cardNo + "</CardNo><ExpireDate/><GuestName/><Score/></R>");
             TRecordingConnection connection;
-            RunToEnd(TMemberMessageHandler(nullptr).HandleMessage(connection, request));
+            RunToEnd(TMemberMessageHandler().HandleMessage(connection, request));
         });
     }
     for (std::thread& t : threads) {

@@ -137,7 +137,6 @@ TEST_F(PrinterHostLibraryTest, AbandonEndsAHungCallFromAnotherThreadAndTheHostsE
 {
     // The call would count as hung only after a minute.
     TPrinterHostLibrary library(Settings(60s));
-    RegisterPrinterHost(&library);
     TTRWGII2010DMember device(library);
     ASSERT_TRUE(device.OpenPort());
     NewLines();
@@ -147,7 +146,7 @@ TEST_F(PrinterHostLibraryTest, AbandonEndsAHungCallFromAnotherThreadAndTheHostsE
     std::thread transaction([&] { written = Write(device, "00012345"); });
     std::this_thread::sleep_for(300ms);
     const auto start = std::chrono::steady_clock::now();
-    AbandonPrinterCall();
+    library.Abandon();
     transaction.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     EXPECT_FALSE(written);
@@ -167,7 +166,6 @@ TEST_F(PrinterHostLibraryTest, AbandonEndsAHungCallFromAnotherThreadAndTheHostsE
     ASSERT_TRUE(device.OpenPort());
     EXPECT_TRUE(Write(device, "00012346"));
     EXPECT_EQ(Block1(), "00012346");
-    RegisterPrinterHost(nullptr);
 }
 
 // The recording library's lines of one process: its calls in order.

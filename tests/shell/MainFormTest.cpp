@@ -2,6 +2,7 @@
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "status/ServiceStatus.h"
+#include "server/MemberServer.h"
 #include "shell/MainFormUnit.h"
 #include "shell/StatusPanel.h"
 #include "listener/RequestListener.h"
@@ -79,7 +80,8 @@ protected:
 
 TEST_F(MainFormTest, CreationSetsTheTitleAndStartsServingWithTheStartLine)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
 
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Velmora会员卡接口"));
     EXPECT_EQ(ApplicationTitle(), form.windowTitle());
@@ -90,7 +92,8 @@ TEST_F(MainFormTest, CreationSetsTheTitleAndStartsServingWithTheStartLine)
 
 TEST_F(MainFormTest, StatusBarFollowsAnsweredRequestsWithoutBeingAsked)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     ASSERT_TRUE(Answered(m_port)); // no device: answered with a failure
     const QString expected = StatusTexts(ServiceStatus().Snapshot()).Requests;
@@ -112,7 +115,8 @@ TEST_F(MainFormTest, StatusBarKeepsTheCountsVisibleAtTheDefaultWidthWhateverTheF
     for (int i = 0; i < 12345; ++i) {
         ServiceStatus().RequestAnswered(i % 1000 == 0, Gbk("打印卡失败"));
     }
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     auto* statusBar = form.findChild<QStatusBar*>(QStringLiteral("StatusBar"));
@@ -140,7 +144,8 @@ TEST_F(MainFormTest, StatusBarKeepsTheCountsVisibleAtTheDefaultWidthWhateverTheF
 
 TEST_F(MainFormTest, LogPaneFollowsTheWindowsSize)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("InfoMemo"));
@@ -168,7 +173,8 @@ TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsSta
         AcknowledgeBox(box);
     });
 
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(caption, QString::fromUtf8("Velmora会员卡接口"));
     EXPECT_EQ(text, QStringLiteral("Could not bind socket. Address and port are already in use."));
@@ -186,7 +192,8 @@ TEST_F(MainFormTest, StatusBarSaysWhyTheHttpApiDoesNotListen)
     HttpOption->BindAddress = "0.0.0.0";
     HttpOption->Port = FreePort();
     {
-        TMainForm form;
+        TMemberServer server;
+        TMainForm form(server);
         EXPECT_TRUE(Answered(m_port));
         const QString panel = Panel(form, "HttpApiPanel");
         EXPECT_TRUE(panel.startsWith(QString::fromUtf8("HTTP接口未启动：BindAddress 0.0.0.0 不是回环地址")))
@@ -198,7 +205,8 @@ TEST_F(MainFormTest, StatusBarSaysWhyTheHttpApiDoesNotListen)
 
 TEST_F(MainFormTest, RefusedExitKeepsTheWindowOpenAndServing)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     bool closed = false;
     QObject::connect(&form, &TMainForm::Closed, [&closed] { closed = true; });
@@ -223,7 +231,8 @@ TEST_F(MainFormTest, EveryWayOfClosingNeedsTheRightPassword)
 {
     for (const char* way : { "ExitAction", "ExitMenuItem", "close box" }) {
         SCOPED_TRACE(way);
-        TMainForm form;
+        TMemberServer server;
+        TMainForm form(server);
         form.show();
         bool closed = false;
         QObject::connect(&form, &TMainForm::Closed, [&closed] { closed = true; });
@@ -243,7 +252,8 @@ TEST_F(MainFormTest, EveryWayOfClosingNeedsTheRightPassword)
 
 TEST_F(MainFormTest, ChangePasswordCommandOpensTheChangeDialogOnlyAfterAPassedPrompt)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     {
         TModalDriver driver;
         driver.Expect(kPrompt, ClickCancel());
@@ -266,7 +276,8 @@ TEST_F(MainFormTest, ChangePasswordCommandOpensTheChangeDialogOnlyAfterAPassedPr
 
 TEST_F(MainFormTest, AboutBoxAsksNoPasswordAndCarriesTheWindowsTitle)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     TModalDriver driver;
     QString titleLine;
     QString versionLine;

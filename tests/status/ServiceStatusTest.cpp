@@ -69,7 +69,7 @@ TEST_F(ServiceStatusCountingTest, EveryAnsweredRequestCountsAndAnAbandonedOneDoe
     CurrentMemberDevice = &device;
     const auto handle = [](const char* utf8) {
         TRecordingConnection connection;
-        TMemberMessageHandler handler(nullptr);
+        TMemberMessageHandler handler;
         try {
             RunToEnd(handler.HandleMessage(connection, QString::fromUtf8(utf8)));
         } catch (const ERequestAbandoned&) {

@@ -46,7 +46,7 @@ protected:
 
     TRecordingMember m_device;
     TRequestListener m_listener {
-        nullptr, [](TClientConnection& connection, std::string line) { return TCPServerExecute(nullptr, connection, std::move(line)); }};
+        nullptr, [](TClientConnection& connection, std::string line) { return TCPServerExecute(connection, std::move(line)); }};
     std::string Out;
     std::string Err;
 };

@@ -27,7 +27,7 @@ protected:
         EXPECT_EQ(bytes.find('\0'), bytes.size() - 1) << "one zero byte, at the end";
         bytes.pop_back();
         TRecordingConnection connection;
-        RunToEnd(TCPServerExecute(nullptr, connection, bytes));
+        RunToEnd(TCPServerExecute(connection, bytes));
         return connection.Written;
     }
 

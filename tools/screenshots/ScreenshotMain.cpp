@@ -14,6 +14,7 @@
 #include "host/RCPV11VCDLL.h"
 #include "status/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
+#include "server/MemberServer.h"
 #include "shell/MainFormUnit.h"
 #include "log/LogFileUnit.h"
 
@@ -143,7 +144,8 @@ int main(int argc, char* argv[])
 
     bool ok = true;
     {
-        TMainForm form;
+        TMemberServer server;
+        TMainForm form(server);
         MainWindow = &form;
 
         // A few requests: one into a printer that refuses the card face
@@ -169,7 +171,8 @@ int main(int argc, char* argv[])
     }
     CurrentMemberDevice = nullptr;
 
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     MainWindow = &form;
 
     TCheckPasswordForm prompt(&form);
