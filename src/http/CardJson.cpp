@@ -129,8 +129,9 @@ TPrintRequest PrintRequest(const QJsonObject& object)
     return request;
 }
 
-QJsonObject ResponseObject(const TResponse& response, const QJsonValue& requestId)
+QJsonObject ResponseObject(const TCardOutcome& outcome, const QJsonValue& requestId)
 {
+    const TResponse& response = outcome.Response;
     QJsonObject object {
         {Name("requestId"), requestId},
         {Name("resultCode"), ResponseValue(response.ResultCode)},
@@ -142,7 +143,9 @@ QJsonObject ResponseObject(const TResponse& response, const QJsonValue& requestI
         {Name("password"), ResponseValue(response.Password)},
     };
     if (response.ResultCode != "200") {
-        object.insert(Name("reason"), ResponseValue(response.Reason));
+        // The printer's first fault, or the result message when the
+        // printer named none (there was no device, say).
+        object.insert(Name("reason"), ResponseValue(outcome.Fault.empty() ? response.ResultMessage : outcome.Fault));
     }
     return object;
 }

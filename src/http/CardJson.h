@@ -1,7 +1,7 @@
 #pragma once
 
 #include "member/BaseMemberUnit.h"
-#include "member/MemberMessageHandlerUnit.h"
+#include "member/CardService.h"
 
 #include <QJsonObject>
 #include <QJsonValue>
@@ -32,9 +32,9 @@ TWriteRequest WriteRequest(const QJsonObject& object);
 TReadRequest ReadRequest(const QJsonObject& object);
 TPrintRequest PrintRequest(const QJsonObject& object);
 
-// The response's fields under the names of the API, with requestId; each
+// The outcome's fields under the names of the API, with requestId; each
 // value is the one the TCP answer carries. A failed operation's answer also
 // carries reason, which the TCP answer has no place for.
-QJsonObject ResponseObject(const TResponse& response, const QJsonValue& requestId);
+QJsonObject ResponseObject(const TCardOutcome& outcome, const QJsonValue& requestId);
 
 } // namespace CardJson

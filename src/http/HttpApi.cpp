@@ -3,6 +3,7 @@
 #include "base/AsciiCase.h"
 #include "base/TextCodec.h"
 #include "member/DeviceQueue.h"
+#include "member/CardService.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "status/ServiceMetrics.h"
 #include "status/ServiceStatus.h"
@@ -255,21 +256,22 @@ asio::awaitable<THttpAnswer> THttpApi::AnswerWithBody(const THttpRequest& reques
         // the API cannot take never reaches the printer.
         const QJsonObject object = CardJson::ParseObject(request.Body);
         const QJsonValue requestId = CardJson::RequestId(object);
-        TMemberMessageHandler handler;
-        TResponse response;
+        TCardService service;
+        TCardOutcome outcome;
         switch (route->Endpoint) {
         case TEndpoint::Write:
-            response = co_await handler.WriteMemberCard(CardJson::WriteRequest(object), client);
+            outcome = co_await service.WriteMemberCard(CardJson::WriteRequest(object), client);
             break;
         case TEndpoint::Read:
-            response = co_await handler.ReadMemberCard(CardJson::ReadRequest(object), client);
+            outcome = co_await service.ReadMemberCard(CardJson::ReadRequest(object), client);
             break;
         default:
-            response = co_await handler.PrintMemberCard(CardJson::PrintRequest(object), client);
+            outcome = co_await service.PrintMemberCard(CardJson::PrintRequest(object), client);
             break;
         }
+        const TResponse& response = outcome.Response;
         ServiceStatus().RequestAnswered(response.ResultCode != "200", response.ResultMessage);
-        co_return Finish(request, JsonAnswer(200, CardJson::ResponseObject(response, requestId)));
+        co_return Finish(request, JsonAnswer(200, CardJson::ResponseObject(outcome, requestId)));
     } catch (const EBadRequest& error) {
         refused = Finish(request, ErrorAnswer(400, error.what()));
     } catch (const ERequestDropped& dropped) {

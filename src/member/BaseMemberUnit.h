@@ -21,6 +21,11 @@ public:
     virtual bool ReadCard(bool InputPassword, std::string& CardNo, std::string& Password, std::string& ExpireDate,
         std::string& GuestName, std::string& Score, int32_t Channel);
     virtual bool PrintCard(std::string CardNo, std::string Content);
+
+    // The first printer fault of the last operation, as the device logged
+    // it (GBK); empty when it met none or the device names no faults. Asked
+    // in the operation's own turn of the device queue.
+    virtual std::string TransactionFault() const { return {}; }
 };
 
 // The device in use, or null. Set once before the listener starts and not
@@ -37,10 +42,6 @@ struct TResponse {
     std::string ExpireDate;
     std::string GuestName;
     std::string Score;
-    // Not part of the DoorResponse text: why a card operation failed, the
-    // printer's fault text as the log has it ("进卡失败:Card jam B"), for
-    // answers that can carry it (the HTTP API's).
-    std::string Reason;
 };
 
 // The DoorResponse text as UTF-8 bytes, without the closing zero byte.

@@ -93,15 +93,6 @@ void Log(const std::string& text)
     }
 }
 
-// A failed step: logged, counted under the library function that failed,
-// and kept as the printer's last fault for whoever watches the interface.
-void Fault(TPrinterFunction function, const std::string& text)
-{
-    Log(text);
-    ServiceMetrics().PrinterFault(function);
-    ServiceStatus().PrinterFault(text);
-}
-
 std::function<void()>& OptionsDialog()
 {
     static std::function<void()> show;
@@ -115,18 +106,22 @@ void SetOptionsDialog(std::function<void()> show)
     OptionsDialog() = std::move(show);
 }
 
-TTRWGII2010DMember::TTRWGII2010DMember()
-    : m_ownLibrary(std::make_unique<TRCPV11Library>())
-    , m_library(*m_ownLibrary)
-{
-}
-
 TTRWGII2010DMember::TTRWGII2010DMember(TCardPrinterLibrary& library)
     : m_library(library)
 {
 }
 
 TTRWGII2010DMember::~TTRWGII2010DMember() = default;
+
+void TTRWGII2010DMember::Fault(TPrinterFunction function, const std::string& text)
+{
+    Log(text);
+    ServiceMetrics().PrinterFault(function);
+    ServiceStatus().PrinterFault(text);
+    if (m_transactionFault.empty()) {
+        m_transactionFault = text;
+    }
+}
 
 void TTRWGII2010DMember::ShowOptions()
 {
@@ -137,6 +132,7 @@ void TTRWGII2010DMember::ShowOptions()
 
 bool TTRWGII2010DMember::OpenPort()
 {
+    m_transactionFault.clear();
     const TOption& options = Options();
     if (m_portOpen) {
         // A serial port opens only once: opening it again without closing
@@ -165,6 +161,7 @@ bool TTRWGII2010DMember::OpenPort()
 
 bool TTRWGII2010DMember::ClosePort()
 {
+    m_transactionFault.clear();
     const int32_t result = m_library.CommClose(m_handle);
     if ((result & 0xFF) == 0) {
         Fault(TPrinterFunction::CommClose, Texts().PortCloseFailed);
@@ -179,6 +176,7 @@ bool TTRWGII2010DMember::ClosePort()
 
 bool TTRWGII2010DMember::ResetDevice()
 {
+    m_transactionFault.clear();
     const bool ok = m_library.Reset(m_handle, kTimeout) == kSuccess;
     if (ok) {
         Log(Texts().ResetOk);
@@ -195,6 +193,7 @@ void TTRWGII2010DMember::Beep()
 
 bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string, std::string, int32_t)
 {
+    m_transactionFault.clear();
     const TTexts& t = Texts();
     const TTransactionTimer timer;
     bool ok = false;
@@ -220,6 +219,7 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
 bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Password, std::string& ExpireDate,
     std::string& GuestName, std::string& Score, int32_t)
 {
+    m_transactionFault.clear();
     const TTexts& t = Texts();
     CardNo.clear();
     Password.clear();
@@ -252,6 +252,7 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
 
 bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
 {
+    m_transactionFault.clear();
     const TTexts& t = Texts();
     const TOption& options = Options();
     const TTransactionTimer timer;

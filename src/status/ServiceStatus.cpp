@@ -83,23 +83,6 @@ void TServiceStatus::PrinterFault(std::string_view text)
     m_lastPrinterFaultAt = now;
     m_lastPrinterFault = text;
     m_lastPrinterFaultPast = false;
-    m_recentFaults[m_printerFaults % m_recentFaults.size()] = text;
-    ++m_printerFaults;
-}
-
-uint64_t TServiceStatus::PrinterFaults() const
-{
-    std::scoped_lock lock(m_mutex);
-    return m_printerFaults;
-}
-
-std::string TServiceStatus::PrinterFaultAfter(uint64_t mark) const
-{
-    std::scoped_lock lock(m_mutex);
-    if (mark >= m_printerFaults || m_printerFaults - mark > m_recentFaults.size()) {
-        return {};
-    }
-    return m_recentFaults[mark % m_recentFaults.size()];
 }
 
 void TServiceStatus::PrinterSucceeded()

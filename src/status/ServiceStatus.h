@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -124,12 +123,6 @@ public:
     void PrinterPortChanged(bool open);
     // text is GBK, as the driver logged it.
     void PrinterFault(std::string_view text);
-    // How many printer faults there have been so far, and the text (GBK) of
-    // the one that came right after mark faults; empty when there was none
-    // or it is too long ago. A card transaction runs on one thread from
-    // start to end, so the first fault after its start is its own.
-    uint64_t PrinterFaults() const;
-    std::string PrinterFaultAfter(uint64_t mark) const;
     // A printer step succeeded, so the last fault no longer stands.
     void PrinterSucceeded();
     // The printer library crashed or hung in its process; detail is GBK.
@@ -167,10 +160,6 @@ private:
     std::optional<qint64> m_lastPrinterFaultAt;
     std::optional<qint64> m_lastFailureAt;
     bool m_lastPrinterFaultPast = false;
-    // The last few printer faults, numbered from 1, so a card transaction
-    // can name the first fault it met (see PrinterFaultAfter).
-    uint64_t m_printerFaults = 0;
-    std::array<std::string, 8> m_recentFaults;
     uint64_t m_dayCountsVersion = 0;
     std::optional<qint64> m_printerLibraryFailedAt;
     // The local day of m_state.Today on the clock, from its first

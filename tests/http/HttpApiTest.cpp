@@ -178,10 +178,13 @@ TEST_F(HttpApiTest, FailedAnswersCarryThePrintersReason)
     public:
         bool WriteCard(std::string, std::string, std::string, std::string, int32_t) override
         {
-            ServiceStatus().PrinterFault(Gbk("进卡失败:Card jam B"));
-            ServiceStatus().PrinterFault(Gbk("出卡失败:Card jam B"));
+            m_faults = {Gbk("进卡失败:Card jam B"), Gbk("出卡失败:Card jam B")};
             return false;
         }
+        std::string TransactionFault() const override { return m_faults.front(); }
+
+    private:
+        std::vector<std::string> m_faults;
     };
     TJammedMember jammed;
     const std::string write = R"({"cardNo":"1","expireDate":"","guestName":"","score":""})";
