@@ -298,20 +298,11 @@ THttpAnswer THttpApi::TransportError(const THttpRequest& request, int status) co
     case 413:
         error = "the body is longer than " + std::to_string(kMaxBody) + " bytes";
         break;
-    case 408:
-        error = "the request did not arrive in time";
-        break;
     case 431:
         error = "the request's header is longer than " + std::to_string(kMaxHeader) + " bytes";
         break;
     case 503:
         error = "too many requests are waiting for the printer; try again later";
-        break;
-    case 404:
-        error = "no such path: " + Quoted(request.Path);
-        break;
-    case 405:
-        error = Quoted(request.Method) + " is not allowed";
         break;
     case 500:
         error = "the request failed inside the interface";

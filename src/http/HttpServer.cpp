@@ -6,14 +6,8 @@
 #include "listener/IoThread.h"
 #include "listener/RequestListener.h"
 
+#include <cassert>
 #include <stdexcept>
-
-namespace {
-
-// Out of descriptors: accepting again at once would only spin.
-constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
-
-} // namespace
 
 THttpServer::THttpServer(std::shared_ptr<const THttpApi> api)
     : m_shared(std::make_shared<TShared>())
@@ -74,8 +68,7 @@ asio::awaitable<void> THttpServer::Accept()
             auto session = std::make_shared<THttpSession>(m_io, std::move(socket), m_shared);
             m_shared->Sessions->Add(session);
             session->Start();
-        } else if (error == asio::error::no_descriptors || error == asio::error::no_buffer_space
-            || error == asio::error::no_memory) {
+        } else if (AcceptOutOfResources(error)) {
             backOff.expires_after(kAcceptBackOff);
             co_await backOff.async_wait(asio::redirect_error(asio::use_awaitable, error));
         }
@@ -84,6 +77,8 @@ asio::awaitable<void> THttpServer::Accept()
 
 void THttpServer::Close()
 {
+    // It waits for the I/O thread to close what is its own.
+    assert(!m_io->get_executor().running_in_this_thread());
     if (!m_running) {
         return;
     }

@@ -3,6 +3,8 @@
 #include "base/SocketPlatform.h"
 #include "listener/ConnectionSet.h"
 
+#include <cassert>
+
 namespace beast = boost::beast;
 namespace http = boost::beast::http;
 
@@ -31,6 +33,7 @@ THttpSession::THttpSession(
 
 void THttpSession::Start()
 {
+    assert(m_io->get_executor().running_in_this_thread());
     asio::co_spawn(m_stream.get_executor(), [self = shared_from_this()] { return self->Serve(); }, asio::detached);
 }
 

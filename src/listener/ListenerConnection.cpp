@@ -4,6 +4,7 @@
 #include "listener/ConnectionSet.h"
 
 #include <array>
+#include <cassert>
 
 TListenerConnection::TListenerConnection(std::shared_ptr<asio::io_context> io, asio::ip::tcp::socket socket,
     std::shared_ptr<TConnectionSet> set, std::shared_ptr<const TConnectionProcedure> procedure,
@@ -20,6 +21,7 @@ TListenerConnection::TListenerConnection(std::shared_ptr<asio::io_context> io, a
 
 void TListenerConnection::Start()
 {
+    assert(m_io->get_executor().running_in_this_thread());
     boost::system::error_code ignored;
     m_socket.non_blocking(true, ignored);
     if (m_requestTimeout.count() > 0) {

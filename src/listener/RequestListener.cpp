@@ -7,20 +7,12 @@
 #include "listener/IoThread.h"
 
 #include <algorithm>
+#include <cassert>
 #include <future>
 
 namespace {
 
 constexpr int kListenQueue = 15;
-// Out of descriptors: accepting again at once would only spin.
-constexpr auto kAcceptBackOff = std::chrono::milliseconds(100);
-
-bool OutOfResources(const boost::system::error_code& error)
-{
-    return error == asio::error::no_descriptors || error == std::errc::too_many_files_open_in_system
-        || error == asio::error::no_buffer_space || error == asio::error::no_memory;
-}
-
 std::runtime_error BindError(const boost::system::error_code& error)
 {
     if (SocketPlatform::AddressInUse(error)) {
@@ -30,6 +22,12 @@ std::runtime_error BindError(const boost::system::error_code& error)
 }
 
 } // namespace
+
+bool AcceptOutOfResources(const boost::system::error_code& error)
+{
+    return error == asio::error::no_descriptors || error == std::errc::too_many_files_open_in_system
+        || error == asio::error::no_buffer_space || error == asio::error::no_memory;
+}
 
 EStopTimeout::EStopTimeout()
     : std::runtime_error("Terminate Thread Timeout")
@@ -110,7 +108,7 @@ asio::awaitable<void> TRequestListener::Accept()
             socket = asio::ip::tcp::socket(*m_io);
             m_acceptor.accept(socket, error);
         }
-        if (OutOfResources(error)) {
+        if (AcceptOutOfResources(error)) {
             backOff.expires_after(kAcceptBackOff);
             co_await backOff.async_wait(asio::redirect_error(asio::use_awaitable, error));
         }
@@ -127,6 +125,8 @@ void TRequestListener::Connect(asio::ip::tcp::socket socket)
 
 void TRequestListener::Close()
 {
+    // It waits for the I/O thread to close what is its own.
+    assert(!m_io->get_executor().running_in_this_thread());
     if (!m_active) {
         return;
     }

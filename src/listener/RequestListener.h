@@ -19,6 +19,12 @@ public:
     EStopTimeout();
 };
 
+// An accept failed for want of descriptors, buffers or memory (of the
+// process or of the whole system): accepting again at once would only spin,
+// so the accepting loops wait kAcceptBackOff first.
+bool AcceptOutOfResources(const boost::system::error_code& error);
+inline constexpr std::chrono::milliseconds kAcceptBackOff {100};
+
 // How long a stop waits for the connections it has closed to end.
 inline constexpr std::chrono::milliseconds kStopWait {5000};
 

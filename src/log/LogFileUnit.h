@@ -45,8 +45,8 @@ public:
 private:
     TLogFile(std::string folder, TClock clock);
 
-    // Under m_mutex: appends one entry; gives the file's size after it, or
-    // -1 when the file could not be written.
+    // Under m_mutex: appends one entry; an entry the file cannot take is
+    // lost, and one cut short is closed by the next entry's line break.
     void Append(const std::tm& t, std::string_view text);
     // Under m_mutex: the local time now, moving to a new day's file first
     // when the day has changed.

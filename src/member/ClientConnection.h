@@ -11,7 +11,7 @@ public:
 
     // Whether the client has gone, so nobody would read the answer. Asked
     // on the device thread in the step that would begin the request's card
-    // transaction, while the request's own thread waits: it may only look,
+    // transaction, while the request's coroutine waits: it may only look,
     // never change anything. The connection keeps its socket open until the
     // request's device step has completed, so the look is always at the
     // client's own socket.

@@ -9,6 +9,8 @@
 #include "member/DeviceQueue.h"
 #include "status/ServiceStatus.h"
 
+#include <cassert>
+
 TMemberServer::TMemberServer(TMemberServerSettings settings)
     : m_settings(std::move(settings))
     , m_ioThread(TIoThread::Acquire())
@@ -52,6 +54,8 @@ void TMemberServer::StartHttp()
 
 void TMemberServer::Stop()
 {
+    // It waits for connections that the I/O thread serves.
+    assert(!m_ioThread->Context()->get_executor().running_in_this_thread());
     if (!m_serving) {
         return;
     }
