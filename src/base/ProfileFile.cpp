@@ -171,7 +171,7 @@ void TProfileFile::WriteBool(std::string_view section, std::string_view key, boo
     WriteString(section, key, value ? "1" : "0");
 }
 
-void TProfileFile::UpdateFile() const
+void TProfileFile::UpdateFile(TDurability durability) const
 {
     unsigned mode = 0644;
     struct stat st {};
@@ -189,7 +189,7 @@ void TProfileFile::UpdateFile() const
         bytes += "\r\n";
     }
     TSaveFile save(m_fileName);
-    if (!save.Valid() || !save.Write(bytes) || !save.Commit(mode)) {
+    if (!save.Valid() || !save.Write(bytes) || !save.Commit(mode, durability)) {
         throw EWriteError(m_fileName);
     }
 }

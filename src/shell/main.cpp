@@ -38,7 +38,7 @@ constexpr int kExitUsage = 64;
 // Nobody can see the window and nothing listens (EX_UNAVAILABLE): a service
 // manager sees the failure and may try again later.
 constexpr int kExitNotListening = 69;
-constexpr int kDayCountsSaveMs = 1000;
+constexpr int kDayCountsSaveMs = 5000;
 
 // The printer library the device drives, and what it is.
 struct TPrinterLibraryChoice {
@@ -183,9 +183,10 @@ int main(int argc, char* argv[])
 
     int exitCode = 0;
     {
-        // Saved once a second while they change, and when the run ends,
-        // before the status is read below: a crash costs a second's counts
-        // at most, and a busy printer no disk write per request.
+        // Saved every five seconds while they change, and when the run
+        // ends, before the status is read below: a crash costs five
+        // seconds' counts at most, and a busy front desk neither a disk
+        // write per request nor two waits for the disk every second.
         TDayCountsFile dayCounts(dayCountsPath, ServiceStatus());
         QTimer saveTimer;
         QObject::connect(&saveTimer, &QTimer::timeout, [&dayCounts] { dayCounts.Save(); });
