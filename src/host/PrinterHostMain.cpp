@@ -134,22 +134,6 @@ bool Execute(TCardPrinterLibrary& library, const TRequest& request, TReply& repl
     return false;
 }
 
-// Reads one frame's payload; false at the end of the pipe or for a frame
-// this protocol never sends.
-bool ReadFrame(THostPipe& pipe, std::string& payload)
-{
-    char header[4];
-    if (!pipe.Read(header, sizeof header)) {
-        return false;
-    }
-    const uint32_t length = PrinterHost::FrameLength(header);
-    if (length > PrinterHost::MaxFrameBytes) {
-        return false;
-    }
-    payload.resize(length);
-    return pipe.Read(payload.data(), length);
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -166,7 +150,9 @@ int main(int argc, char* argv[])
         return 0;
     }
     std::string payload;
-    while (ReadFrame(pipe, payload)) {
+    // The pipe's end, or a frame this protocol never sends, ends the host.
+    const auto read = [&pipe](char* data, size_t size) { return pipe.Read(data, size); };
+    while (PrinterHost::ReadFrame(read, payload)) {
         TRequest request;
         TReply reply;
         if (!PrinterHost::DecodeRequest(payload, request) || !Execute(library, request, reply)) {

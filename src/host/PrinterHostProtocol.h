@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -95,5 +96,23 @@ bool DecodeReply(std::string_view payload, TReply& reply);
 
 // The payload length in a frame's first four bytes.
 uint32_t FrameLength(const char header[4]);
+
+// Reads one frame's payload, for both ends of the pipe: read(data, size)
+// reads exactly size bytes and says whether it could. False when a read
+// fails or the frame is longer than any this protocol sends (the pipe then
+// carries something else).
+template <typename TRead> bool ReadFrame(TRead&& read, std::string& payload)
+{
+    char header[4];
+    if (!read(header, sizeof header)) {
+        return false;
+    }
+    const uint32_t length = FrameLength(header);
+    if (length > MaxFrameBytes) {
+        return false;
+    }
+    payload.resize(length);
+    return read(payload.data(), static_cast<size_t>(length));
+}
 
 } // namespace PrinterHost

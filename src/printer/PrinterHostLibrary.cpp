@@ -179,17 +179,11 @@ bool TPrinterHostLibrary::StartHost(std::string& why)
     }
     SetHost(std::move(host));
 
-    const auto deadline = std::chrono::steady_clock::now() + m_settings.UntimedLimit;
-    char header[4];
     std::string payload;
-    auto read = m_host->Read(header, sizeof header, deadline);
-    const uint32_t length = read == TPrinterHostProcess::TRead::Done ? PrinterHost::FrameLength(header) : 0;
-    if (read == TPrinterHostProcess::TRead::Done && length <= PrinterHost::MaxFrameBytes) {
-        payload.resize(length);
-        read = m_host->Read(payload.data(), length, deadline);
-    }
+    TPrinterHostProcess::TRead read = TPrinterHostProcess::TRead::Done;
+    const bool framed = ReadFrame(std::chrono::steady_clock::now() + m_settings.UntimedLimit, payload, read);
     PrinterHost::THello hello;
-    if (read == TPrinterHostProcess::TRead::Done && PrinterHost::DecodeHello(payload, hello)
+    if (framed && PrinterHost::DecodeHello(payload, hello)
         && hello.ProtocolVersion == PrinterHost::Version) {
         m_loaded = hello.Loaded;
         m_simulator = hello.Simulator;
@@ -275,21 +269,15 @@ TPrinterHostLibrary::TOutcome TPrinterHostLibrary::Exchange(
         Failed(TPrinterLibraryFailure::Crashed, "打印机库进程意外结束:" + end + ".", "空闲时 " + end);
         return TOutcome::NotDelivered;
     }
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    char header[4];
-    auto read = written ? m_host->Read(header, sizeof header, deadline) : TPrinterHostProcess::TRead::Ended;
+    TPrinterHostProcess::TRead read = TPrinterHostProcess::TRead::Ended;
     bool garbled = false;
-    if (read == TPrinterHostProcess::TRead::Done) {
-        const uint32_t length = PrinterHost::FrameLength(header);
+    if (written) {
         std::string payload;
-        if (length <= PrinterHost::MaxFrameBytes) {
-            payload.resize(length);
-            read = m_host->Read(payload.data(), length, deadline);
-        }
-        if (read == TPrinterHostProcess::TRead::Done && length <= PrinterHost::MaxFrameBytes
-            && PrinterHost::DecodeReply(payload, reply)) {
+        const bool framed = ReadFrame(std::chrono::steady_clock::now() + limit, payload, read);
+        if (framed && PrinterHost::DecodeReply(payload, reply)) {
             return TOutcome::Replied;
         }
+        // Every byte came, but not as a reply.
         garbled = read == TPrinterHostProcess::TRead::Done;
     }
     m_host->Kill();
@@ -308,6 +296,43 @@ TPrinterHostLibrary::TOutcome TPrinterHostLibrary::Exchange(
         Failed(TPrinterLibraryFailure::Crashed, "打印机库崩溃:" + function + "," + end + ".", function + " " + end);
     }
     return TOutcome::Failed;
+}
+
+bool TPrinterHostLibrary::ReadFrame(
+    std::chrono::steady_clock::time_point deadline, std::string& payload, TPrinterHostProcess::TRead& read)
+{
+    return PrinterHost::ReadFrame(
+        [&](char* data, size_t size) {
+            read = m_host->Read(data, size, deadline);
+            return read == TPrinterHostProcess::TRead::Done;
+        },
+        payload);
+}
+
+std::optional<TReply> TPrinterHostLibrary::Call(
+    TRequest request, std::chrono::milliseconds limit, std::optional<int32_t> driverHandle)
+{
+    // A second try only for a call the host never took (it had ended while
+    // idle): that call never reached the library. One the library took and
+    // then failed is never repeated, as a card may have moved.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!EnsureHost()) {
+            return std::nullopt;
+        }
+        if (driverHandle) {
+            request.Integers.front() = HostHandle(*driverHandle);
+        }
+        TReply reply;
+        switch (Exchange(request, limit, reply)) {
+        case TOutcome::Replied:
+            return reply;
+        case TOutcome::Failed:
+            return std::nullopt;
+        case TOutcome::NotDelivered:
+            break;
+        }
+    }
+    return std::nullopt;
 }
 
 int32_t TPrinterHostLibrary::HostHandle(int32_t handle) const
@@ -331,21 +356,9 @@ int32_t TPrinterHostLibrary::CommOpen(int32_t port, int32_t baudOrZero)
     if (!BeginCall()) {
         return 0;
     }
-    int32_t hostHandle = 0;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!EnsureHost()) {
-            break;
-        }
-        TReply reply;
-        const TOutcome outcome
-            = Exchange(Request(TFunction::CommOpen, {port, baudOrZero}), m_settings.UntimedLimit, reply);
-        if (outcome == TOutcome::Replied) {
-            hostHandle = reply.Result;
-        }
-        if (outcome != TOutcome::NotDelivered) {
-            break;
-        }
-    }
+    const std::optional<TReply> reply
+        = Call(Request(TFunction::CommOpen, {port, baudOrZero}), m_settings.UntimedLimit, std::nullopt);
+    const int32_t hostHandle = reply ? reply->Result : 0;
     EndCall();
     if (hostHandle == 0) {
         return 0;
@@ -407,26 +420,15 @@ int32_t TPrinterHostLibrary::CardCall(TRequest request, std::string* output)
     }
     const int32_t handle = request.Integers.front();
     const auto limit = std::chrono::milliseconds(std::max(request.Integers.back(), 0)) + m_settings.Grace;
-    int32_t result = kNoReply;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (!EnsureHost()) {
-            break;
-        }
-        request.Integers.front() = HostHandle(handle);
-        TReply reply;
-        const TOutcome outcome = Exchange(request, limit, reply);
-        if (outcome == TOutcome::Replied) {
-            result = reply.Result;
-            if (output != nullptr) {
-                *output = std::move(reply.Output);
-            }
-        }
-        if (outcome != TOutcome::NotDelivered) {
-            break;
-        }
-    }
+    std::optional<TReply> reply = Call(std::move(request), limit, handle);
     EndCall();
-    return result;
+    if (!reply) {
+        return kNoReply;
+    }
+    if (output != nullptr) {
+        *output = std::move(reply->Output);
+    }
+    return reply->Result;
 }
 
 int32_t TPrinterHostLibrary::Reset(int32_t handle, int32_t timeout)

@@ -1,19 +1,16 @@
 #pragma once
 
+#include "host/PrinterHostProtocol.h"
 #include "host/RCPV11VCDLL.h"
+#include "printer/PrinterHostProcess.h"
 
 #include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
-
-class TPrinterHostProcess;
-namespace PrinterHost {
-struct TRequest;
-struct TReply;
-} // namespace PrinterHost
 
 struct TPrinterHostSettings {
     // The host executable; empty: member-printer-host beside this executable.
@@ -126,6 +123,16 @@ private:
     // is gone and the failure logged, naming function.
     TOutcome Exchange(const PrinterHost::TRequest& request, std::chrono::milliseconds limit,
         PrinterHost::TReply& reply);
+    // One frame from the running host by deadline; read says how the last
+    // read went (TimedOut, Ended, or Done for a frame too long).
+    bool ReadFrame(
+        std::chrono::steady_clock::time_point deadline, std::string& payload, TPrinterHostProcess::TRead& read);
+    // request on a host, a second time on a new host when the first had
+    // ended before it took the call; driverHandle, when given, becomes the
+    // running host's handle in the first integer before each try. Nothing
+    // when no host could be had or the call failed (logged).
+    std::optional<PrinterHost::TReply> Call(PrinterHost::TRequest request, std::chrono::milliseconds limit,
+        std::optional<int32_t> driverHandle);
     // Collects the host after its end and forgets it; gives how it ended.
     std::string CollectHost();
     void SetHost(std::unique_ptr<TPrinterHostProcess> host);
