@@ -4,7 +4,7 @@
 #include "config/SysOptionUnit.h"
 #include "member/DeviceQueue.h"
 #include "member/OptionUnit.h"
-#include "member/log/LogFileUnit.h"
+#include "log/LogFileUnit.h"
 
 #include <stdexcept>
 #include <sys/stat.h>

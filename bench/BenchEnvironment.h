@@ -2,7 +2,7 @@
 
 #include "InstantDevice.h"
 
-#include "member/RCPV11VCDLL.h"
+#include "host/RCPV11VCDLL.h"
 #include "member/TRWGII2010DMemberUnit.h"
 
 #include <QTemporaryDir>

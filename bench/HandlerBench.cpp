@@ -36,7 +36,7 @@ double MicrosecondsPerRequest(const QString& text, size_t iterations)
     asio::io_context io;
     const auto start = std::chrono::steady_clock::now();
     for (size_t i = 0; i < iterations; ++i) {
-        TMemberMessageHandler handler(nullptr);
+        TMemberMessageHandler handler;
         asio::co_spawn(io, handler.HandleMessage(connection, text), asio::detached);
         io.run();
         io.restart();

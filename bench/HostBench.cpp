@@ -7,10 +7,10 @@
 #include "base/ExecutablePath.h"
 #include "base/PosixSocket.h"
 #include "base/TextCodec.h"
-#include "member/PrinterHostLibrary.h"
-#include "member/RCPV11VCDLL.h"
+#include "printer/PrinterHostLibrary.h"
+#include "host/RCPV11VCDLL.h"
 #include "member/TRWGII2010DMemberUnit.h"
-#include "member/host/PrinterHostProtocol.h"
+#include "host/PrinterHostProtocol.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

@@ -4,7 +4,7 @@
 #include "LoadClient.h"
 #include "ServerUnderTest.h"
 
-#include "shell/http/HttpServer.h"
+#include "http/HttpServer.h"
 
 #include <cstdio>
 #include <stdexcept>

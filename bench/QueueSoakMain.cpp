@@ -7,7 +7,7 @@
 
 #include "base/ExecutablePath.h"
 #include "base/SocketPlatform.h"
-#include "shell/listener/RequestListener.h"
+#include "listener/RequestListener.h"
 
 #include <cstdio>
 #include <cstdlib>

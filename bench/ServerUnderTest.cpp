@@ -1,10 +1,10 @@
 #include "ServerUnderTest.h"
 
-#include "shell/listener/ServerExecute.h"
+#include "listener/ServerExecute.h"
 
 TServerUnderTest::TServerUnderTest()
     : m_listener(nullptr, [](TClientConnection& connection, std::string line) {
-        return TCPServerExecute(nullptr, connection, std::move(line));
+        return TCPServerExecute(connection, std::move(line));
     })
 {
     m_listener.Start(0);

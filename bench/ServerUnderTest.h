@@ -1,6 +1,6 @@
 #pragma once
 
-#include "shell/listener/RequestListener.h"
+#include "listener/RequestListener.h"
 
 #include <cstdint>
 

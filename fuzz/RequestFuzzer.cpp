@@ -16,9 +16,9 @@
 #include "member/ClientConnection.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/RequestValues.h"
-#include "shell/listener/RequestLineReader.h"
-#include "shell/listener/ServerExecute.h"
-#include "member/log/LogFileUnit.h"
+#include "listener/RequestLineReader.h"
+#include "listener/ServerExecute.h"
+#include "log/LogFileUnit.h"
 #include "support/RunToEnd.h"
 
 #include <QXmlStreamReader>
@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     TRecordingConnection connection;
     try {
-        RunToEnd(TCPServerExecute(nullptr, connection, line));
+        RunToEnd(TCPServerExecute(connection, line));
     } catch (const ERequestAbandoned&) {
         FUZZ_CHECK(connection.Written.empty(), "an abandoned request gets no answer");
         FUZZ_CHECK(device.Calls == 0, "an abandoned request never reaches the device");

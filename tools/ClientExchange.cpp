@@ -1,6 +1,6 @@
 #include "ClientExchange.h"
 
-#include "shell/listener/RequestLineReader.h"
+#include "listener/RequestLineReader.h"
 
 #include "base/Asio.h"
 

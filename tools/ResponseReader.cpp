@@ -1,7 +1,7 @@
 #include "ResponseReader.h"
 
 #include "base/TextCodec.h"
-#include "member/RequestDocument.h"
+#include "RequestDocument.h"
 
 #include <algorithm>
 

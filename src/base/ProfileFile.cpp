@@ -172,7 +172,7 @@ void TProfileFile::WriteBool(std::string_view section, std::string_view key, boo
     WriteString(section, key, value ? "1" : "0");
 }
 
-void TProfileFile::UpdateFile() const
+void TProfileFile::UpdateFile(TDurability durability) const
 {
     unsigned mode = FileSystem::kCreatedFileMode;
     struct stat st {};
@@ -190,7 +190,7 @@ void TProfileFile::UpdateFile() const
         bytes += "\r\n";
     }
     TSaveFile save(m_fileName);
-    if (!save.Valid() || !save.Write(bytes) || !save.Commit(mode)) {
+    if (!save.Valid() || !save.Write(bytes) || !save.Commit(mode, durability)) {
         throw EWriteError(m_fileName);
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/SaveFile.h"
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -42,10 +44,10 @@ public:
     void WriteBool(std::string_view section, std::string_view key, bool value);
 
     // Writes every line with CR LF through a temporary file in the same
-    // folder ("<name>.XXXXXX") that is then renamed over the old one; the
-    // folder is synced after the rename, so the new file survives a power
-    // cut. Throws EWriteError.
-    void UpdateFile() const;
+    // folder ("<name>.XXXXXX") that is then renamed over the old one; by
+    // default the folder is synced after the rename, so the new file
+    // survives a power cut. Throws EWriteError.
+    void UpdateFile(TDurability durability = TDurability::PowerCut) const;
 
 private:
     struct TKeyLine {

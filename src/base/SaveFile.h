@@ -3,6 +3,15 @@
 #include <memory>
 #include <string>
 
+// What a committed save survives.
+enum class TDurability {
+    // A power cut: the file and the rename are on disk before Commit returns.
+    PowerCut,
+    // A crash of the program only: the system writes the file out in its
+    // own time, and a save costs no wait for the disk.
+    ProgramCrash,
+};
+
 // A new version of a file, written beside it under a temporary name of its
 // own and then put in its place in one step, so a reader or a crash never
 // sees half of it. Until Commit the temporary file is held: another process
@@ -22,8 +31,8 @@ public:
     bool Valid() const;
     bool Write(const std::string& bytes);
     // Gives the file the permission bits (where the system has them), makes
-    // it durable and puts it in the target's place.
-    bool Commit(unsigned mode);
+    // it as durable as asked and puts it in the target's place.
+    bool Commit(unsigned mode, TDurability durability = TDurability::PowerCut);
 
 private:
     struct TImpl;

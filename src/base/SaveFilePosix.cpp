@@ -67,19 +67,23 @@ bool TSaveFile::Write(const std::string& bytes)
     return true;
 }
 
-bool TSaveFile::Commit(unsigned mode)
+bool TSaveFile::Commit(unsigned mode, TDurability durability)
 {
     // Renamed while still open, so the lock covers the file until it has
     // its final name.
     const int fd = m_impl->fd.get();
-    if (fchmod(fd, static_cast<mode_t>(mode)) != 0 || fsync(fd) != 0
+    const bool durable = durability == TDurability::PowerCut;
+    if (fchmod(fd, static_cast<mode_t>(mode)) != 0 || (durable && fsync(fd) != 0)
         || std::rename(m_name.c_str(), m_target.c_str()) != 0) {
         return false;
     }
     m_committed = true;
-    // The data is on disk already; closing can lose nothing more.
+    // The data is on disk already, or need not be; closing can lose
+    // nothing more.
     m_impl->fd = TFileDescriptor();
-    SyncFolderOf(m_target);
+    if (durable) {
+        SyncFolderOf(m_target);
+    }
     return true;
 }
 

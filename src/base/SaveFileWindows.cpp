@@ -79,16 +79,18 @@ bool TSaveFile::Write(const std::string& bytes)
     return true;
 }
 
-bool TSaveFile::Commit(unsigned)
+bool TSaveFile::Commit(unsigned, TDurability durability)
 {
     // Windows has no permission bits to give beyond read-only, which a file
     // being saved never has.
-    if (!FlushFileBuffers(m_impl->file)) {
+    const bool durable = durability == TDurability::PowerCut;
+    if (durable && !FlushFileBuffers(m_impl->file)) {
         return false;
     }
     m_impl->Close();
     // Write-through returns only once the move itself is on disk.
-    if (!MoveFileExA(m_name.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (durable ? MOVEFILE_WRITE_THROUGH : 0);
+    if (!MoveFileExA(m_name.c_str(), m_target.c_str(), flags)) {
         DeleteFileA(m_name.c_str());
         return false;
     }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "member/PrinterFault.h"
+#include "host/PrinterFault.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,6 +24,11 @@ public:
     virtual bool ReadCard(bool InputPassword, std::string& CardNo, std::string& Password, std::string& ExpireDate,
         std::string& GuestName, std::string& Score, int32_t Channel);
     virtual bool PrintCard(std::string CardNo, std::string Content);
+
+    // The first printer fault of the last operation; nothing when it met
+    // none or the device names no faults. Asked in the operation's own turn
+    // of the device queue.
+    virtual std::optional<TPrinterFault> TransactionFault() const { return std::nullopt; }
 };
 
 // The device in use, or null. Set once before the listener starts and not
@@ -40,13 +45,6 @@ struct TResponse {
     std::string ExpireDate;
     std::string GuestName;
     std::string Score;
-    // Not part of the DoorResponse text: why a card operation failed, the
-    // printer's fault text as the log has it ("进卡失败:Card jam B"), for
-    // answers that can carry it (the HTTP API's).
-    std::string Reason;
-    // Not part of the DoorResponse text either: the failed operation's
-    // first printer fault, when the printer met one.
-    std::optional<TPrinterFault> Fault;
 };
 
 // The DoorResponse text as UTF-8 bytes, without the closing zero byte.

@@ -11,7 +11,7 @@ public:
 
     // Whether the client has gone, so nobody would read the answer. Asked
     // on the device thread in the step that would begin the request's card
-    // transaction, while the request's own thread waits and reads nothing:
+    // transaction, while the request's coroutine waits and reads nothing:
     // it may read away what the client sent after its request, to see
     // whether the stream ends behind it, and change nothing else. The
     // connection keeps its socket open until the request's device step has

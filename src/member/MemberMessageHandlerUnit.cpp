@@ -4,11 +4,9 @@
 #include "base/TextCodec.h"
 #include "config/SysOptionUnit.h"
 #include "member/ClientConnection.h"
-#include "member/DeviceQueue.h"
 #include "member/RequestValues.h"
-#include "member/ServiceMetrics.h"
-#include "member/ServiceStatus.h"
-#include "member/log/LogFileUnit.h"
+#include "status/ServiceStatus.h"
+#include "log/LogFileUnit.h"
 
 #include <variant>
 
@@ -16,18 +14,6 @@ namespace {
 
 struct TTexts {
     std::string Received = Gbk("收到消息: ");
-    std::string WriteOk = Gbk("写卡成功");
-    std::string WriteFailed = Gbk("写卡失败");
-    std::string WriteOkLog = Gbk("写卡成功,卡号为:");
-    std::string WriteFailedLog = Gbk("写卡失败,卡号为:");
-    std::string ReadOk = Gbk("读卡成功");
-    std::string ReadFailed = Gbk("读卡失败");
-    std::string ReadOkLog = Gbk("读卡成功，卡号为：");
-    std::string PrintOk = Gbk("打印卡成功");
-    std::string PrintFailed = Gbk("打印卡失败");
-    std::string Stopped = Gbk("服务器停止,请求未执行.");
-    std::string ClientGone = Gbk("客户端已断开,请求未执行.");
-    std::string TimedOut = Gbk("等待超时,请求未执行.");
 };
 
 const TTexts& Texts()
@@ -102,67 +88,7 @@ TRequest ParseRequest(const QString& text)
     return std::monostate();
 }
 
-// A card operation on the device thread; when it fails, fault gets the
-// first printer fault it met.
-template <typename TCall> bool NotingReason(std::optional<TPrinterFault>& fault, TCall call)
-{
-    const uint64_t mark = ServiceStatus().PrinterFaults();
-    const bool ok = call();
-    if (!ok) {
-        fault = ServiceStatus().PrinterFaultAfter(mark);
-    }
-    return ok;
-}
-
-// Why an operation failed, for an answer that can say it: its first
-// printer fault, as the log has it, or the result message when the printer
-// named none (there was no device, say).
-void SetFailure(TResponse& response, std::optional<TPrinterFault> fault)
-{
-    response.Reason = fault && !fault->Text.empty() ? fault->Text : response.ResultMessage;
-    response.Fault = std::move(fault);
-}
-
-// The device step of one request, in its turn. A step dropped before it
-// began is logged here, once, and ends the request without an answer.
-asio::awaitable<bool> RunOnDevice(TDeviceQueue::TOperation operation, const TRequestClient* client)
-{
-    std::error_code reason;
-    try {
-        co_return co_await DeviceQueue.AsyncRun(std::move(operation), client, asio::use_awaitable);
-    } catch (const std::system_error& error) {
-        if (error.code().category() != DeviceQueueCategory()) {
-            throw;
-        }
-        reason = error.code();
-    }
-    const TTexts& t = Texts();
-    switch (static_cast<TDeviceQueueError>(reason.value())) {
-    case TDeviceQueueError::Stopped:
-        LogFile->WriteLine(t.Stopped);
-        break;
-    case TDeviceQueueError::ClientGone:
-        LogFile->WriteLine(t.ClientGone);
-        break;
-    case TDeviceQueueError::TimedOut:
-        LogFile->WriteLine(t.TimedOut);
-        break;
-    }
-    throw ERequestDropped(reason);
-}
-
 } // namespace
-
-ERequestDropped::ERequestDropped(std::error_code reason)
-    : std::runtime_error("device step dropped: " + reason.message())
-    , Reason(reason)
-{
-}
-
-TMemberMessageHandler::TMemberMessageHandler(TInfoSink* InfoMemo)
-    : m_infoMemo(InfoMemo)
-{
-}
 
 asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& connection, QString text)
 {
@@ -170,17 +96,19 @@ asio::awaitable<void> TMemberMessageHandler::HandleMessage(TClientConnection& co
     TRequest request = ParseRequest(text);
     text.clear();
 
-    TResponse response;
+    TCardService service;
+    TCardOutcome outcome;
     if (auto* write = std::get_if<TWriteRequest>(&request)) {
-        response = co_await WriteMemberCard(std::move(*write), &connection);
+        outcome = co_await service.WriteMemberCard(std::move(*write), &connection);
     } else if (auto* read = std::get_if<TReadRequest>(&request)) {
-        response = co_await ReadMemberCard(*read, &connection);
+        outcome = co_await service.ReadMemberCard(*read, &connection);
     } else if (auto* print = std::get_if<TPrintRequest>(&request)) {
-        response = co_await PrintMemberCard(std::move(*print), &connection);
+        outcome = co_await service.PrintMemberCard(std::move(*print), &connection);
     } else {
         co_return;
     }
-    co_await SendResponse(connection, response);
+    // The member port's answer has no place for the printer's fault.
+    co_await SendResponse(connection, outcome.Response);
 }
 
 void TMemberMessageHandler::LogArrival(const QString& text, std::string_view head)
@@ -198,88 +126,6 @@ void TMemberMessageHandler::LogArrival(const QString& text, std::string_view hea
     entry += kLogContinuation;
     entry += LogValue(TextCodec::ToGbk(text));
     LogFile->WriteArrival(entry);
-}
-
-asio::awaitable<TResponse> TMemberMessageHandler::WriteMemberCard(TWriteRequest request, const TRequestClient* client)
-{
-    const TTexts& t = Texts();
-    TRequestTally tally(TCardRequest::Write);
-    std::optional<TPrinterFault> fault;
-    const bool ok = co_await RunOnDevice(
-        [&](TBaseMember& device) {
-            return NotingReason(fault, [&] {
-                return device.WriteCard(
-                    request.CardNo, request.ExpireDate, request.GuestName, request.Score, request.Channel);
-            });
-        },
-        client);
-    TResponse response;
-    response.ResultCode = ok ? "200" : "500";
-    response.ResultMessage = ok ? t.WriteOk : t.WriteFailed;
-    response.CardNo = request.CardNo;
-    if (!ok) {
-        SetFailure(response, std::move(fault));
-    }
-    LogFile->WriteLine(ok ? t.WriteOkLog : t.WriteFailedLog, request.CardNo);
-    tally.Answered(response.ResultCode);
-    co_return response;
-}
-
-asio::awaitable<TResponse> TMemberMessageHandler::ReadMemberCard(TReadRequest request, const TRequestClient* client)
-{
-    const TTexts& t = Texts();
-    TRequestTally tally(TCardRequest::Read);
-    TResponse read;
-    TResponse response;
-    std::optional<TPrinterFault> fault;
-    const bool ok = co_await RunOnDevice(
-        [&](TBaseMember& device) {
-            return NotingReason(fault, [&] {
-                return device.ReadCard(request.InputPassword, read.CardNo, read.Password, read.ExpireDate,
-                    read.GuestName, read.Score, request.Channel);
-            });
-        },
-        client);
-    if (ok) {
-        response.ResultCode = "200";
-        response.ResultMessage = t.ReadOk;
-        response.CardNo = read.CardNo;
-        response.ExpireDate = read.ExpireDate;
-        response.GuestName = read.GuestName;
-        response.Score = read.Score;
-        response.Password = read.Password;
-        LogFile->WriteLine(t.ReadOkLog, read.CardNo);
-    } else {
-        response.ResultCode = "500";
-        response.ResultMessage = t.ReadFailed;
-        SetFailure(response, std::move(fault));
-        LogFile->WriteLine(t.ReadFailed);
-    }
-    tally.Answered(response.ResultCode);
-    co_return response;
-}
-
-asio::awaitable<TResponse> TMemberMessageHandler::PrintMemberCard(TPrintRequest request, const TRequestClient* client)
-{
-    const TTexts& t = Texts();
-    TRequestTally tally(TCardRequest::Print);
-    // Written before the device is tried, also when there is none.
-    LogFile->WriteLine("Content=", request.Content);
-    std::optional<TPrinterFault> fault;
-    const bool ok = co_await RunOnDevice(
-        [&](TBaseMember& device) {
-            return NotingReason(fault, [&] { return device.PrintCard(request.CardNo, request.Content); });
-        },
-        client);
-    TResponse response;
-    response.ResultCode = ok ? "200" : "500";
-    response.ResultMessage = ok ? t.PrintOk : t.PrintFailed;
-    if (!ok) {
-        SetFailure(response, std::move(fault));
-    }
-    LogFile->WriteLine(ok ? t.PrintOk : t.PrintFailed);
-    tally.Answered(response.ResultCode);
-    co_return response;
 }
 
 asio::awaitable<void> TMemberMessageHandler::SendResponse(TClientConnection& connection, const TResponse& response)

@@ -1,18 +1,17 @@
 #pragma once
 
 #include "member/BaseMemberUnit.h"
+#include "member/CardService.h"
 
 #include "base/Asio.h"
 
 #include <QString>
 
-#include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 class TClientConnection;
-class TInfoSink;
-class TRequestClient;
 
 // A request that names a known type but cannot be carried out as sent: a
 // required element is missing or Channel is no number. The connection is
@@ -22,44 +21,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A request whose device step was dropped before it began: the program is
-// stopping, the client went away or the request waited too long. Logged
-// once; no answer on the member port.
-class ERequestDropped : public std::runtime_error {
-public:
-    explicit ERequestDropped(std::error_code reason);
-    // A TDeviceQueueError.
-    std::error_code Reason;
-};
-
-// The three request types once their elements have been read; every text is
-// GBK. Channel is -1, the hotel's own card, when the request names none.
-struct TWriteRequest {
-    std::string CardNo;
-    std::string ExpireDate;
-    std::string GuestName;
-    std::string Score;
-    int32_t Channel = -1;
-};
-
-struct TReadRequest {
-    bool InputPassword = false;
-    int32_t Channel = -1;
-};
-
-struct TPrintRequest {
-    std::string CardNo;
-    std::string Content;
-};
-
-// Handles one request: logs it, parses it, runs it on CurrentMemberDevice in
-// its turn and writes the one response. Created for one connection.
+// Handles one member-port request: logs it, parses it, lets the card
+// service carry it out and writes the one response. Created for one
+// connection.
 class TMemberMessageHandler {
 public:
-    // The log pane is kept but never written to: handlers never run on the
-    // user-interface thread, which alone may touch the window.
-    explicit TMemberMessageHandler(TInfoSink* InfoMemo);
-
     // Throws ERequestAbandoned for a request that gets no answer, and
     // ERequestDropped for one whose device step never began.
     asio::awaitable<void> HandleMessage(TClientConnection& connection, QString text);
@@ -71,16 +37,6 @@ public:
     // whole.
     static void LogArrival(const QString& text, std::string_view head = {});
 
-    // From the device step on, each type's steps and log lines; the
-    // response they give is the one to send. client, when given, is asked
-    // right before the card transaction whether it has gone. Throw
-    // ERequestDropped.
-    asio::awaitable<TResponse> WriteMemberCard(TWriteRequest request, const TRequestClient* client = nullptr);
-    asio::awaitable<TResponse> ReadMemberCard(TReadRequest request, const TRequestClient* client = nullptr);
-    asio::awaitable<TResponse> PrintMemberCard(TPrintRequest request, const TRequestClient* client = nullptr);
-
 private:
     asio::awaitable<void> SendResponse(TClientConnection& connection, const TResponse& response);
-
-    TInfoSink* m_infoMemo;
 };

@@ -3,10 +3,10 @@
 #include "base/TextCodec.h"
 #include "member/CardFaceLayout.h"
 #include "member/OptionUnit.h"
-#include "member/ServiceMetrics.h"
-#include "member/ServiceStatus.h"
-#include "member/log/LogFileUnit.h"
-#include "member/log/ServiceJournal.h"
+#include "log/LogFileUnit.h"
+#include "log/ServiceJournal.h"
+#include "status/ServiceMetrics.h"
+#include "status/ServiceStatus.h"
 
 #include <array>
 #include <cstring>
@@ -127,22 +127,6 @@ TPrinterStep StepOf(TPrinterFunction function)
     return TPrinterStep::Open;
 }
 
-// A failed step: logged, counted under the library function that failed,
-// and kept as the printer's last fault for whoever watches the interface.
-// status is what the call gave, kind who gave it.
-void Fault(TPrinterFunction function, const std::string& text, int32_t status = 0,
-    TPrinterFaultKind kind = TPrinterFaultKind::Printer)
-{
-    Log(text);
-    ServiceMetrics().PrinterFault(function);
-    if (kind == TPrinterFaultKind::Printer && status == kNoPortHandle) {
-        kind = TPrinterFaultKind::PortClosed;
-    }
-    ServiceStatus().PrinterFault(
-        TPrinterFault {StepOf(function), kind, status, TTRWGII2010DMember::StatusText(status), text});
-    ServiceJournal().Line(TJournalPriority::Warning, "printer fault", "printer fault: " + TextCodec::GbkToUtf8(text));
-}
-
 std::function<void()>& OptionsDialog()
 {
     static std::function<void()> show;
@@ -156,18 +140,27 @@ void SetOptionsDialog(std::function<void()> show)
     OptionsDialog() = std::move(show);
 }
 
-TTRWGII2010DMember::TTRWGII2010DMember()
-    : m_ownLibrary(std::make_unique<TRCPV11Library>())
-    , m_library(*m_ownLibrary)
-{
-}
-
 TTRWGII2010DMember::TTRWGII2010DMember(TCardPrinterLibrary& library)
     : m_library(library)
 {
 }
 
 TTRWGII2010DMember::~TTRWGII2010DMember() = default;
+
+void TTRWGII2010DMember::Fault(TPrinterFunction function, const std::string& text, int32_t status, TPrinterFaultKind kind)
+{
+    Log(text);
+    ServiceMetrics().PrinterFault(function);
+    if (kind == TPrinterFaultKind::Printer && status == kNoPortHandle) {
+        kind = TPrinterFaultKind::PortClosed;
+    }
+    TPrinterFault fault {StepOf(function), kind, status, StatusText(status), text};
+    ServiceStatus().PrinterFault(fault);
+    ServiceJournal().Line(TJournalPriority::Warning, "printer fault", "printer fault: " + TextCodec::GbkToUtf8(text));
+    if (!m_transactionFault) {
+        m_transactionFault = std::move(fault);
+    }
+}
 
 void TTRWGII2010DMember::ShowOptions()
 {
@@ -178,6 +171,7 @@ void TTRWGII2010DMember::ShowOptions()
 
 bool TTRWGII2010DMember::OpenPort()
 {
+    m_transactionFault.reset();
     const TOption& options = Options();
     if (m_portOpen) {
         // A serial port opens only once: opening it again without closing
@@ -208,6 +202,7 @@ bool TTRWGII2010DMember::OpenPort()
 
 bool TTRWGII2010DMember::ClosePort()
 {
+    m_transactionFault.reset();
     const int32_t result = m_library.CommClose(m_handle);
     if ((result & 0xFF) == 0) {
         Fault(TPrinterFunction::CommClose, Texts().PortCloseFailed, result);
@@ -222,6 +217,7 @@ bool TTRWGII2010DMember::ClosePort()
 
 bool TTRWGII2010DMember::ResetDevice()
 {
+    m_transactionFault.reset();
     const int32_t status = m_library.Reset(m_handle, kTimeout);
     const bool ok = status == kSuccess;
     if (ok) {
@@ -239,6 +235,7 @@ void TTRWGII2010DMember::Beep()
 
 bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string, std::string, int32_t)
 {
+    m_transactionFault.reset();
     const TTexts& t = Texts();
     const TTransactionTimer timer;
     bool ok = false;
@@ -265,6 +262,7 @@ bool TTRWGII2010DMember::WriteCard(std::string CardNo, std::string, std::string,
 bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Password, std::string& ExpireDate,
     std::string& GuestName, std::string& Score, int32_t)
 {
+    m_transactionFault.reset();
     const TTexts& t = Texts();
     CardNo.clear();
     Password.clear();
@@ -298,6 +296,7 @@ bool TTRWGII2010DMember::ReadCard(bool, std::string& CardNo, std::string& Passwo
 
 bool TTRWGII2010DMember::PrintCard(std::string, std::string Content)
 {
+    m_transactionFault.reset();
     const TTexts& t = Texts();
     const TOption& options = Options();
     const TTransactionTimer timer;

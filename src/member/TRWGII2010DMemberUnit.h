@@ -1,11 +1,12 @@
 #pragma once
 
+#include "host/RCPV11VCDLL.h"
 #include "member/BaseMemberUnit.h"
-#include "member/RCPV11VCDLL.h"
+#include "status/ServiceMetrics.h"
 
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,6 @@
 // interleave.
 class TTRWGII2010DMember : public TBaseMember {
 public:
-    // Drives the printer library found beside the executable.
-    TTRWGII2010DMember();
     // Drives the given library, which must outlive the driver.
     explicit TTRWGII2010DMember(TCardPrinterLibrary& library);
     ~TTRWGII2010DMember() override;
@@ -39,6 +38,8 @@ public:
     // YState; the card number is not used.
     bool PrintCard(std::string CardNo, std::string Content) override;
 
+    std::optional<TPrinterFault> TransactionFault() const override { return m_transactionFault; }
+
     // The GBK text of a device status code; empty for a code it does not know.
     static std::string StatusText(int32_t code);
     static std::string WrapLines(const std::vector<std::string>& lines, int32_t width);
@@ -48,16 +49,22 @@ public:
     int32_t Handle() const { return m_handle; }
 
 private:
+    // A failed step: logged, counted under the library function that
+    // failed, kept as the printer's last fault for whoever watches the
+    // interface, and as the operation's first fault when it is. status is
+    // what the call gave, kind who gave it.
+    void Fault(TPrinterFunction function, const std::string& text, int32_t status = 0,
+        TPrinterFaultKind kind = TPrinterFaultKind::Printer);
     // Dischange, logging its failure; the transaction's result stands.
     // afterFault: an earlier step of the transaction has failed already.
     void EjectCard(bool afterFault);
 
-    std::unique_ptr<TCardPrinterLibrary> m_ownLibrary;
     TCardPrinterLibrary& m_library;
     int32_t m_handle = 0;
     // Whether the port behind m_handle is open, so that opening it again
     // closes it first instead of losing it.
     bool m_portOpen = false;
+    std::optional<TPrinterFault> m_transactionFault;
 };
 
 // The options dialog lives in the windowed part of the program, which

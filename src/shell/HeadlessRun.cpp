@@ -69,6 +69,20 @@ bool HeadlessRequested(int argc, char* argv[])
     return IsHeadlessName(std::getenv("QT_QPA_PLATFORM"));
 }
 
+void DropPlatformArguments(int& argc, char* argv[])
+{
+    int kept = 1;
+    for (int i = 1; i < argc; ++i) {
+        if (i + 1 < argc && (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)) {
+            ++i;
+            continue;
+        }
+        argv[kept++] = argv[i];
+    }
+    argv[kept] = nullptr;
+    argc = kept;
+}
+
 void QuietPlatformNoise()
 {
     // Whoever asks Qt for its plugin debugging wants to read all of it.

@@ -16,6 +16,11 @@ bool IsHeadlessPlatform(const QString& platformName);
 // argument names one (as ChooseOffscreenWithoutDisplay leaves it).
 bool HeadlessRequested(int argc, char* argv[]);
 
+// Takes a -platform argument and its value out of argv, for a run whose
+// application object knows no platforms: the argument chose the headless
+// run and has done its work.
+void DropPlatformArguments(int& argc, char* argv[]);
+
 // From now on Qt's messages that mean nothing without a screen are dropped,
 // and its debug output too; its other warnings reach standard error as
 // lines marked as Qt's. Call before the application object exists.

@@ -2,23 +2,18 @@
 
 #include "base/FormatSettings.h"
 #include "base/InterfaceKind.h"
-#include "base/TextCodec.h"
-#include "config/AboutFormUnit.h"
-#include "config/ChangePasswordFormUnit.h"
-#include "config/CheckPasswordFormUnit.h"
-#include "config/HttpOption.h"
+#include "dialogs/AboutFormUnit.h"
+#include "dialogs/ChangePasswordFormUnit.h"
+#include "dialogs/CheckPasswordFormUnit.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
-#include "member/MemberTestFormUnit.h"
-#include "member/ServiceStatus.h"
-#include "member/log/LogFileUnit.h"
+#include "dialogs/MemberTestFormUnit.h"
+#include "status/ServiceStatus.h"
 #include "resources/Artwork.h"
+#include "server/MemberServer.h"
 #include "shell/ModalRun.h"
 #include "shell/ServiceNotify.h"
 #include "shell/StatusPanel.h"
-#include "shell/http/HttpListener.h"
-#include "shell/listener/RequestListener.h"
-#include "shell/listener/ServerExecute.h"
 #include "ui/DialogLook.h"
 #include "ui/ErrorGuard.h"
 
@@ -81,24 +76,10 @@ void AddToolSeparator(QToolBar* toolBar, const char* objectName)
     widget->setFixedWidth(kToolSeparatorWidth);
 }
 
-// What `systemctl status` shows beside the unit: the member port, the
-// printer library and, when enabled, the HTTP API.
-std::string ServiceLine(const TServiceSnapshot& status)
-{
-    QString line = QStringLiteral("listening on port %1; printer library: %2")
-                       .arg(status.Port)
-                       .arg(PrinterLibraryDescription(status));
-    if (status.HttpApi == THttpApiState::Listening) {
-        line += QStringLiteral("; HTTP API ") + status.HttpApiAddress;
-    } else if (status.HttpApi == THttpApiState::Refused) {
-        line += QStringLiteral("; HTTP API not listening");
-    }
-    return line.toStdString();
-}
-
 } // namespace
 
-TMainForm::TMainForm()
+TMainForm::TMainForm(TMemberServer& server)
+    : m_server(server)
 {
     setObjectName(QStringLiteral("MainForm"));
     setWindowIcon(QIcon(Artwork("app.png")));
@@ -115,9 +96,9 @@ TMainForm::TMainForm()
 TMainForm::~TMainForm()
 {
     Guarded([this] { FormDestroy(); });
-    // A listener whose stop timed out is still active; freeing it stops it
-    // once more and waits again before the window goes.
-    m_listener.reset();
+    // A server whose stop timed out still serves; it is stopped once more,
+    // and waited for again, before the window goes.
+    m_server.EndServing();
 }
 
 void TMainForm::BuildActions()
@@ -294,73 +275,25 @@ void TMainForm::CommitData(QSessionManager& manager)
 
 void TMainForm::StartListener()
 {
-    m_listener = std::make_unique<TRequestListener>(
-        this, [this](TClientConnection& connection, std::string requestLine) {
-            return TCPServerExecute(connection, std::move(requestLine));
-        });
-    const int32_t port = SysOption->MemberPortNo;
-    // The HTTP API comes up with the member port, also when that port
-    // cannot be bound: each serves on its own.
+    // The status bar shows a failed bind too, before its error leaves
+    // FormCreate for the error box.
     try {
-        m_listener->Start(port);
-    } catch (const std::exception& error) {
-        ServiceStatus().ListenerFailed(port, ErrorMessage(error));
-        StartHttpListener();
+        m_server.Start(SysOption->MemberPortNo, this);
+    } catch (...) {
         m_statusPanel->Refresh();
-        if (MessagesUnattended()) {
-            // Such a run ends at once and says why on standard error, once;
-            // the log keeps the line the box would have been.
-            LogFile->WriteLine(TextCodec::ToGbk(InterfaceTitle() + QStringLiteral(": ") + ErrorMessage(error)));
-            return;
-        }
         throw;
     }
-    ServiceStatus().ListenerStarted(m_listener->LocalPort());
-    StartHttpListener();
     m_statusPanel->Refresh();
-    NotifyServiceReady(ServiceLine(ServiceStatus().Snapshot()));
-}
-
-void TMainForm::StartHttpListener()
-{
-    m_httpListener = std::make_unique<THttpListener>(this);
-    if (HttpOption) {
-        m_httpListener->Start(*HttpOption);
-    }
 }
 
 void TMainForm::StopListener()
 {
-    // After the member port, whose stop drops every request step still
-    // waiting, HTTP ones among them (answered 503); also when that stop
-    // fails.
-    try {
-        if (m_listener) {
-            m_listener->Stop();
-        }
-    } catch (...) {
-        StopHttpListener();
-        throw;
-    }
-    ServiceStatus().ListenerStopped();
-    StopHttpListener();
-}
-
-void TMainForm::StopHttpListener()
-{
-    if (m_httpListener) {
-        m_httpListener->Stop();
-    }
+    m_server.Stop();
 }
 
 bool TMainForm::Listening() const
 {
-    return m_listener && m_listener->Active();
-}
-
-asio::awaitable<void> TMainForm::TCPServerExecute(TClientConnection& connection, std::string requestLine)
-{
-    return ::TCPServerExecute(this, connection, std::move(requestLine));
+    return m_server.Listening();
 }
 
 namespace {
@@ -369,8 +302,8 @@ namespace {
 // listener stopped, also when an error leaves the run.
 class TMainWindowScope {
 public:
-    TMainWindowScope()
-        : m_form(std::make_unique<TMainForm>())
+    explicit TMainWindowScope(TMemberServer& server)
+        : m_form(std::make_unique<TMainForm>(server))
     {
         MainWindow = m_form.get();
     }
@@ -390,7 +323,7 @@ private:
 
 } // namespace
 
-void RunMemberInterface(QApplication& application, TBaseMember* device)
+void RunMemberInterface(QApplication& application, TMemberServer& server, TBaseMember* device)
 {
     InterfaceKind = ikMember;
     if (device != nullptr) {
@@ -404,10 +337,9 @@ void RunMemberInterface(QApplication& application, TBaseMember* device)
     // an error box shown while the window is created cannot hold the
     // program.
     TModalRun run;
-    TMainWindowScope window;
-    if (MessagesUnattended() && !window.Form().Listening()) {
-        NotifyServiceStopping();
-        return;
+    TMainWindowScope window(server);
+    if (server.Listening()) {
+        NotifyServiceReady(ServiceDescription(ServiceStatus().Snapshot()).toStdString());
     }
     CentreOnScreen(&window.Form());
     run.Exec(window.Form());

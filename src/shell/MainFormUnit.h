@@ -1,12 +1,8 @@
 #pragma once
 
-#include "base/Asio.h"
 #include "base/InfoSink.h"
 
 #include <QMainWindow>
-
-#include <memory>
-#include <string>
 
 class QAction;
 class QActionGroup;
@@ -18,20 +14,19 @@ class QSessionManager;
 class QStatusBar;
 class QToolBar;
 class TBaseMember;
-class TClientConnection;
-class THttpListener;
-class TRequestListener;
+class TMemberServer;
 class TStatusPanel;
 
 // The operator's view of the interface server: log pane, menu, tool bar and
-// a status bar that shows whether it serves. It owns the request listener,
-// which therefore serves exactly as long as the window exists, and every way
-// of closing it asks for the administrator password.
+// a status bar that shows whether it serves. It starts the server while it
+// is created and stops it when it is destroyed, so the server serves exactly
+// as long as the window exists, and every way of closing it asks for the
+// administrator password.
 class TMainForm : public QMainWindow, public TInfoSink {
     Q_OBJECT
 
 public:
-    TMainForm();
+    explicit TMainForm(TMemberServer& server);
     ~TMainForm() override;
 
     // InfoMemo, the log pane.
@@ -41,7 +36,7 @@ public:
     // window may close (or a desktop session may end).
     bool CloseCheckPassed();
 
-    // The request listener is accepting connections.
+    // The server's member port is accepting connections.
     bool Listening() const;
 
 signals:
@@ -68,11 +63,7 @@ private:
     void CommitData(QSessionManager& manager);
 
     void StartListener();
-    void StartHttpListener();
     void StopListener();
-    void StopHttpListener();
-    // Runs on the listener's I/O thread, one coroutine per connection.
-    asio::awaitable<void> TCPServerExecute(TClientConnection& connection, std::string requestLine);
 
     QActionGroup* m_actionList = nullptr;
     QAction* m_optionAction = nullptr;
@@ -85,17 +76,15 @@ private:
     QStatusBar* m_statusBar = nullptr;
     TStatusPanel* m_statusPanel = nullptr;
 
-    std::unique_ptr<TRequestListener> m_listener;
-    std::unique_ptr<THttpListener> m_httpListener;
+    TMemberServer& m_server;
 };
 
 // The main window while it exists; owner of the password dialogs.
 extern TMainForm* MainWindow;
 
 // Runs the member-card interface: sets the interface kind and the current
-// device (when device is not null), then shows the main window until it
-// closes after a passed close check, or until the operating system ends the
-// program. Returns once the window has been destroyed and the listener
-// stopped. A run nobody can watch (messages unattended) whose listener could
-// not start ends at once: it would serve nothing and tell nobody.
-void RunMemberInterface(QApplication& application, TBaseMember* device);
+// device (when device is not null), then shows the main window, which
+// starts server, until it closes after a passed close check, or until the
+// operating system ends the program. Returns once the window has been
+// destroyed and the server stopped.
+void RunMemberInterface(QApplication& application, TMemberServer& server, TBaseMember* device);

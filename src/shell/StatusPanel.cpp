@@ -1,6 +1,6 @@
 #include "shell/StatusPanel.h"
 
-#include "member/ServiceStatus.h"
+#include "status/ServiceStatus.h"
 #include "ui/DialogLook.h"
 
 #include <QLabel>

@@ -7,19 +7,19 @@
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
 #include "member/DeviceQueue.h"
-#include "member/DayCountsFile.h"
+#include "status/DayCountsFile.h"
 #include "member/OptionUnit.h"
-#include "member/PrinterHostLibrary.h"
-#include "member/RCPV11VCDLL.h"
-#include "member/ServiceStatus.h"
+#include "printer/PrinterHostLibrary.h"
+#include "server/MemberServer.h"
+#include "host/RCPV11VCDLL.h"
+#include "status/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
 #include "shell/HeadlessRun.h"
 #include "shell/MemberProgram.h"
 #include "shell/PluginFolders.h"
 #include "shell/ProgramArguments.h"
 #include "shell/ShutdownSignals.h"
-#include "shell/listener/RequestListener.h"
-#include "member/log/LogFileUnit.h"
+#include "log/LogFileUnit.h"
 #include "ui/DialogLook.h"
 
 #include <QApplication>
@@ -29,6 +29,8 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <system_error>
 
 namespace {
@@ -38,7 +40,7 @@ constexpr int kExitUsage = 64;
 // Nobody can see the window and nothing listens (EX_UNAVAILABLE): a service
 // manager sees the failure and may try again later.
 constexpr int kExitNotListening = 69;
-constexpr int kDayCountsSaveMs = 1000;
+constexpr int kDayCountsSaveMs = 5000;
 
 // The printer library the device drives, and what it is.
 struct TPrinterLibraryChoice {
@@ -47,6 +49,8 @@ struct TPrinterLibraryChoice {
     std::string Error;
     // The library file, loaded or not.
     std::string Path;
+    // Gives up the call in progress; empty for a library in this process.
+    std::function<void()> GiveUp;
 };
 
 template <class TLibrary>
@@ -70,8 +74,10 @@ TPrinterLibraryChoice ChoosePrinterLibrary(bool isolate)
         return Chosen(std::make_unique<TRCPV11Library>());
     }
     auto host = std::make_unique<TPrinterHostLibrary>();
-    RegisterPrinterHost(host.get());
-    return Chosen(std::move(host));
+    TPrinterHostLibrary& library = *host;
+    TPrinterLibraryChoice choice = Chosen(std::move(host));
+    choice.GiveUp = [&library] { library.Abandon(); };
+    return choice;
 }
 
 } // namespace
@@ -119,16 +125,35 @@ int main(int argc, char* argv[])
     }
 
     // Before any thread exists, so every thread inherits the mask and the
-    // signals reach the program only through the main window's run.
+    // signals reach the program only through its run.
     BlockShutdownSignals();
     SocketPlatform::PrepareProcess();
     const bool noDisplay = ChooseOffscreenWithoutDisplay(argc, argv);
-    if (HeadlessRequested(argc, argv)) {
+    const bool headless = HeadlessRequested(argc, argv);
+    if (headless) {
         QuietPlatformNoise();
     }
 
+    // Read before the application object exists, which depends on it; only
+    // read, so a command line not understood still changes nothing.
+    SysOption = std::make_unique<TSysOption>(OptionFileName());
+    SysOption->Load();
+
+    // A run without a screen creates no window and loads no platform
+    // plugin. A printer library in this process may be the simulator,
+    // which draws its card face with Qt's fonts: that alone needs one.
     UseTrustedPluginFolders();
-    QApplication application(argc, argv);
+    std::unique_ptr<QCoreApplication> application;
+    if (!headless) {
+        application = std::make_unique<QApplication>(argc, argv);
+    } else {
+        DropPlatformArguments(argc, argv);
+        if (SysOption->IsolatePrinterLibrary) {
+            application = std::make_unique<QCoreApplication>(argc, argv);
+        } else {
+            application = std::make_unique<QGuiApplication>(argc, argv);
+        }
+    }
     // The application object has taken its own options out of argv; a
     // command line not understood changes nothing, not even old logs.
     if (argc > 1) {
@@ -144,8 +169,6 @@ int main(int argc, char* argv[])
     RemoveInterruptedSaves(OptionFileName());
     const std::string dayCountsPath = LogFolder() + TDayCountsFile::kFileName;
     RemoveInterruptedSaves(dayCountsPath);
-    SysOption = std::make_unique<TSysOption>(OptionFileName());
-    SysOption->Load();
     DeviceQueue.SetQueueTimeout(std::chrono::seconds(std::max(SysOption->QueueTimeoutSec, 0)));
     LogFile = TLogFile::Daily(LogFolder());
     LogFile->RemoveExpiredLogs();
@@ -153,13 +176,7 @@ int main(int argc, char* argv[])
     MemberOption->Load();
     HttpOption = std::make_unique<THttpOption>(OptionFileName());
     HttpOption->Load();
-    const bool headless = IsHeadlessPlatform(QGuiApplication::platformName());
     SetMessagesUnattended(headless);
-    if (headless) {
-        // Nobody sees a caret blink in the log pane; its timer would wake
-        // the machine twice a second.
-        QApplication::setCursorFlashTime(0);
-    }
     SetUnattendedMessageLog([](const QString& line) { LogFile->WriteLine(TextCodec::ToGbk(line)); });
 
     // Outlives the device. Which library drives the printer, or why none
@@ -178,14 +195,16 @@ int main(int argc, char* argv[])
 
     int exitCode = 0;
     {
-        // Saved once a second while they change, and when the run ends,
-        // before the status is read below: a crash costs a second's counts
-        // at most, and a busy printer no disk write per request.
+        // Saved every five seconds while they change, and when the run
+        // ends, before the status is read below: a crash costs five
+        // seconds' counts at most, and a busy front desk neither a disk
+        // write per request nor two waits for the disk every second.
         TDayCountsFile dayCounts(dayCountsPath, ServiceStatus());
         QTimer saveTimer;
         QObject::connect(&saveTimer, &QTimer::timeout, [&dayCounts] { dayCounts.Save(); });
         saveTimer.start(kDayCountsSaveMs);
-        exitCode = RunMemberProgram(application, std::make_unique<TTRWGII2010DMember>(*printer.Library));
+        TMemberServer server({.Procedure = {}, .GiveUpPrinterCall = printer.GiveUp});
+        exitCode = RunMemberProgram(*application, server, std::make_unique<TTRWGII2010DMember>(*printer.Library));
     }
 
     const TServiceSnapshot status = ServiceStatus().Snapshot();

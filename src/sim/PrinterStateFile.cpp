@@ -2,8 +2,6 @@
 
 #include "base/StrToInt.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 
 namespace {
@@ -11,6 +9,10 @@ namespace {
 constexpr const char* kCard = "Card";
 constexpr const char* kFaults = "Faults";
 constexpr int32_t kMaxDelayMs = 60000;
+// How far apart two writes must be for the file system to give them
+// different modification times: its clock moves in ticks of a few
+// milliseconds.
+constexpr auto kFileClockTick = std::chrono::milliseconds(100);
 
 std::string BlockKey(int32_t block)
 {
@@ -22,18 +24,53 @@ bool IsBlankOrQuote(char c)
     return c == ' ' || c == '\t' || c == '"' || c == '\'';
 }
 
-bool FileExists(const std::string& fileName)
-{
-    struct stat st {};
-    return stat(fileName.c_str(), &st) == 0;
-}
-
 } // namespace
 
 TPrinterStateFile::TPrinterStateFile(std::string fileName)
     : m_ini(fileName)
-    , m_exists(FileExists(fileName))
 {
+    Stamp();
+    m_exists = m_stamp.Valid;
+}
+
+void TPrinterStateFile::Stamp()
+{
+    m_stampedAt = std::filesystem::file_time_type::clock::now();
+    m_stamp = StampOf(m_ini.FileName());
+}
+
+TPrinterStateFile::TStamp TPrinterStateFile::StampOf(const std::string& fileName)
+{
+    std::error_code error;
+    TStamp stamp;
+    stamp.Time = std::filesystem::last_write_time(fileName, error);
+    if (error) {
+        return {};
+    }
+    stamp.Size = std::filesystem::file_size(fileName, error);
+    stamp.Valid = !error;
+    return stamp;
+}
+
+bool TPrinterStateFile::OutOfDate() const
+{
+    if (!(StampOf(m_ini.FileName()) == m_stamp)) {
+        return true;
+    }
+    // A file written within the same tick as the version held here (a
+    // test's edit right after a save of ours) keeps its stamp: until its
+    // time is safely past, it is read again.
+    return m_stamp.Time + kFileClockTick >= m_stampedAt;
+}
+
+void TPrinterStateFile::Write(std::string_view section, std::string_view key, const std::string& value)
+{
+    // Only a real change makes a save worth its writing.
+    if (m_ini.ReadString(section, key, "\n") == value) {
+        return;
+    }
+    m_ini.WriteString(section, key, value);
+    m_changed = true;
 }
 
 bool TPrinterStateFile::CardPresent() const
@@ -48,12 +85,12 @@ bool TPrinterStateFile::CardInside() const
 
 void TPrinterStateFile::SetCardPresent(bool present)
 {
-    m_ini.WriteBool(kCard, "Present", present);
+    Write(kCard, "Present", present ? "1" : "0");
 }
 
 void TPrinterStateFile::SetCardInside(bool inside)
 {
-    m_ini.WriteBool(kCard, "Inside", inside);
+    Write(kCard, "Inside", inside ? "1" : "0");
 }
 
 std::string TPrinterStateFile::Block(int32_t block) const
@@ -66,7 +103,7 @@ void TPrinterStateFile::SetBlock(int32_t block, std::string_view data)
     // The INI layer drops blanks around a value and one pair of enclosing
     // quotes; quoting such data keeps every byte of it.
     const bool quote = !data.empty() && (IsBlankOrQuote(data.front()) || IsBlankOrQuote(data.back()));
-    m_ini.WriteString(kCard, BlockKey(block), quote ? "\"" + std::string(data) + "\"" : std::string(data));
+    Write(kCard, BlockKey(block), quote ? "\"" + std::string(data) + "\"" : std::string(data));
 }
 
 std::optional<int32_t> TPrinterStateFile::Fault(std::string_view function) const
@@ -105,7 +142,7 @@ int32_t TPrinterStateFile::CrashCount() const
 
 void TPrinterStateFile::SetCrashCount(int32_t count)
 {
-    m_ini.WriteInteger(kFaults, "CrashCount", count);
+    Write(kFaults, "CrashCount", std::to_string(count));
 }
 
 void TPrinterStateFile::WriteDefaults()
@@ -116,6 +153,17 @@ void TPrinterStateFile::WriteDefaults()
 
 void TPrinterStateFile::Save()
 {
-    m_ini.UpdateFile();
+    if (!m_changed && m_exists) {
+        return;
+    }
+    try {
+        m_ini.UpdateFile(TDurability::ProgramCrash);
+    } catch (const EWriteError&) {
+        // What stays unsaved is this object's alone: read afresh next time.
+        m_stamp = {};
+        throw;
+    }
+    Stamp();
     m_exists = true;
+    m_changed = false;
 }

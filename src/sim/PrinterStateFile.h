@@ -3,6 +3,7 @@
 #include "base/ProfileFile.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,7 +22,9 @@
 //   CrashEvery=10    ... only on every 10th call (CrashCount counts them)
 //   Hang=CardInOver  that function never returns
 //
-// An object holds one reading of the file; Save writes it back in one step.
+// An object holds one reading of the file and is kept while the file stays
+// as it was: OutOfDate says when someone else has changed it. Save writes
+// the changes back in one step, and only when there are any.
 class TPrinterStateFile {
 public:
     static constexpr int32_t BlockCount = 64;
@@ -29,6 +32,9 @@ public:
     explicit TPrinterStateFile(std::string fileName);
 
     bool Exists() const { return m_exists; }
+    // The file's modification time or size is no longer the one read or
+    // last saved here: someone else wrote it, or a save here failed.
+    bool OutOfDate() const;
 
     bool CardPresent() const;
     bool CardInside() const;
@@ -58,10 +64,30 @@ public:
     // can be changed.
     void WriteDefaults();
 
-    // Throws EWriteError.
+    // Writes the file when something has changed since it was read or last
+    // saved. A crash of the program cannot lose what it wrote, a power cut
+    // may: the simulator's card is worth no wait for the disk on every
+    // call. Throws EWriteError.
     void Save();
 
 private:
+    // What tells one version of the file from the next.
+    struct TStamp {
+        std::filesystem::file_time_type Time;
+        std::uintmax_t Size = 0;
+        bool Valid = false;
+        bool operator==(const TStamp&) const = default;
+    };
+    static TStamp StampOf(const std::string& fileName);
+    // Takes the file's stamp as the one this object holds.
+    void Stamp();
+
+    void Write(std::string_view section, std::string_view key, const std::string& value);
+
     TProfileFile m_ini;
-    bool m_exists;
+    TStamp m_stamp;
+    // When m_stamp was taken, on the clock of file times.
+    std::filesystem::file_time_type m_stampedAt;
+    bool m_exists = false;
+    bool m_changed = false;
 };

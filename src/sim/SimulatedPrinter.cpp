@@ -45,6 +45,16 @@ TSimulatedPrinter::TSimulatedPrinter(std::string folder)
 {
 }
 
+TSimulatedPrinter::~TSimulatedPrinter() = default;
+
+TPrinterStateFile& TSimulatedPrinter::State()
+{
+    if (!m_state || m_state->OutOfDate()) {
+        m_state = std::make_unique<TPrinterStateFile>(StateFileName());
+    }
+    return *m_state;
+}
+
 TSimulatedPrinter::TMisbehaviour TSimulatedPrinter::Misbehaviour(TPrinterStateFile& state, std::string_view function)
 {
     if (state.HangFunction() == function) {
@@ -71,7 +81,7 @@ TSimulatedPrinter::TMisbehaviour TSimulatedPrinter::Misbehaviour(TPrinterStateFi
 TSimulatedPrinter::TMisbehaviour TSimulatedPrinter::PortMisbehaviour(std::string_view function)
 {
     std::scoped_lock lock(m_mutex);
-    TPrinterStateFile state(StateFileName());
+    TPrinterStateFile& state = State();
     return Misbehaviour(state, function);
 }
 
@@ -99,7 +109,7 @@ int32_t TSimulatedPrinter::CommOpen(int32_t port, int32_t baudOrZero)
 {
     Misbehave(PortMisbehaviour("CommOpen"));
     std::scoped_lock lock(m_mutex);
-    TPrinterStateFile state(StateFileName());
+    TPrinterStateFile& state = State();
     if (const auto fault = state.Fault("CommOpen")) {
         return *fault;
     }
@@ -129,7 +139,7 @@ int32_t TSimulatedPrinter::CommClose(int32_t handle)
 {
     Misbehave(PortMisbehaviour("CommClose"));
     std::scoped_lock lock(m_mutex);
-    const TPrinterStateFile state(StateFileName());
+    const TPrinterStateFile& state = State();
     if (const auto fault = state.Fault("CommClose")) {
         return *fault;
     }
@@ -151,7 +161,7 @@ int32_t TSimulatedPrinter::DeviceCall(int32_t handle, std::string_view function,
         if (!m_busyPorts.insert(port).second) {
             return kPortBusy;
         }
-        TPrinterStateFile state(StateFileName());
+        TPrinterStateFile& state = State();
         delayMs = state.DelayMs();
         misbehaviour = Misbehaviour(state, function);
     }
@@ -174,7 +184,7 @@ int32_t TSimulatedPrinter::DeviceCall(int32_t handle, std::string_view function,
     if (!m_portOfHandle.contains(handle)) {
         return kNoHandle;
     }
-    TPrinterStateFile state(StateFileName());
+    TPrinterStateFile& state = State();
     if (const auto fault = state.Fault(function)) {
         return *fault;
     }

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "member/RCPV11VCDLL.h"
+#include "host/RCPV11VCDLL.h"
 #include "sim/CardFace.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
@@ -16,8 +17,9 @@ class TPrinterStateFile;
 
 // A rewritable RFID card printer with one card, behind the printer
 // library's ten functions. The card and the faults live in CardPrinter.ini
-// in the given folder (see TPrinterStateFile), read at every call, so a
-// person or a test can change them while a program runs. Open ports and the
+// in the given folder (see TPrinterStateFile), kept in memory and read again
+// whenever the file's modification time or size changes, so a person or a
+// test can change them while a program runs. Open ports and the
 // print buffer are the printer's memory and live here.
 //
 // Status codes as the real printer gives them: 32 success; 1 a handle that
@@ -35,6 +37,7 @@ public:
 
     // folder ends with a separator.
     explicit TSimulatedPrinter(std::string folder);
+    ~TSimulatedPrinter() override;
 
     std::string StateFileName() const { return m_folder + "CardPrinter.ini"; }
 
@@ -74,6 +77,9 @@ private:
     // Whether this call of function misbehaves; counts it for CrashEvery.
     // Under m_mutex.
     static TMisbehaviour Misbehaviour(TPrinterStateFile& state, std::string_view function);
+    // The state file as it is now, read again only when it has changed on
+    // disk. Under m_mutex.
+    TPrinterStateFile& State();
     // Misbehaviour for CommOpen and CommClose, which read the state themselves.
     TMisbehaviour PortMisbehaviour(std::string_view function);
     // Crashes or hangs as decided; returns only for None. Outside m_mutex,
@@ -89,6 +95,7 @@ private:
 
     std::string m_folder;
     std::mutex m_mutex;
+    std::unique_ptr<TPrinterStateFile> m_state;
     std::map<int32_t, int32_t> m_portOfHandle;
     std::set<int32_t> m_busyPorts;
     int32_t m_nextHandle = 0x5A01;

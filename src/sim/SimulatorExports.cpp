@@ -6,7 +6,7 @@
 
 #include "base/DataDirectory.h"
 #include "base/ExecutablePath.h"
-#include "member/RCPV11VCDLL.h"
+#include "host/RCPV11VCDLL.h"
 #include "sim/SimulatedPrinter.h"
 
 #include <QGuiApplication>

@@ -1,11 +1,9 @@
 #include "ui/ErrorGuard.h"
 
-#include "base/TextCodec.h"
 #include "ui/DialogLook.h"
 
 #include <QApplication>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 namespace {
 
@@ -38,23 +36,17 @@ QString ErrorBoxText(const QString& message)
     return message;
 }
 
-QString ErrorMessage(const std::exception& error)
-{
-    const QByteArray bytes(error.what());
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = utf8.decode(bytes);
-    if (!utf8.hasError()) {
-        return text;
-    }
-    return TextCodec::FromGbk(bytes.toStdString());
-}
-
 void ShowErrorBox(const QString& message)
 {
     const QString text = ErrorBoxText(message);
-    QWidget* over = QApplication::activeModalWidget();
-    if (over == nullptr) {
-        over = QApplication::activeWindow();
+    // Unattended, the box is a line and needs no owner: a headless run has
+    // no widgets to look for one among.
+    QWidget* over = nullptr;
+    if (!MessagesUnattended()) {
+        over = QApplication::activeModalWidget();
+        if (over == nullptr) {
+            over = QApplication::activeWindow();
+        }
     }
     ShowMessageBox(over, QMessageBox::Critical, ApplicationTitle(), text);
 }

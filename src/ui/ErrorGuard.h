@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/ErrorMessage.h"
+
 #include <QString>
 
 #include <exception>
@@ -14,10 +16,6 @@ void SetApplicationTitle(const QString& title);
 // character sorts after "." (a letter, a digit, a Chinese character), so a
 // message ending in ".", " ", "!" or ")" is shown as it is.
 QString ErrorBoxText(const QString& message);
-
-// The text of an exception. The system's own errors carry UTF-8 (paths,
-// socket messages) or GBK (its Chinese texts); whichever decodes cleanly wins.
-QString ErrorMessage(const std::exception& error);
 
 // The error box: error icon, one OK button, ApplicationTitle() as caption,
 // over the active window; a line on standard error while messages are

@@ -36,7 +36,7 @@ TEST_F(BaseMemberTest, ADeviceWithoutCardOperationsFailsEveryRequest)
     };
     for (const auto& c : cases) {
         TRecordingConnection connection;
-        RunToEnd(TMemberMessageHandler(nullptr).HandleMessage(connection, QString::fromUtf8(c.request)));
+        RunToEnd(TMemberMessageHandler().HandleMessage(connection, QString::fromUtf8(c.request)));
         EXPECT_EQ(connection.Written,
             std::string("<DoorResponse><RequestID></RequestID><ResultCode>500</ResultCode><ResultMessage>") + c.message
                 + "</ResultMessage><CardNo>" + c.cardNo

@@ -2,7 +2,7 @@
 #include "config/SysOptionUnit.h"
 #include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
-#include "member/RequestDocument.h"
+#include "RequestDocument.h"
 
 #include "support/DeviceHold.h"
 #include "support/RecordingMember.h"
@@ -44,7 +44,7 @@ protected:
     std::string Handle(const std::string& utf8)
     {
         TRecordingConnection connection;
-        TMemberMessageHandler handler(nullptr);
+        TMemberMessageHandler handler;
         try {
             RunToEnd(handler.HandleMessage(connection, QString::fromUtf8(utf8)));
         } catch (const ERequestAbandoned&) {
@@ -283,7 +283,7 @@ TEST_F(MemberMessageHandlerTest, ALostClientIsNotAnError)
 {
     TRecordingConnection gone;
     gone.FailWrites = true;
-    TMemberMessageHandler handler(nullptr);
+    TMemberMessageHandler handler;
     EXPECT_NO_THROW(RunToEnd(handler.HandleMessage(gone, QString::fromUtf8(FullWrite("1")))));
     EXPECT_EQ(Log().back(), Gbk("写卡成功,卡号为:1"));
 }

@@ -1,5 +1,5 @@
 #include "base/TextCodec.h"
-#include "member/RequestDocument.h"
+#include "RequestDocument.h"
 #include "member/RequestValues.h"
 
 #include <gtest/gtest.h>

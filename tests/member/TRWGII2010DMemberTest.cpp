@@ -1,6 +1,6 @@
 #include "member/TRWGII2010DMemberUnit.h"
 
-#include "ScriptedPrinterLibrary.h"
+#include "support/ScriptedPrinterLibrary.h"
 #include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
 #include "member/OptionUnit.h"
@@ -427,7 +427,7 @@ TEST_F(TRWGII2010DMemberTest, WhatACardHoldsOrAClientPrintsNeverBeginsALine)
     CurrentMemberDevice = &Device;
     Library.ReadData = "1\r\n2025-01-01 00:00:00 \x1B[2J";
     TRecordingConnection connection;
-    RunToEnd(TMemberMessageHandler(nullptr).HandleMessage(
+    RunToEnd(TMemberMessageHandler().HandleMessage(
         connection, QStringLiteral("<r type=\"ReadMemberCard\"><InputPassword>0</InputPassword></r>")));
     EXPECT_NE(connection.Written.find("<CardNo>1\r\n2025-01-01"), std::string::npos) << "the answer is as read";
     EXPECT_TRUE(Device.PrintCard("1", "a\rb\nc"));
@@ -452,7 +452,7 @@ TEST_F(TRWGII2010DMemberTest, ConcurrentRequestsRunWholeTransactionsOneAfterAnot
             const QString request = QString::fromStdString("<R type=\"WriteMemberCard\"><RequestID>1</RequestID><CardNo>"
                 + cardNo + "</CardNo><ExpireDate/><GuestName/><Score/></R>");
             TRecordingConnection connection;
-            RunToEnd(TMemberMessageHandler(nullptr).HandleMessage(connection, request));
+            RunToEnd(TMemberMessageHandler().HandleMessage(connection, request));
         });
     }
     for (std::thread& t : threads) {

@@ -1,10 +1,11 @@
 #include "base/InterfaceKind.h"
 #include "config/HttpOption.h"
 #include "config/SysOptionUnit.h"
-#include "member/ServiceStatus.h"
+#include "status/ServiceStatus.h"
+#include "server/MemberServer.h"
 #include "shell/MainFormUnit.h"
 #include "shell/StatusPanel.h"
-#include "shell/listener/RequestListener.h"
+#include "listener/RequestListener.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/ModalDriver.h"
@@ -79,7 +80,8 @@ protected:
 
 TEST_F(MainFormTest, CreationSetsTheTitleAndStartsServingWithTheStartLine)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
 
     EXPECT_EQ(form.windowTitle(), QString::fromUtf8("Velmora会员卡接口"));
     EXPECT_EQ(ApplicationTitle(), form.windowTitle());
@@ -90,7 +92,8 @@ TEST_F(MainFormTest, CreationSetsTheTitleAndStartsServingWithTheStartLine)
 
 TEST_F(MainFormTest, StatusBarFollowsAnsweredRequestsWithoutBeingAsked)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     ASSERT_TRUE(Answered(m_port)); // no device: answered with a failure
     const QString expected = StatusTexts(ServiceStatus().Snapshot()).Requests;
@@ -113,7 +116,8 @@ TEST_F(MainFormTest, StatusBarKeepsTheCountsVisibleAtTheDefaultWidthWhateverTheF
     for (int i = 0; i < 12345; ++i) {
         ServiceStatus().RequestAnswered(i % 1000 == 0, Gbk("打印卡失败"));
     }
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     auto* statusBar = form.findChild<QStatusBar*>(QStringLiteral("StatusBar"));
@@ -141,7 +145,8 @@ TEST_F(MainFormTest, StatusBarKeepsTheCountsVisibleAtTheDefaultWidthWhateverTheF
 
 TEST_F(MainFormTest, LogPaneFollowsTheWindowsSize)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("InfoMemo"));
@@ -155,7 +160,8 @@ TEST_F(MainFormTest, LogPaneFollowsTheWindowsSize)
 
 TEST_F(MainFormTest, LogPaneTakesNoTyping)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     auto* memo = form.findChild<QPlainTextEdit*>(QStringLiteral("InfoMemo"));
@@ -173,7 +179,8 @@ TEST_F(MainFormTest, PrinterFieldMarksALibraryCrashPastOnceAStepSucceeds)
     const QString path = QStringLiteral("/usr/lib/member-interface/libRCPV11_VCDLL.so");
     ServiceStatus().PrinterLibraryChosen(TPrinterLibraryKind::Simulator, QString(), path);
     ServiceStatus().PrinterLibraryFailed(TPrinterLibraryFailure::Crashed, Gbk("CardInOver 信号11(SIGSEGV)"));
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     auto* printer
         = form.findChild<QStatusBar*>(QStringLiteral("StatusBar"))->findChild<QLabel*>(QStringLiteral("PrinterPanel"));
@@ -207,7 +214,8 @@ TEST_F(MainFormTest, TakenPortIsReportedUnderTheTitleAndTheWindowOpensWithItsSta
         AcknowledgeBox(box);
     });
 
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     EXPECT_TRUE(driver.Done());
     EXPECT_EQ(caption, QString::fromUtf8("Velmora会员卡接口"));
     EXPECT_EQ(text, QStringLiteral("Could not bind socket. Address and port are already in use."));
@@ -225,7 +233,8 @@ TEST_F(MainFormTest, StatusBarSaysWhyTheHttpApiDoesNotListen)
     HttpOption->BindAddress = "0.0.0.0";
     HttpOption->Port = FreePort();
     {
-        TMainForm form;
+        TMemberServer server;
+        TMainForm form(server);
         EXPECT_TRUE(Answered(m_port));
         const QString panel = Panel(form, "HttpApiPanel");
         EXPECT_TRUE(panel.startsWith(QString::fromUtf8("HTTP接口未启动：BindAddress 0.0.0.0 不是回环地址")))
@@ -237,7 +246,8 @@ TEST_F(MainFormTest, StatusBarSaysWhyTheHttpApiDoesNotListen)
 
 TEST_F(MainFormTest, RefusedExitKeepsTheWindowOpenAndServing)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     form.show();
     bool closed = false;
     QObject::connect(&form, &TMainForm::Closed, [&closed] { closed = true; });
@@ -262,7 +272,8 @@ TEST_F(MainFormTest, EveryWayOfClosingNeedsTheRightPassword)
 {
     for (const char* way : { "ExitAction", "ExitMenuItem", "close box" }) {
         SCOPED_TRACE(way);
-        TMainForm form;
+        TMemberServer server;
+        TMainForm form(server);
         form.show();
         bool closed = false;
         QObject::connect(&form, &TMainForm::Closed, [&closed] { closed = true; });
@@ -282,7 +293,8 @@ TEST_F(MainFormTest, EveryWayOfClosingNeedsTheRightPassword)
 
 TEST_F(MainFormTest, ChangePasswordCommandOpensTheChangeDialogOnlyAfterAPassedPrompt)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     {
         TModalDriver driver;
         driver.Expect(kPrompt, ClickCancel());
@@ -305,7 +317,8 @@ TEST_F(MainFormTest, ChangePasswordCommandOpensTheChangeDialogOnlyAfterAPassedPr
 
 TEST_F(MainFormTest, AboutBoxAsksNoPasswordAndCarriesTheWindowsTitle)
 {
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     TModalDriver driver;
     QString titleLine;
     QString versionLine;

@@ -1,9 +1,10 @@
 #include "base/InterfaceKind.h"
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
+#include "server/MemberServer.h"
 #include "shell/MainFormUnit.h"
 #include "shell/MemberProgram.h"
-#include "shell/listener/RequestListener.h"
+#include "listener/RequestListener.h"
 #include "support/FreePort.h"
 #include "support/LoopbackClient.h"
 #include "support/ModalDriver.h"
@@ -63,7 +64,11 @@ protected:
         TProcessObjectsTest::TearDown();
     }
 
-    int Run() { return RunMemberProgram(*qApp, std::make_unique<TRecordingDevice>(m_calls, m_port)); }
+    int Run()
+    {
+        TMemberServer server;
+        return RunMemberProgram(*qApp, server, std::make_unique<TRecordingDevice>(m_calls, m_port));
+    }
 
     // Once the window runs, asks it to close as the Exit command does.
     void CloseOnceRunning(QObject& context)

@@ -133,7 +133,9 @@ TEST(ProgramServiceTest, WithADataFolderOptionsLogsAndTheSimulatorsStateLiveTher
 TEST(ProgramServiceTest, QtPluginFoldersPlantedBesideTheProgramAreNeverSearched)
 {
     const uint16_t port = FreePort();
-    TRunningProgram program(port);
+    // The printer library in the program's own process: the one headless
+    // run that loads a platform plugin (for the simulator's card face).
+    TRunningProgram program(port, "IsolatePrinterLibrary=0\r\n");
     for (const char* folder : { "platforms", "imageformats", "styles" }) {
         ASSERT_TRUE(QDir().mkpath(QString::fromStdString(program.Dir() + folder)));
         WriteFileBytes(program.Dir() + folder + "/libplanted.so", "planted");
@@ -189,6 +191,41 @@ TEST(ProgramServiceTest, WithoutADisplayItServesReportsReadyOnceListeningAndASec
     ASSERT_TRUE(first.EndsOn());
     EXPECT_EQ(first.Process().exitCode(), 0);
     EXPECT_EQ(firstManager.Next(1000), "STOPPING=1");
+}
+
+// The process's mapped files that lie in a folder named platforms: Qt's
+// platform plugins.
+std::vector<std::string> PlatformPlugins(int64_t pid)
+{
+    std::vector<std::string> plugins;
+    QFile maps(QStringLiteral("/proc/%1/maps").arg(pid));
+    if (!maps.open(QIODevice::ReadOnly)) {
+        return {"(cannot read the maps of " + std::to_string(pid) + ")"};
+    }
+    for (const QByteArray& line : maps.readAll().split('\n')) {
+        if (line.contains("/platforms/")) {
+            plugins.push_back(line.toStdString());
+        }
+    }
+    return plugins;
+}
+
+// Card steps go to the printer host, which draws the card face; the program
+// itself has no window and so no platform to load.
+TEST(ProgramServiceTest, WithoutADisplayItServesThroughThePrinterHostAndLoadsNoPlatformPlugin)
+{
+    const uint16_t port = FreePort();
+    TRunningProgram program(port, "IsolatePrinterLibrary=1\r\n");
+    program.WithSimulator();
+    WriteFileBytes(program.Dir() + "CardPrinter.ini", "[Card]\r\nPresent=1\r\nBlock1=00012345\r\n");
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(program.Answers()) << program.StandardError();
+    const std::string answer = Exchange(port, ReadRequest()).Bytes;
+    EXPECT_NE(answer.find("<CardNo>00012345</CardNo>"), std::string::npos) << answer;
+    EXPECT_EQ(PlatformPlugins(program.Process().processId()), std::vector<std::string> {});
+    ASSERT_TRUE(program.EndsOn());
+    EXPECT_EQ(program.Process().exitCode(), 0);
+    EXPECT_EQ(program.StandardError().find("Qt:"), std::string::npos) << program.StandardError();
 }
 
 // Whoever reads the journal, `systemctl status` or the day's log learns which

@@ -1,4 +1,4 @@
-#include "member/ServiceStatus.h"
+#include "status/ServiceStatus.h"
 #include "shell/StatusPanel.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The built simulator library as the program loads it.
 
 #include "base/DynamicLibrary.h"
-#include "member/RCPV11VCDLL.h"
+#include "host/RCPV11VCDLL.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "config/SysOptionUnit.h"
 #include "member/BaseMemberUnit.h"
 #include "member/OptionUnit.h"
-#include "member/log/LogFileUnit.h"
+#include "log/LogFileUnit.h"
 
 #include <fstream>
 #include <iterator>

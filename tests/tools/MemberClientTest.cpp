@@ -2,8 +2,8 @@
 
 #include "base/ExecutablePath.h"
 #include "base/TextCodec.h"
-#include "shell/listener/RequestListener.h"
-#include "shell/listener/ServerExecute.h"
+#include "listener/RequestListener.h"
+#include "listener/ServerExecute.h"
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 
@@ -46,7 +46,7 @@ protected:
 
     TRecordingMember m_device;
     TRequestListener m_listener {
-        nullptr, [](TClientConnection& connection, std::string line) { return TCPServerExecute(nullptr, connection, std::move(line)); }};
+        nullptr, [](TClientConnection& connection, std::string line) { return TCPServerExecute(connection, std::move(line)); }};
     std::string Out;
     std::string Err;
 };

@@ -2,7 +2,7 @@
 
 #include "base/TextCodec.h"
 #include "member/MemberMessageHandlerUnit.h"
-#include "shell/listener/ServerExecute.h"
+#include "listener/ServerExecute.h"
 #include "support/RecordingMember.h"
 #include "support/TestEnvironment.h"
 
@@ -27,7 +27,7 @@ protected:
         EXPECT_EQ(bytes.find('\0'), bytes.size() - 1) << "one zero byte, at the end";
         bytes.pop_back();
         TRecordingConnection connection;
-        RunToEnd(TCPServerExecute(nullptr, connection, bytes));
+        RunToEnd(TCPServerExecute(connection, bytes));
         return connection.Written;
     }
 

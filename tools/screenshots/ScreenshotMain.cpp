@@ -4,18 +4,19 @@
 #include "base/ExecutablePath.h"
 #include "base/FileDescriptor.h"
 #include "base/TextCodec.h"
-#include "config/AboutFormUnit.h"
-#include "config/ChangePasswordFormUnit.h"
-#include "config/CheckPasswordFormUnit.h"
+#include "dialogs/AboutFormUnit.h"
+#include "dialogs/ChangePasswordFormUnit.h"
+#include "dialogs/CheckPasswordFormUnit.h"
 #include "config/SysOptionUnit.h"
-#include "member/MemberTestFormUnit.h"
-#include "member/OptionFormUnit.h"
+#include "dialogs/MemberTestFormUnit.h"
+#include "dialogs/OptionFormUnit.h"
 #include "member/OptionUnit.h"
-#include "member/RCPV11VCDLL.h"
-#include "member/ServiceStatus.h"
+#include "host/RCPV11VCDLL.h"
+#include "status/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
+#include "server/MemberServer.h"
 #include "shell/MainFormUnit.h"
-#include "member/log/LogFileUnit.h"
+#include "log/LogFileUnit.h"
 
 #include <QApplication>
 #include <QDir>
@@ -143,7 +144,8 @@ int main(int argc, char* argv[])
 
     bool ok = true;
     {
-        TMainForm form;
+        TMemberServer server;
+        TMainForm form(server);
         MainWindow = &form;
 
         // A few requests: one into a printer that refuses the card face
@@ -169,7 +171,8 @@ int main(int argc, char* argv[])
     }
     CurrentMemberDevice = nullptr;
 
-    TMainForm form;
+    TMemberServer server;
+    TMainForm form(server);
     MainWindow = &form;
 
     TCheckPasswordForm prompt(&form);

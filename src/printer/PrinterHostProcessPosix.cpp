@@ -1,0 +1,190 @@
+#include "printer/PrinterHostProcess.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <string.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+extern char** environ;
+
+TPrinterHostProcess::~TPrinterHostProcess()
+{
+    if (m_process != 0) {
+        Kill();
+        Wait();
+    }
+}
+
+std::string TPrinterHostProcess::Start(const std::string& program, const std::vector<std::string>& arguments)
+{
+    // One socket for both directions: a write to a host that has gone then
+    // fails (MSG_NOSIGNAL) instead of raising SIGPIPE in the program.
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        return std::string("cannot make a pipe: ") + std::strerror(errno);
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, ends[1], STDOUT_FILENO);
+    // The program blocks its stop signals in every thread and ignores
+    // SIGPIPE; the host starts with no signal blocked and those at their
+    // defaults.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigemptyset(&none);
+    sigset_t ignoredHere;
+    sigemptyset(&ignoredHere);
+    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) {
+        sigaddset(&ignoredHere, signal);
+    }
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &ignoredHere);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    close(ends[1]);
+    if (error != 0) {
+        close(ends[0]);
+        return "cannot start " + program + ": " + std::strerror(error);
+    }
+    std::scoped_lock lock(m_mutex);
+    m_process = pid;
+    m_processId = pid;
+    m_pipe = ends[0];
+    return {};
+}
+
+bool TPrinterHostProcess::Write(std::string_view bytes)
+{
+    while (!bytes.empty()) {
+        const ssize_t n = send(static_cast<int>(m_pipe), bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (n < 0 && errno != EINTR) {
+            return false;
+        }
+        if (n > 0) {
+            bytes.remove_prefix(static_cast<size_t>(n));
+        }
+    }
+    return true;
+}
+
+TPrinterHostProcess::TRead TPrinterHostProcess::Read(char* data, size_t size, TDeadline deadline)
+{
+    using namespace std::chrono;
+    while (size > 0) {
+        const auto left = ceil<milliseconds>(deadline - steady_clock::now()).count();
+        if (left <= 0) {
+            return TRead::TimedOut;
+        }
+        pollfd wait {static_cast<int>(m_pipe), POLLIN, 0};
+        const int ready = poll(&wait, 1, static_cast<int>(std::min<int64_t>(left, 60000)));
+        if (ready <= 0) {
+            if (ready < 0 && errno != EINTR) {
+                return TRead::Ended;
+            }
+            continue;
+        }
+        const ssize_t n = recv(static_cast<int>(m_pipe), data, size, 0);
+        if (n == 0) {
+            return TRead::Ended;
+        }
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) {
+                continue;
+            }
+            return TRead::Ended;
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+    return TRead::Done;
+}
+
+void TPrinterHostProcess::Kill()
+{
+    // The process is collected only under the lock, so its pid cannot have
+    // passed to another process here.
+    std::scoped_lock lock(m_mutex);
+    if (m_process != 0) {
+        kill(static_cast<pid_t>(m_process), SIGKILL);
+    }
+}
+
+TPrinterHostProcess::TExit TPrinterHostProcess::Wait()
+{
+    TExit exit;
+    const auto pid = static_cast<pid_t>(m_process);
+    if (pid == 0) {
+        exit.Unknown = true;
+        return exit;
+    }
+    // Waits for the end without collecting it, so Kill stays safe meanwhile.
+    siginfo_t info {};
+    int waited = 0;
+    do {
+        waited = waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT);
+    } while (waited != 0 && errno == EINTR);
+    {
+        std::scoped_lock lock(m_mutex);
+        int status = 0;
+        pid_t collected = 0;
+        do {
+            collected = waitpid(pid, &status, 0);
+        } while (collected < 0 && errno == EINTR);
+        if (collected == pid && WIFSIGNALED(status)) {
+            exit.Signalled = true;
+            exit.Code = WTERMSIG(status);
+        } else if (collected == pid && WIFEXITED(status)) {
+            exit.Code = WEXITSTATUS(status);
+        } else {
+            exit.Unknown = true;
+        }
+        m_process = 0;
+    }
+    close(static_cast<int>(m_pipe));
+    m_pipe = -1;
+    return exit;
+}
+
+TPrinterHostProcess::TExit TPrinterHostProcess::Finish(std::chrono::milliseconds grace)
+{
+    if (m_process != 0) {
+        shutdown(static_cast<int>(m_pipe), SHUT_WR);
+        // Whatever still comes is not wanted; the pipe's end is the host's.
+        char ignored[256];
+        const TDeadline deadline = std::chrono::steady_clock::now() + grace;
+        while (Read(ignored, sizeof ignored, deadline) == TRead::Done) {
+        }
+        Kill();
+    }
+    return Wait();
+}
+
+std::string TPrinterHostProcess::Describe(const TExit& exit)
+{
+    if (exit.Unknown) {
+        return "结束方式不明";
+    }
+    if (exit.Signalled) {
+        const char* name = sigabbrev_np(static_cast<int>(exit.Code));
+        return "信号" + std::to_string(exit.Code) + (name != nullptr ? std::string("(SIG") + name + ")" : "");
+    }
+    return "退出码" + std::to_string(exit.Code);
+}
