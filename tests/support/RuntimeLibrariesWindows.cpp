@@ -1,6 +1,7 @@
 #include "support/RuntimeLibraries.h"
 
-#include <QCoreApplication>
+#include "base/ExecutablePath.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -35,7 +36,10 @@ void PlaceMatching(const QDir& built, const QStringList& patterns, const QString
 
 void PlaceRuntimeLibraries(const std::string& folder)
 {
-    const QDir built(QCoreApplication::applicationDirPath());
+    // Beside this test: every binary of the build lands in one folder. Not
+    // Qt's application path, which a test without an application object
+    // does not have.
+    const QDir built(QString::fromLocal8Bit(ExecutableDirectory()));
     const QString to = QDir::cleanPath(QString::fromStdString(folder));
     QStringList patterns;
     for (const char* pattern : kPatterns) {
