@@ -2,6 +2,7 @@
 
 #include "base/SocketPlatform.h"
 #include "listener/ConnectionSet.h"
+#include "member/DeviceQueue.h"
 
 #include <cassert>
 
@@ -270,6 +271,7 @@ asio::awaitable<void> THttpSession::Reply(THttpAnswer answer, bool head)
 
 bool THttpSession::Gone() const
 {
+    assert(DeviceQueue.OnDeviceThread());
     return m_closed || SocketPlatform::PeerGone(m_handle, true);
 }
 

@@ -2,6 +2,7 @@
 
 #include "base/SocketPlatform.h"
 #include "listener/ConnectionSet.h"
+#include "member/DeviceQueue.h"
 
 #include <array>
 #include <cassert>
@@ -104,6 +105,7 @@ asio::awaitable<TListenerConnection::TLineRead> TListenerConnection::ReadRequest
 
 bool TListenerConnection::Gone() const
 {
+    assert(DeviceQueue.OnDeviceThread());
     return m_closed || SocketPlatform::PeerGone(m_handle, false);
 }
 

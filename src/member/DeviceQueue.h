@@ -43,6 +43,11 @@ struct std::is_error_code_enum<TDeviceQueueError> : std::true_type { };
 // has begun always runs to its end.
 class TDeviceQueue {
 public:
+    // Whether the caller runs on the device thread, for the debug checks of
+    // what must run there (a client's Gone, asked in the step that would
+    // begin its card).
+    bool OnDeviceThread() const { return std::this_thread::get_id() == m_thread.get_id(); }
+
     using TOperation = std::function<bool(TBaseMember& device)>;
     using TClock = std::chrono::steady_clock;
 
