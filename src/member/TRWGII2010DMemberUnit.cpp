@@ -155,7 +155,7 @@ void TTRWGII2010DMember::Fault(TPrinterFunction function, const std::string& tex
         kind = TPrinterFaultKind::PortClosed;
     }
     TPrinterFault fault {StepOf(function), kind, status, StatusText(status), text};
-    ServiceStatus().PrinterFault(fault);
+    ServiceStatus().PrinterFault(text);
     ServiceJournal().Line(TJournalPriority::Warning, "printer fault", "printer fault: " + TextCodec::GbkToUtf8(text));
     if (!m_transactionFault) {
         m_transactionFault = std::move(fault);

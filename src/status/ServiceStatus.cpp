@@ -76,12 +76,12 @@ void TServiceStatus::PrinterPortChanged(bool open)
     m_state.PrinterPortOpen = open;
 }
 
-void TServiceStatus::PrinterFault(const TPrinterFault& fault)
+void TServiceStatus::PrinterFault(std::string_view text)
 {
     const qint64 now = m_clock();
     std::scoped_lock lock(m_mutex);
     m_lastPrinterFaultAt = now;
-    m_lastPrinterFault = fault.Text;
+    m_lastPrinterFault = text;
     m_lastPrinterFaultPast = false;
 }
 

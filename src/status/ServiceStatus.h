@@ -1,7 +1,5 @@
 #pragma once
 
-#include "host/PrinterFault.h"
-
 #include <QDate>
 #include <QDateTime>
 #include <QString>
@@ -125,7 +123,8 @@ public:
 
     void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error, const QString& path = QString());
     void PrinterPortChanged(bool open);
-    void PrinterFault(const TPrinterFault& fault);
+    // text is GBK, as the driver logged it.
+    void PrinterFault(std::string_view text);
     // A printer step succeeded, so neither the last fault nor the library's
     // last crash or hang stands any longer.
     void PrinterSucceeded();
