@@ -6,6 +6,16 @@
 
 #include <QJsonArray>
 
+namespace {
+
+// Local time with its offset.
+QString IsoTime(const QDateTime& at)
+{
+    return at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate);
+}
+
+} // namespace
+
 THealthReport CurrentHealth()
 {
     const TServiceSnapshot status = ServiceStatus().Snapshot();
@@ -30,10 +40,18 @@ THealthReport CurrentHealth()
     report.FailedToday = status.FailedToday;
     if (const QDateTime at = status.PrinterLibraryFailedAt; !at.isNull()) {
         report.LibraryFailureKind = status.PrinterLibraryFailure == TPrinterLibraryFailure::Hung ? "hang" : "crash";
-        // Local time with its offset.
-        report.LibraryFailureAt = at.toOffsetFromUtc(at.offsetFromUtc()).toString(Qt::ISODate);
+        report.LibraryFailureAt = IsoTime(at);
         report.LibraryFailureDetail = status.PrinterLibraryFailureDetail;
     }
+    if (!status.LastPrinterFaultAt.isNull()) {
+        report.LastFaultAt = IsoTime(status.LastPrinterFaultAt);
+        report.LastFaultFunction = status.LastPrinterFaultFunction;
+        report.LastFault = status.LastPrinterFault;
+    }
+    if (!status.LastSuccessAt.isNull()) {
+        report.LastSuccessAt = IsoTime(status.LastSuccessAt);
+    }
+    report.PrinterTroubles = PrinterTroubles(status);
     return report;
 }
 
@@ -50,6 +68,7 @@ std::vector<std::string> HealthProblems(const THealthReport& report)
     if (!report.Listening) {
         problems.push_back("member port " + std::to_string(report.MemberPort) + " not listening");
     }
+    problems.insert(problems.end(), report.PrinterTroubles.begin(), report.PrinterTroubles.end());
     return problems;
 }
 
@@ -76,6 +95,14 @@ QJsonObject HealthObject(const THealthReport& report)
         object.insert(QStringLiteral("printerLibraryFailure"),
             QJsonObject {{QStringLiteral("kind"), QString::fromStdString(report.LibraryFailureKind)},
                 {QStringLiteral("at"), report.LibraryFailureAt}, {QStringLiteral("detail"), report.LibraryFailureDetail}});
+    }
+    if (!report.LastFaultAt.isEmpty()) {
+        object.insert(QStringLiteral("lastFault"),
+            QJsonObject {{QStringLiteral("time"), report.LastFaultAt},
+                {QStringLiteral("function"), report.LastFaultFunction}, {QStringLiteral("text"), report.LastFault}});
+    }
+    if (!report.LastSuccessAt.isEmpty()) {
+        object.insert(QStringLiteral("lastSuccess"), QJsonObject {{QStringLiteral("time"), report.LastSuccessAt}});
     }
     return object;
 }

@@ -26,6 +26,15 @@ struct THealthReport {
     std::string LibraryFailureKind;
     QString LibraryFailureAt;
     QString LibraryFailureDetail;
+    // The printer's last fault: when (ISO 8601, empty when there was
+    // none), the library function and the driver's text.
+    QString LastFaultAt;
+    QString LastFaultFunction;
+    QString LastFault;
+    // When a card transaction last succeeded; empty when none has.
+    QString LastSuccessAt;
+    // Why the printer is failing (PrinterTroubles).
+    std::vector<std::string> PrinterTroubles;
 };
 
 // The running interface's report: its service status and the device queue.
@@ -33,8 +42,9 @@ struct THealthReport {
 THealthReport CurrentHealth();
 
 // Why the interface cannot serve card requests as it should: no printer
-// library, the printer port closed, the member port not listening. Empty
-// when it can.
+// library, the printer port closed, the member port not listening, or the
+// printer's troubles (its host down, a card left inside, faults in a row).
+// Empty when it can.
 std::vector<std::string> HealthProblems(const THealthReport& report);
 
 // The report with "status" ("ok" when there are no problems, else

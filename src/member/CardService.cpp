@@ -4,6 +4,7 @@
 #include "member/DeviceQueue.h"
 #include "log/LogFileUnit.h"
 #include "status/ServiceMetrics.h"
+#include "status/ServiceStatus.h"
 
 namespace {
 
@@ -30,11 +31,16 @@ const TTexts& Texts()
 
 // A card operation on the device thread; fault gets the first printer
 // fault the device met in it, asked in the same step, before any other
-// transaction can begin.
+// transaction can begin. The service status learns how it ended, so a
+// printer that keeps failing shows as such.
 template <typename TCall> bool NotingFault(TBaseMember& device, std::optional<TPrinterFault>& fault, TCall call)
 {
     const bool ok = call();
     fault = device.TransactionFault();
+    const bool printerFault = fault
+        && (fault->Kind == TPrinterFaultKind::Printer || fault->Kind == TPrinterFaultKind::LibraryCrash
+            || fault->Kind == TPrinterFaultKind::LibraryHang);
+    ServiceStatus().CardTransactionEnded(ok, printerFault);
     return ok;
 }
 

@@ -38,6 +38,8 @@ struct TTexts {
     std::string ResetFailed = Gbk("复位失败.");
     std::string CardInFailed = Gbk("进卡失败:");
     std::string CardOutFailed = Gbk("出卡失败:");
+    std::string CardOutAgain = Gbk("打印机库进程在出卡时结束,新进程再次出卡.");
+    std::string CardLeft = Gbk("卡片留在打印机内:再次出卡也失败.");
     std::string WriteOk = Gbk("写数据块成功.卡号:");
     std::string WriteFailed = Gbk("写数据块失败:");
     std::string ReadOk = Gbk("读卡成功.卡号:");
@@ -150,15 +152,24 @@ TTRWGII2010DMember::~TTRWGII2010DMember() = default;
 void TTRWGII2010DMember::Fault(TPrinterFunction function, const std::string& text, int32_t status, TPrinterFaultKind kind)
 {
     Log(text);
-    ServiceMetrics().PrinterFault(function);
     if (kind == TPrinterFaultKind::Printer && status == kNoPortHandle) {
         kind = TPrinterFaultKind::PortClosed;
     }
+    CountFault(function, kind);
     TPrinterFault fault {StepOf(function), kind, status, StatusText(status), text};
-    ServiceStatus().PrinterFault(text);
+    ServiceStatus().PrinterFault(PrinterFunctionName(function), text);
     ServiceJournal().Line(TJournalPriority::Warning, "printer fault", "printer fault: " + TextCodec::GbkToUtf8(text));
     if (!m_transactionFault) {
         m_transactionFault = std::move(fault);
+    }
+}
+
+void TTRWGII2010DMember::CountFault(TPrinterFunction function, TPrinterFaultKind kind)
+{
+    // The library's crashes and hangs are counted as restarts of its host;
+    // the function they happened in did not fail on the printer.
+    if (kind != TPrinterFaultKind::LibraryCrash && kind != TPrinterFaultKind::LibraryHang) {
+        ServiceMetrics().PrinterFault(function);
     }
 }
 
@@ -357,19 +368,36 @@ void TTRWGII2010DMember::EjectCard(bool afterFault)
 {
     // Also after a failed step: a card left inside would be the one the
     // next transaction, for another guest, works on.
-    const int32_t status = m_library.Dischange(m_handle, kEjectMode, kTimeout);
+    int32_t status = m_library.Dischange(m_handle, kEjectMode, kTimeout);
+    TPrinterFaultKind kind = m_library.LastCallFault();
+    bool ejectedAgain = false;
+    if (status != kSuccess && (kind == TPrinterFaultKind::LibraryCrash || kind == TPrinterFaultKind::LibraryHang)) {
+        // The library's process went during the eject, not the printer:
+        // the card is most likely still inside, where the next guest's
+        // transaction would find it. The next call runs on a new process.
+        Log(Texts().CardOutAgain);
+        status = m_library.Dischange(m_handle, kEjectMode, kTimeout);
+        kind = m_library.LastCallFault();
+        ejectedAgain = true;
+    }
     if (status == kSuccess) {
+        ServiceStatus().CardLeftInPrinter(false);
         return;
     }
-    const TPrinterFaultKind kind = m_library.LastCallFault();
     const std::string line = Texts().CardOutFailed + StatusText(status);
     // After a failed step the eject often fails as well; the step that
     // failed first is the one worth showing, though both are counted.
     if (afterFault) {
         Log(line);
-        ServiceMetrics().PrinterFault(TPrinterFunction::Dischange);
+        CountFault(TPrinterFunction::Dischange, kind);
     } else {
         Fault(TPrinterFunction::Dischange, line, status, kind);
+    }
+    if (ejectedAgain) {
+        Log(Texts().CardLeft);
+        ServiceStatus().CardLeftInPrinter(true);
+        ServiceJournal().Line(TJournalPriority::Warning, "card left",
+            "card left in printer: the eject failed on a new printer host as well; take it out by hand");
     }
 }
 

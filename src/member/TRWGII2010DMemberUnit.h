@@ -56,6 +56,8 @@ private:
     void Fault(TPrinterFunction function, const std::string& text, int32_t status = 0,
         TPrinterFaultKind kind = TPrinterFaultKind::Printer);
     // Dischange, logging its failure; the transaction's result stands.
+    // Counts a fault of function in the metrics, as its kind is counted.
+    static void CountFault(TPrinterFunction function, TPrinterFaultKind kind);
     // afterFault: an earlier step of the transaction has failed already.
     void EjectCard(bool afterFault);
 

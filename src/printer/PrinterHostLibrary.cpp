@@ -6,6 +6,7 @@
 #include "log/LogFileUnit.h"
 #include "log/ServiceJournal.h"
 #include "printer/PrinterHostProcess.h"
+#include "status/ServiceMetrics.h"
 #include "status/ServiceStatus.h"
 
 #include <algorithm>
@@ -24,6 +25,10 @@ constexpr int32_t kNoReply = 2;
 constexpr int32_t kNoPortHandle = 1;
 // The host ends by itself once its pipe closes; it gets this long.
 constexpr std::chrono::milliseconds kEndGrace {2000};
+// A host still loading its library after its start bound goes on loading
+// while calls fail at once; after this long it is given up and the next
+// call starts another.
+constexpr std::chrono::seconds kSlowStartLimit {120};
 
 // texts are UTF-8 here and GBK in the log and the status.
 void Log(const std::string& utf8)
@@ -84,16 +89,32 @@ TPrinterHostLibrary::TPrinterHostLibrary(TPrinterHostSettings settings)
         m_settings.HostPath = ExecutableDirectory() + PrinterHost::FileName;
     }
     std::scoped_lock call(m_callMutex);
-    std::string why;
-    if (!StartHost(why)) {
+    std::string why = LaunchHost();
+    if (!why.empty()) {
         m_loadError = why;
         return;
     }
-    m_usable = m_loaded;
-    if (!m_usable) {
-        // Nothing to run: answered here as TRCPV11Library answers.
-        m_host->Finish(kEndGrace);
-        SetHost(nullptr);
+    switch (AwaitHello(std::chrono::steady_clock::now() + m_settings.UntimedLimit, why)) {
+    case THello::Came:
+        m_usable = m_loaded;
+        if (!m_usable) {
+            // Nothing to run: answered here as TRCPV11Library answers.
+            m_host->Finish(kEndGrace);
+            SetHost(nullptr);
+        }
+        break;
+    case THello::Pending:
+        // The program does not wait any longer to serve; the host goes on
+        // loading, and the first call after it is ready finds it.
+        m_usable = true;
+        m_libraryReported = false;
+        m_loadError = StillLoading();
+        Log("打印机库加载超过" + std::to_string(m_settings.UntimedLimit.count()) + "毫秒,在后台继续加载.");
+        ServiceStatus().PrinterHostProblem(m_loadError);
+        break;
+    case THello::Failed:
+        m_loadError = why;
+        break;
     }
 }
 
@@ -145,6 +166,7 @@ void TPrinterHostLibrary::SetHost(std::unique_ptr<TPrinterHostProcess> host)
 {
     std::scoped_lock lock(m_stateMutex);
     m_host = std::move(host);
+    m_hostReady = false;
 }
 
 bool TPrinterHostLibrary::Abandoned() const
@@ -171,42 +193,68 @@ void TPrinterHostLibrary::DropAbandonedHost()
     }
 }
 
-bool TPrinterHostLibrary::StartHost(std::string& why)
+std::string TPrinterHostLibrary::LaunchHost()
 {
     auto host = std::make_unique<TPrinterHostProcess>();
     std::vector<std::string> arguments;
     if (!m_settings.LibraryPath.empty()) {
         arguments.push_back(m_settings.LibraryPath);
     }
-    why = host->Start(m_settings.HostPath, arguments);
-    if (!why.empty()) {
-        return false;
+    std::string why = host->Start(m_settings.HostPath, arguments);
+    if (why.empty()) {
+        SetHost(std::move(host));
+        m_startedAt = std::chrono::steady_clock::now();
     }
-    SetHost(std::move(host));
+    return why;
+}
 
+TPrinterHostLibrary::THello TPrinterHostLibrary::AwaitHello(
+    std::chrono::steady_clock::time_point deadline, std::string& why)
+{
+    if (deadline <= std::chrono::steady_clock::now()) {
+        // A look without waiting: once the hello's first bytes are there,
+        // the rest follows at once.
+        switch (m_host->Idle()) {
+        case TPrinterHostProcess::TIdle::Quiet:
+            return THello::Pending;
+        case TPrinterHostProcess::TIdle::Bytes:
+        case TPrinterHostProcess::TIdle::Ended:
+            deadline = std::chrono::steady_clock::now() + m_settings.UntimedLimit;
+            break;
+        }
+    }
     std::string payload;
     TPrinterHostProcess::TRead read = TPrinterHostProcess::TRead::Done;
-    const bool framed = ReadFrame(std::chrono::steady_clock::now() + m_settings.UntimedLimit, payload, read);
+    const bool framed = ReadFrame(deadline, payload, read);
     PrinterHost::THello hello;
-    if (framed && PrinterHost::DecodeHello(payload, hello)
-        && hello.ProtocolVersion == PrinterHost::Version) {
+    if (framed && PrinterHost::DecodeHello(payload, hello) && hello.ProtocolVersion == PrinterHost::Version) {
         m_loaded = hello.Loaded;
         m_simulator = hello.Simulator;
         m_loadError = hello.Error;
-        return true;
+        SetHostReady();
+        return THello::Came;
     }
+    if (!framed && read == TPrinterHostProcess::TRead::TimedOut && payload.empty()) {
+        return THello::Pending;
+    }
+    why.clear();
     if (read == TPrinterHostProcess::TRead::Done) {
         why = m_settings.HostPath + " is not the printer host of this program";
     } else if (read == TPrinterHostProcess::TRead::TimedOut) {
-        why = m_settings.HostPath + " did not answer within "
-            + std::to_string(m_settings.UntimedLimit.count()) + " ms";
+        why = m_settings.HostPath + " stopped in the middle of its hello";
     }
     m_host->Kill();
     const std::string end = CollectHost();
     if (why.empty()) {
         why = m_settings.HostPath + " ended at its start (" + end + ")";
     }
-    return false;
+    return THello::Failed;
+}
+
+std::string TPrinterHostLibrary::StillLoading() const
+{
+    return m_settings.HostPath + " is still loading the printer library after "
+        + std::to_string(m_settings.UntimedLimit.count()) + " ms";
 }
 
 std::string TPrinterHostLibrary::CollectHost()
@@ -216,28 +264,116 @@ std::string TPrinterHostLibrary::CollectHost()
     return TPrinterHostProcess::Describe(exit);
 }
 
+void TPrinterHostLibrary::SetHostReady()
+{
+    m_hostReady = true;
+}
+
+void TPrinterHostLibrary::DropUnsoundHost()
+{
+    switch (m_host->Idle()) {
+    case TPrinterHostProcess::TIdle::Quiet:
+        return;
+    case TPrinterHostProcess::TIdle::Bytes: {
+        // Left over from an earlier call, or written by something the
+        // library started: read as the next reply, it would answer a call
+        // it does not belong to.
+        m_host->Kill();
+        const std::string end = CollectHost();
+        Log("打印机库进程在调用之间发来数据,已结束进程(" + end + ").");
+        ServiceMetrics().PrinterHostRestarted(TPrinterHostRestart::Stray);
+        ServiceJournal().Line(TJournalPriority::Warning, "host stray",
+            "printer host sent bytes between calls; it was ended, and a new one takes the next call");
+        return;
+    }
+    case TPrinterHostProcess::TIdle::Ended: {
+        m_host->Kill();
+        const std::string end = CollectHost();
+        Failed(TPrinterLibraryFailure::Crashed, "打印机库进程意外结束:" + end + ".", "空闲时 " + end);
+        ServiceMetrics().PrinterHostRestarted(TPrinterHostRestart::Crash);
+        return;
+    }
+    }
+}
+
+bool TPrinterHostLibrary::StartFailed(const std::string& why)
+{
+    ServiceMetrics().PrinterHostRestarted(TPrinterHostRestart::StartFailed);
+    if (!m_startFailing) {
+        Log("打印机库进程无法启动:" + why);
+        ServiceJournal().Line(TJournalPriority::Error, "host start", "printer host cannot be started: " + why);
+    }
+    m_startFailing = true;
+    ServiceStatus().PrinterHostProblem(why);
+    return false;
+}
+
 bool TPrinterHostLibrary::EnsureHost()
 {
-    if (m_host) {
-        return true;
+    if (m_host && m_hostReady) {
+        DropUnsoundHost();
+        if (m_host) {
+            return true;
+        }
     }
     std::string why;
-    const bool started = StartHost(why);
-    if (started && (!m_loaded || Abandoned())) {
+    THello hello = THello::Failed;
+    if (m_host) {
+        // Still loading since an earlier start: looked at, not waited for.
+        hello = AwaitHello(std::chrono::steady_clock::now(), why);
+        if (hello == THello::Pending && std::chrono::steady_clock::now() - m_startedAt < kSlowStartLimit) {
+            return false;
+        }
+        if (hello == THello::Pending) {
+            m_host->Kill();
+            CollectHost();
+            why = StillLoading();
+        }
+        if (hello != THello::Came) {
+            StartFailed(why);
+        }
+    }
+    if (hello != THello::Came) {
+        why = LaunchHost();
+        if (!why.empty()) {
+            return StartFailed(why);
+        }
+        hello = AwaitHello(std::chrono::steady_clock::now() + m_settings.UntimedLimit, why);
+        if (hello == THello::Pending) {
+            // Calls fail at once until it is ready, instead of each
+            // waiting for a start of its own.
+            Log("打印机库加载超过" + std::to_string(m_settings.UntimedLimit.count()) + "毫秒,在后台继续加载.");
+            ServiceStatus().PrinterHostProblem(StillLoading());
+            return false;
+        }
+        if (hello == THello::Failed) {
+            return StartFailed(why);
+        }
+    }
+    if (!m_loaded || Abandoned()) {
         why = m_loadError;
         m_host->Kill();
         CollectHost();
-    }
-    if (Abandoned()) {
-        // Given up while it started: nothing more to say.
-        return false;
-    }
-    if (!started || !m_loaded) {
-        if (!m_startFailing) {
-            Log("打印机库进程无法启动:" + why);
+        if (Abandoned()) {
+            // Given up while it started: nothing more to say.
+            return false;
         }
-        m_startFailing = true;
-        return false;
+        return StartFailed(why);
+    }
+    if (m_startFailing || !m_libraryReported) {
+        ServiceStatus().PrinterHostProblem({});
+    }
+    if (!m_libraryReported) {
+        // The first host was ready only after the program had begun to
+        // serve without it.
+        ServiceStatus().PrinterLibraryChosen(m_simulator ? TPrinterLibraryKind::Simulator : TPrinterLibraryKind::Vendor,
+            QString(), QString::fromStdString(LibraryPath()));
+        m_libraryReported = true;
+        m_loadError.clear();
+        Log("打印机库已加载.");
+    } else {
+        ServiceJournal().Line(TJournalPriority::Info, "host restart",
+            "printer host restarted (pid " + std::to_string(m_host->ProcessId()) + ")");
     }
     m_startFailing = false;
     // The new host opens the ports the driver holds open, as they were
@@ -272,6 +408,7 @@ TPrinterHostLibrary::TOutcome TPrinterHostLibrary::Exchange(
         m_host->Kill();
         const std::string end = CollectHost();
         Failed(TPrinterLibraryFailure::Crashed, "打印机库进程意外结束:" + end + ".", "空闲时 " + end);
+        ServiceMetrics().PrinterHostRestarted(TPrinterHostRestart::Crash);
         return TOutcome::NotDelivered;
     }
     TPrinterHostProcess::TRead read = TPrinterHostProcess::TRead::Ended;
@@ -289,6 +426,11 @@ TPrinterHostLibrary::TOutcome TPrinterHostLibrary::Exchange(
     const std::string end = CollectHost();
     m_lastCallFault = Abandoned() || read == TPrinterHostProcess::TRead::TimedOut ? TPrinterFaultKind::LibraryHang
                                                                                    : TPrinterFaultKind::LibraryCrash;
+    if (!Abandoned()) {
+        ServiceMetrics().PrinterHostRestarted(m_lastCallFault == TPrinterFaultKind::LibraryHang
+                ? TPrinterHostRestart::Hang
+                : TPrinterHostRestart::Crash);
+    }
     if (Abandoned()) {
         Failed(TPrinterLibraryFailure::Hung, "打印机库无响应:" + function + ",停止时放弃,已结束进程.",
             function + " 停止时放弃");
@@ -367,8 +509,14 @@ int32_t TPrinterHostLibrary::CommOpen(int32_t port, int32_t baudOrZero)
         = Call(Request(TFunction::CommOpen, {port, baudOrZero}), m_settings.UntimedLimit, std::nullopt);
     const int32_t hostHandle = reply ? reply->Result : 0;
     EndCall();
-    if (hostHandle == 0) {
+    const bool loading = !reply && m_host && !m_hostReady;
+    if (hostHandle == 0 && !loading) {
         return 0;
+    }
+    if (loading) {
+        // Opened by the host once it is ready, as a new host opens the
+        // ports of the one before; until then calls on it fail at once.
+        Log("打印机库仍在加载,串口在其就绪后打开.");
     }
     // The driver's handle is the host's, unless another open port already
     // has that number (from an earlier host).

@@ -40,6 +40,11 @@ struct TPrinterHostSettings {
 //
 // When the first host cannot be started or finds no usable library, the
 // calls answer as TRCPV11Library's do without a library, for the whole run.
+// A first host that is still loading the library after UntimedLimit goes on
+// loading while the program serves: calls fail at once until it is ready,
+// and a port opened meanwhile is opened by it then. Before each call the
+// pipe is looked at: bytes nobody asked for, or the host's end, mean a new
+// host takes the call.
 class TPrinterHostLibrary : public TCardPrinterLibrary {
 public:
     // Starts the host beside this executable, with the library beside it.
@@ -115,12 +120,31 @@ private:
     // ports count as closed.
     void DropAbandonedHost();
 
-    // Starts a host and reads its hello; false (with why) when it did not
-    // come up.
-    bool StartHost(std::string& why);
+    enum class THello {
+        Came,
+        // Not yet: the host is still loading the library.
+        Pending,
+        // The host has gone (collected); why says why.
+        Failed,
+    };
+
+    // Starts a host; empty when it runs, else why not.
+    std::string LaunchHost();
+    // The starting host's hello by deadline; a deadline that has passed
+    // looks without waiting.
+    THello AwaitHello(std::chrono::steady_clock::time_point deadline, std::string& why);
+    std::string StillLoading() const;
+    // Ends the running host when its pipe is not quiet between calls: bytes
+    // nobody asked for, or its end (logged).
+    void DropUnsoundHost();
+    // A host could not be had: counted, said once until one runs again.
+    // Always false.
+    bool StartFailed(const std::string& why);
     // A host for the next request: the running one, or a new one that has
-    // opened the open ports again. False when none could be had (logged).
+    // opened the open ports again. False when none could be had (logged),
+    // at once while a host is still loading the library.
     bool EnsureHost();
+    void SetHostReady();
     // One request and its reply on the running host. On failure the host
     // is gone and the failure logged, naming function.
     TOutcome Exchange(const PrinterHost::TRequest& request, std::chrono::milliseconds limit,
@@ -153,6 +177,12 @@ private:
     int32_t m_nextOwnHandle = 0x7F000001;
     // A new host could not be started; said once until one starts again.
     bool m_startFailing = false;
+    // The service status names the library the hosts load: false while the
+    // first host is still loading it.
+    bool m_libraryReported = true;
+    // The running host has said hello; when it started.
+    bool m_hostReady = false;
+    std::chrono::steady_clock::time_point m_startedAt;
     // Set by every card and print call.
     TPrinterFaultKind m_lastCallFault = TPrinterFaultKind::Printer;
 

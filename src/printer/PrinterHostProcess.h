@@ -10,17 +10,30 @@
 
 // The printer host's process as the program sees it: started with its
 // standard input and output on a pipe to this process, its standard error
-// this process's. One thread at a time starts it, talks to it and waits for
-// its end; Kill may come from any thread at any moment.
+// this process's. Whatever the host starts belongs to it (a process group on
+// POSIX, a job object on Windows) and ends with it: a library that forks a
+// helper cannot keep the pipe open, or outlive the host, once the host has
+// ended. One thread at a time starts it, talks to it and waits for its end;
+// Kill may come from any thread at any moment.
 class TPrinterHostProcess {
 public:
     using TDeadline = std::chrono::steady_clock::time_point;
 
     enum class TRead {
         Done,
-        // The pipe ended (the process has ended or is ending).
+        // The pipe ended, or the process itself has ended.
         Ended,
         TimedOut,
+    };
+
+    // The pipe between two calls, looked at without waiting.
+    enum class TIdle {
+        // Nothing has come, and the process runs.
+        Quiet,
+        // Bytes nobody asked for are waiting.
+        Bytes,
+        // The pipe ended, or the process itself has ended.
+        Ended,
     };
 
     // How the process ended.
@@ -44,11 +57,14 @@ public:
 
     // False when the pipe is broken: the process has ended.
     bool Write(std::string_view bytes);
-    // Reads exactly size bytes unless the pipe ends or the deadline passes.
+    // Reads exactly size bytes unless the pipe ends, the process ends or the
+    // deadline passes.
     TRead Read(char* data, size_t size, TDeadline deadline);
+    TIdle Idle();
 
-    // Ends the process at once (SIGKILL, TerminateProcess). From any
-    // thread; nothing happens before Start or after Wait.
+    // Ends the process and whatever it started at once (SIGKILL to its
+    // group, TerminateJobObject). From any thread; nothing happens before
+    // Start or after Wait.
     void Kill();
     // Waits for the process to end, collects it and closes the pipe. Call
     // it after Kill, or once the pipe has ended.
@@ -72,4 +88,7 @@ private:
     intptr_t m_pipe = -1;
     // Windows: the event for overlapped reads and writes.
     intptr_t m_event = 0;
+    // POSIX: a pidfd that turns readable when the process ends, -1 when the
+    // kernel has none. Windows: the job object, none when not above 0.
+    intptr_t m_watch = -1;
 };

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <string.h>
+#include <sys/syscall.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -47,7 +48,10 @@ std::string TPrinterHostProcess::Start(const std::string& program, const std::ve
     }
     posix_spawnattr_setsigmask(&attributes, &none);
     posix_spawnattr_setsigdefault(&attributes, &ignoredHere);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    // A group of its own: whatever the library starts can be ended with
+    // the host, and a terminal's Ctrl-C reaches the program alone.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -68,6 +72,11 @@ std::string TPrinterHostProcess::Start(const std::string& program, const std::ve
     m_process = pid;
     m_processId = pid;
     m_pipe = ends[0];
+    // A child the library forked may hold the pipe open after the host has
+    // crashed; the host's own end is what counts. The pid is ours until it
+    // is collected, so the pidfd names this process.
+    // (glibc 2.36's <sys/pidfd.h> lacks the C linkage its function needs.)
+    m_watch = syscall(SYS_pidfd_open, pid, 0);
     return {};
 }
 
@@ -93,13 +102,17 @@ TPrinterHostProcess::TRead TPrinterHostProcess::Read(char* data, size_t size, TD
         if (left <= 0) {
             return TRead::TimedOut;
         }
-        pollfd wait {static_cast<int>(m_pipe), POLLIN, 0};
-        const int ready = poll(&wait, 1, static_cast<int>(std::min<int64_t>(left, 60000)));
+        pollfd wait[2] = {{static_cast<int>(m_pipe), POLLIN, 0}, {static_cast<int>(m_watch), POLLIN, 0}};
+        const int ready = poll(wait, m_watch >= 0 ? 2 : 1, static_cast<int>(std::min<int64_t>(left, 60000)));
         if (ready <= 0) {
             if (ready < 0 && errno != EINTR) {
                 return TRead::Ended;
             }
             continue;
+        }
+        // What the host wrote before it ended is still read first.
+        if (wait[0].revents == 0) {
+            return TRead::Ended;
         }
         const ssize_t n = recv(static_cast<int>(m_pipe), data, size, 0);
         if (n == 0) {
@@ -117,13 +130,26 @@ TPrinterHostProcess::TRead TPrinterHostProcess::Read(char* data, size_t size, TD
     return TRead::Done;
 }
 
+TPrinterHostProcess::TIdle TPrinterHostProcess::Idle()
+{
+    pollfd look[2] = {{static_cast<int>(m_pipe), POLLIN, 0}, {static_cast<int>(m_watch), POLLIN, 0}};
+    if (poll(look, m_watch >= 0 ? 2 : 1, 0) < 0) {
+        return TIdle::Ended;
+    }
+    if (look[0].revents != 0) {
+        char byte = 0;
+        return recv(static_cast<int>(m_pipe), &byte, 1, MSG_PEEK | MSG_DONTWAIT) > 0 ? TIdle::Bytes : TIdle::Ended;
+    }
+    return look[1].revents != 0 ? TIdle::Ended : TIdle::Quiet;
+}
+
 void TPrinterHostProcess::Kill()
 {
     // The process is collected only under the lock, so its pid cannot have
     // passed to another process here.
     std::scoped_lock lock(m_mutex);
     if (m_process != 0) {
-        kill(static_cast<pid_t>(m_process), SIGKILL);
+        kill(-static_cast<pid_t>(m_process), SIGKILL);
     }
 }
 
@@ -143,6 +169,9 @@ TPrinterHostProcess::TExit TPrinterHostProcess::Wait()
     } while (waited != 0 && errno == EINTR);
     {
         std::scoped_lock lock(m_mutex);
+        // What the host started ends with it. Its pid, and so the group's
+        // id, stays taken until it is collected just below.
+        kill(-pid, SIGKILL);
         int status = 0;
         pid_t collected = 0;
         do {
@@ -160,6 +189,10 @@ TPrinterHostProcess::TExit TPrinterHostProcess::Wait()
     }
     close(static_cast<int>(m_pipe));
     m_pipe = -1;
+    if (m_watch >= 0) {
+        close(static_cast<int>(m_watch));
+        m_watch = -1;
+    }
     return exit;
 }
 

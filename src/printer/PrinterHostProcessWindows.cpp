@@ -76,6 +76,24 @@ long Complete(HANDLE pipe, OVERLAPPED& overlapped, HANDLE process, DWORD waitMs,
     return static_cast<long>(moved);
 }
 
+// A job that ends every process in it when its last handle closes: the
+// host and whatever the library starts end together, even when the program
+// itself ends without a word. 0 when the system refuses one.
+HANDLE KillOnCloseJob()
+{
+    const HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    if (job == nullptr) {
+        return nullptr;
+    }
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+        CloseHandle(job);
+        return nullptr;
+    }
+    return job;
+}
+
 } // namespace
 
 TPrinterHostProcess::~TPrinterHostProcess()
@@ -129,7 +147,8 @@ std::string TPrinterHostProcess::Start(const std::string& program, const std::ve
     InitializeProcThreadAttributeList(nullptr, 1, 0, &listBytes);
     std::vector<char> list(listBytes);
     auto* attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(list.data());
-    DWORD flags = CREATE_NO_WINDOW;
+    // Suspended until it is in its job, so nothing it starts escapes it.
+    DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED;
     if (listBytes > 0 && InitializeProcThreadAttributeList(attributes, 1, 0, &listBytes)
         && UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
             nullptr, nullptr)) {
@@ -156,8 +175,15 @@ std::string TPrinterHostProcess::Start(const std::string& program, const std::ve
         CloseHandle(pipe);
         return why;
     }
+    HANDLE job = KillOnCloseJob();
+    if (job != nullptr && !AssignProcessToJobObject(job, started.hProcess)) {
+        CloseHandle(job);
+        job = nullptr;
+    }
+    ResumeThread(started.hThread);
     CloseHandle(started.hThread);
     std::scoped_lock lock(m_mutex);
+    m_watch = reinterpret_cast<intptr_t>(job);
     m_process = reinterpret_cast<intptr_t>(started.hProcess);
     m_processId = started.dwProcessId;
     m_pipe = reinterpret_cast<intptr_t>(pipe);
@@ -214,10 +240,25 @@ TPrinterHostProcess::TRead TPrinterHostProcess::Read(char* data, size_t size, TD
     return TRead::Done;
 }
 
+TPrinterHostProcess::TIdle TPrinterHostProcess::Idle()
+{
+    DWORD available = 0;
+    if (!PeekNamedPipe(Handle(m_pipe), nullptr, 0, nullptr, &available, nullptr)) {
+        return TIdle::Ended;
+    }
+    if (available > 0) {
+        return TIdle::Bytes;
+    }
+    return WaitForSingleObject(Handle(m_process), 0) == WAIT_OBJECT_0 ? TIdle::Ended : TIdle::Quiet;
+}
+
 void TPrinterHostProcess::Kill()
 {
     std::scoped_lock lock(m_mutex);
     if (m_process != 0) {
+        if (m_watch > 0) {
+            TerminateJobObject(Handle(m_watch), kKilledExitCode);
+        }
         TerminateProcess(Handle(m_process), kKilledExitCode);
     }
 }
@@ -241,6 +282,11 @@ TPrinterHostProcess::TExit TPrinterHostProcess::Wait()
         }
         CloseHandle(Handle(m_process));
         m_process = 0;
+        // Ends whatever the host left running.
+        if (m_watch > 0) {
+            CloseHandle(Handle(m_watch));
+        }
+        m_watch = -1;
     }
     CloseHandle(Handle(m_pipe));
     CloseHandle(Handle(m_event));

@@ -12,7 +12,8 @@
 #include "resources/Artwork.h"
 #include "server/MemberServer.h"
 #include "shell/ModalRun.h"
-#include "shell/ServiceNotify.h"
+#include "shell/ServiceAnnouncement.h"
+#include "shell/ShutdownSignals.h"
 #include "shell/StatusPanel.h"
 #include "ui/DialogLook.h"
 #include "ui/ErrorGuard.h"
@@ -339,9 +340,10 @@ void RunMemberInterface(QApplication& application, TMemberServer& server, TBaseM
     TModalRun run;
     TMainWindowScope window(server);
     if (server.Listening()) {
-        NotifyServiceReady(ServiceDescription(ServiceStatus().Snapshot()).toStdString());
+        AnnounceServing();
     }
     CentreOnScreen(&window.Form());
     run.Exec(window.Form());
-    NotifyServiceStopping();
+    const std::string request = LastShutdownRequest();
+    AnnounceStopping(request.empty() ? "window closed" : request);
 }

@@ -11,7 +11,7 @@
 #include "member/TRWGII2010DMemberUnit.h"
 #include "server/MemberServer.h"
 #include "shell/MainFormUnit.h"
-#include "shell/ServiceNotify.h"
+#include "shell/ServiceAnnouncement.h"
 #include "shell/ShutdownSignals.h"
 #include "status/ServiceStatus.h"
 #include "ui/ErrorGuard.h"
@@ -45,10 +45,10 @@ void RunHeadless(TMemberServer& server, TBaseMember* device)
         LogFile->WriteLine(TextCodec::ToGbk(InterfaceTitle() + QStringLiteral(": ") + ErrorMessage(error)));
     }
     if (server.Listening()) {
-        NotifyServiceReady(ServiceDescription(ServiceStatus().Snapshot()).toStdString());
+        AnnounceServing();
         loop.exec();
     }
-    NotifyServiceStopping();
+    AnnounceStopping(server.Listening() ? LastShutdownRequest() : "member port not listening");
     Guarded([&server] { server.Stop(); });
     server.EndServing();
 }

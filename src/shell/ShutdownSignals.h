@@ -3,6 +3,7 @@
 #include <QObject>
 
 #include <memory>
+#include <string>
 
 // Called first thing in main, before any thread exists. On POSIX systems it
 // blocks SIGINT and SIGTERM for the calling thread and every thread it
@@ -11,6 +12,10 @@
 // console control handler, so Ctrl+C and a closed console window are noted
 // even before TShutdownSignals exists.
 void BlockShutdownSignals();
+
+// What the operating system last asked the program to end with, in English
+// ("SIGTERM", "Ctrl+C", "session end"); empty while it has not.
+std::string LastShutdownRequest();
 
 // The operating system asks the program to end, reported on the
 // user-interface thread's event loop: SIGINT and SIGTERM (Ctrl+C, a service

@@ -5,11 +5,13 @@
 #include <QSocketNotifier>
 
 #include <pthread.h>
+#include <string.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <string>
 #include <system_error>
 
 namespace {
@@ -36,7 +38,19 @@ TFileDescriptor ShutdownSignalDescriptor()
     return fd;
 }
 
+// Read and written on the user-interface thread only.
+std::string& LastRequest()
+{
+    static std::string request;
+    return request;
+}
+
 } // namespace
+
+std::string LastShutdownRequest()
+{
+    return LastRequest();
+}
 
 void BlockShutdownSignals()
 {
@@ -64,6 +78,8 @@ private:
         bool received = false;
         while (read(m_signalFd.get(), &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
             received = true;
+            const char* name = sigabbrev_np(static_cast<int>(info.ssi_signo));
+            LastRequest() = std::string("SIG") + (name != nullptr ? name : "?");
         }
         return received;
     }

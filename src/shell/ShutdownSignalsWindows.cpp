@@ -16,6 +16,21 @@ namespace {
 std::mutex Mutex;
 TShutdownSignals* Current = nullptr;
 bool Pending = false;
+std::string Request;
+
+const char* EventName(DWORD event)
+{
+    switch (event) {
+    case CTRL_C_EVENT:
+        return "Ctrl+C";
+    case CTRL_BREAK_EVENT:
+        return "Ctrl+Break";
+    case CTRL_CLOSE_EVENT:
+        return "console closed";
+    default:
+        return "session end";
+    }
+}
 
 void Post(TShutdownSignals* target)
 {
@@ -26,6 +41,7 @@ BOOL WINAPI ConsoleControl(DWORD event)
 {
     {
         std::scoped_lock lock(Mutex);
+        Request = EventName(event);
         if (Current != nullptr) {
             Post(Current);
         } else {
@@ -58,6 +74,10 @@ public:
         if (eventType == "windows_generic_MSG") {
             const auto* msg = static_cast<const MSG*>(message);
             if (msg->message == WM_ENDSESSION && msg->wParam != FALSE) {
+                {
+                    std::scoped_lock lock(Mutex);
+                    Request = "session end";
+                }
                 emit m_target.Received();
             }
         }
@@ -69,6 +89,12 @@ private:
 };
 
 } // namespace
+
+std::string LastShutdownRequest()
+{
+    std::scoped_lock lock(Mutex);
+    return Request;
+}
 
 void BlockShutdownSignals()
 {

@@ -75,12 +75,25 @@ QString PrinterState(const TServiceSnapshot& s)
         break;
     }
     text += s.PrinterPortOpen ? QString::fromUtf8("，端口已打开") : QString::fromUtf8("，端口未打开");
+    // What the health check calls degraded is never cut short.
+    if (!s.PrinterHostProblem.isEmpty()) {
+        text += QString::fromUtf8("，打印机库进程未运行");
+    }
+    if (s.CardLeftInPrinter) {
+        text += QString::fromUtf8("，卡片留在打印机内");
+    }
+    if (s.PrinterFaultsInARow >= kFailingPrinterFaults) {
+        text += QString::fromUtf8("，连续%1次打印机故障").arg(s.PrinterFaultsInARow);
+    }
     return text;
 }
 
 QString PrinterText(const TServiceSnapshot& s)
 {
     QString text = PrinterState(s);
+    if (!s.PrinterHostProblem.isEmpty()) {
+        text += QString::fromUtf8("：") + s.PrinterHostProblem;
+    }
     // Once a later step succeeded a crash, a hang or a fault is history,
     // and says so.
     if (!s.PrinterLibraryFailedAt.isNull()) {

@@ -17,6 +17,7 @@ constexpr const char* kResultNames[] = {"200", "500", "dropped"};
 constexpr const char* kFunctionNames[] = {"CommOpen", "CommClose", "Reset", "CardInOver", "Dischange",
     "RfidCardRequestAndWriteData", "RfidCardRequestAndReadData", "PrintBufferClear", "PrintCharacterDataSetting",
     "ErasePrintDischarge"};
+constexpr const char* kRestartNames[] = {"crash", "hang", "start_failed", "stray"};
 
 struct TLibraryName {
     TPrinterLibraryKind Kind;
@@ -78,6 +79,11 @@ void ProcessFamily(std::string& out, const char* name, const char* type, const c
 
 } // namespace
 
+const char* PrinterFunctionName(TPrinterFunction function)
+{
+    return kFunctionNames[static_cast<size_t>(function)];
+}
+
 TServiceMetrics::TServiceMetrics(double startSeconds)
     : m_startSeconds(startSeconds)
 {
@@ -97,6 +103,11 @@ void TServiceMetrics::RequestFinished(TCardRequest type, std::string_view result
 void TServiceMetrics::PrinterFault(TPrinterFunction function)
 {
     m_faults[static_cast<size_t>(function)].fetch_add(1, std::memory_order_relaxed);
+}
+
+void TServiceMetrics::PrinterHostRestarted(TPrinterHostRestart reason)
+{
+    m_restarts[static_cast<size_t>(reason)].fetch_add(1, std::memory_order_relaxed);
 }
 
 void TServiceMetrics::TransactionTimed(double seconds)
@@ -119,6 +130,11 @@ uint64_t TServiceMetrics::Requests(TCardRequest type, TRequestResult result) con
 uint64_t TServiceMetrics::PrinterFaults(TPrinterFunction function) const
 {
     return m_faults[static_cast<size_t>(function)].load(std::memory_order_relaxed);
+}
+
+uint64_t TServiceMetrics::PrinterHostRestarts(TPrinterHostRestart reason) const
+{
+    return m_restarts[static_cast<size_t>(reason)].load(std::memory_order_relaxed);
 }
 
 uint64_t TServiceMetrics::Transactions() const
@@ -152,6 +168,15 @@ std::string TServiceMetrics::Exposition(const TMetricsGauges& gauges) const
         Sample(out,
             std::string("member_interface_printer_faults_total{function=\"") + kFunctionNames[function] + "\"}",
             std::to_string(m_faults[function].load(std::memory_order_relaxed)));
+    }
+
+    Family(out, "member_interface_printer_host_restarts_total", "counter",
+        "Printer hosts replaced by a new one, by why: crash, hang, start_failed (a new one did not come up) "
+        "or stray (bytes between calls).");
+    for (size_t reason = 0; reason < kRestartReasons; ++reason) {
+        Sample(out,
+            std::string("member_interface_printer_host_restarts_total{reason=\"") + kRestartNames[reason] + "\"}",
+            std::to_string(m_restarts[reason].load(std::memory_order_relaxed)));
     }
 
     Family(out, "member_interface_requests_queued", "gauge",

@@ -39,6 +39,23 @@ enum class TPrinterFunction {
     ErasePrintDischarge,
 };
 
+// The library's name of function, as the metrics and the health check
+// give it.
+const char* PrinterFunctionName(TPrinterFunction function);
+
+// Why the printer host was replaced by a new one.
+enum class TPrinterHostRestart {
+    // It ended during a call or between calls.
+    Crash,
+    // A call did not return in time; it was killed.
+    Hang,
+    // A new one did not come up (it could not be started, ended at its
+    // start, or kept loading its library too long).
+    StartFailed,
+    // It sent bytes between calls, which no call asked for.
+    Stray,
+};
+
 // What a scrape reads from elsewhere at the moment it is taken.
 struct TMetricsGauges {
     size_t Queued = 0;
@@ -63,11 +80,15 @@ public:
     void RequestFinished(TCardRequest type, TRequestResult result);
     // resultCode as answered: "200" succeeded, anything else failed.
     void RequestFinished(TCardRequest type, std::string_view resultCode);
+    // A printer fault of function: the printer answered with a failure.
+    // Crashes and hangs of the library are counted as host restarts.
     void PrinterFault(TPrinterFunction function);
+    void PrinterHostRestarted(TPrinterHostRestart reason);
     void TransactionTimed(double seconds);
 
     uint64_t Requests(TCardRequest type, TRequestResult result) const;
     uint64_t PrinterFaults(TPrinterFunction function) const;
+    uint64_t PrinterHostRestarts(TPrinterHostRestart reason) const;
     uint64_t Transactions() const;
 
     // The text exposition format, version 0.0.4.
@@ -79,10 +100,12 @@ private:
     static constexpr size_t kTypes = 3;
     static constexpr size_t kResults = 3;
     static constexpr size_t kFunctions = 10;
+    static constexpr size_t kRestartReasons = 4;
 
     double m_startSeconds;
     std::array<std::atomic<uint64_t>, kTypes * kResults> m_requests {};
     std::array<std::atomic<uint64_t>, kFunctions> m_faults {};
+    std::array<std::atomic<uint64_t>, kRestartReasons> m_restarts {};
     // Per bucket, not cumulative; the last one is above every bound.
     std::array<std::atomic<uint64_t>, kTransactionBuckets.size() + 1> m_transactions {};
     std::atomic<uint64_t> m_transactionMicroseconds {0};

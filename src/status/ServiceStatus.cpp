@@ -76,12 +76,13 @@ void TServiceStatus::PrinterPortChanged(bool open)
     m_state.PrinterPortOpen = open;
 }
 
-void TServiceStatus::PrinterFault(std::string_view text)
+void TServiceStatus::PrinterFault(std::string_view function, std::string_view text)
 {
     const qint64 now = m_clock();
     std::scoped_lock lock(m_mutex);
     m_lastPrinterFaultAt = now;
     m_lastPrinterFault = text;
+    m_lastPrinterFaultFunction = function;
     m_lastPrinterFaultPast = false;
 }
 
@@ -100,6 +101,34 @@ void TServiceStatus::PrinterLibraryFailed(TPrinterLibraryFailure failure, std::s
     m_state.PrinterLibraryFailure = failure;
     m_printerLibraryFailure = detail;
     m_printerLibraryFailurePast = false;
+}
+
+void TServiceStatus::PrinterHostProblem(const std::string& why)
+{
+    std::scoped_lock lock(m_mutex);
+    m_state.PrinterHostProblem = QString::fromStdString(why);
+}
+
+void TServiceStatus::CardLeftInPrinter(bool left)
+{
+    std::scoped_lock lock(m_mutex);
+    m_state.CardLeftInPrinter = left;
+}
+
+void TServiceStatus::CardTransactionEnded(bool succeeded, bool printerFault)
+{
+    const qint64 now = m_clock();
+    std::scoped_lock lock(m_mutex);
+    if (succeeded) {
+        m_state.PrinterFaultsInARow = 0;
+        m_lastSuccessAt = now;
+    } else if (printerFault) {
+        ++m_state.PrinterFaultsInARow;
+    } else {
+        // Not the printer's doing (no library, a closed port): it tells
+        // nothing about whether the printer is failing.
+        m_state.PrinterFaultsInARow = 0;
+    }
 }
 
 void TServiceStatus::RequestAnswered(bool failed, std::string_view message)
@@ -126,6 +155,7 @@ TServiceSnapshot TServiceStatus::Snapshot() const
     std::optional<qint64> lastPrinterFaultAt;
     std::optional<qint64> lastFailureAt;
     std::optional<qint64> libraryFailedAt;
+    std::optional<qint64> lastSuccessAt;
     {
         std::scoped_lock lock(m_mutex);
         snapshot = m_state;
@@ -137,6 +167,11 @@ TServiceSnapshot TServiceStatus::Snapshot() const
         snapshot.LastPrinterFaultPast = m_lastPrinterFaultPast;
         snapshot.PrinterLibraryFailurePast = m_printerLibraryFailurePast;
         libraryFailedAt = m_printerLibraryFailedAt;
+        lastSuccessAt = m_lastSuccessAt;
+        snapshot.LastPrinterFaultFunction = QString::fromStdString(m_lastPrinterFaultFunction);
+    }
+    if (lastSuccessAt) {
+        snapshot.LastSuccessAt = QDateTime::fromMSecsSinceEpoch(*lastSuccessAt);
     }
     snapshot.LastPrinterFault = TextCodec::FromGbk(lastPrinterFault);
     snapshot.LastFailure = TextCodec::FromGbk(lastFailure);
@@ -201,6 +236,22 @@ void TServiceStatus::RollDay(qint64 now)
     // one starts and ends.
     m_dayStart = today.startOfDay().toMSecsSinceEpoch();
     m_dayEnd = today.addDays(1).startOfDay().toMSecsSinceEpoch();
+}
+
+std::vector<std::string> PrinterTroubles(const TServiceSnapshot& snapshot)
+{
+    std::vector<std::string> troubles;
+    if (!snapshot.PrinterHostProblem.isEmpty()) {
+        troubles.push_back("printer host not running: " + snapshot.PrinterHostProblem.toStdString());
+    }
+    if (snapshot.CardLeftInPrinter) {
+        troubles.push_back("a card was left in the printer: the eject failed");
+    }
+    if (snapshot.PrinterFaultsInARow >= kFailingPrinterFaults) {
+        troubles.push_back("the last " + std::to_string(snapshot.PrinterFaultsInARow)
+            + " card transactions failed on printer faults");
+    }
+    return troubles;
 }
 
 QString PrinterLibraryDescription(const TServiceSnapshot& snapshot)

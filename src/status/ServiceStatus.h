@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class TListenerState {
     NotStarted,
@@ -64,10 +65,11 @@ struct TServiceSnapshot {
     // The library's file, for Vendor and Simulator.
     QString PrinterLibraryPath;
     bool PrinterPortOpen = false;
-    // The printer's last failed step, as the driver logged it; null time
-    // when there was none.
+    // The printer's last failed step, as the driver logged it, and the
+    // library function that failed; null time when there was none.
     QDateTime LastPrinterFaultAt;
     QString LastPrinterFault;
+    QString LastPrinterFaultFunction;
     // A printer step has succeeded since the last fault: it is history.
     bool LastPrinterFaultPast = false;
     // The printer library's last crash or hang, null time when there was
@@ -77,6 +79,17 @@ struct TServiceSnapshot {
     QString PrinterLibraryFailureDetail;
     // A printer step has succeeded since that crash or hang: it is history.
     bool PrinterLibraryFailurePast = false;
+    // Why no printer host runs now that one should (it cannot be started,
+    // or it is still loading the library); empty while one runs or none is
+    // needed. English, for the health check and the journal.
+    QString PrinterHostProblem;
+    // The last eject failed, even on a new printer host: a guest's card
+    // may still be inside. Until an eject succeeds.
+    bool CardLeftInPrinter = false;
+    // Card transactions in a row that failed on a printer fault, and when
+    // one last succeeded (null when none has).
+    uint32_t PrinterFaultsInARow = 0;
+    QDateTime LastSuccessAt;
 
     // Requests answered since local midnight, and how many of those answers
     // reported a failure.
@@ -123,13 +136,21 @@ public:
 
     void PrinterLibraryChosen(TPrinterLibraryKind kind, const QString& error, const QString& path = QString());
     void PrinterPortChanged(bool open);
-    // text is GBK, as the driver logged it.
-    void PrinterFault(std::string_view text);
+    // function is the library's function that failed; text is GBK, as the
+    // driver logged it.
+    void PrinterFault(std::string_view function, std::string_view text);
     // A printer step succeeded, so neither the last fault nor the library's
     // last crash or hang stands any longer.
     void PrinterSucceeded();
     // The printer library crashed or hung in its process; detail is GBK.
     void PrinterLibraryFailed(TPrinterLibraryFailure failure, std::string_view detail);
+
+    // why is empty when a printer host runs again.
+    void PrinterHostProblem(const std::string& why);
+    void CardLeftInPrinter(bool left);
+    // A card transaction ended: succeeded, or failed on a printer fault
+    // (printerFault) or otherwise.
+    void CardTransactionEnded(bool succeeded, bool printerFault);
 
     // One request has been answered; failed when the answer reports a
     // failure (message is its result message, GBK).
@@ -157,11 +178,13 @@ private:
     // every request may replace them, and only a snapshot needs them as
     // Unicode.
     std::string m_lastPrinterFault;
+    std::string m_lastPrinterFaultFunction;
     std::string m_lastFailure;
     std::string m_printerLibraryFailure;
     // LastPrinterFaultAt, LastFailureAt and PrinterLibraryFailedAt on the clock.
     std::optional<qint64> m_lastPrinterFaultAt;
     std::optional<qint64> m_lastFailureAt;
+    std::optional<qint64> m_lastSuccessAt;
     bool m_lastPrinterFaultPast = false;
     bool m_printerLibraryFailurePast = false;
     uint64_t m_dayCountsVersion = 0;
@@ -171,6 +194,16 @@ private:
     qint64 m_dayStart = 0;
     qint64 m_dayEnd = 0;
 };
+
+// A printer that is failing: this many card transactions in a row failed
+// on a printer fault.
+constexpr uint32_t kFailingPrinterFaults = 3;
+
+// Why the printer cannot serve card requests as it should, in English: the
+// printer host is down, a card was left inside, or the last
+// kFailingPrinterFaults transactions failed on printer faults. Empty when
+// none of these holds.
+std::vector<std::string> PrinterTroubles(const TServiceSnapshot& snapshot);
 
 // Which printer library is in use, in English for the journal and the
 // service manager: "vendor <path>", "simulator <path>" or "none (<why>)".

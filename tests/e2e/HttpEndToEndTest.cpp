@@ -348,11 +348,17 @@ TEST_F(HttpEndToEndTest, MetricsCountRealRequestsAndPromtoolAcceptsThem)
         {R"(member_interface_printer_library{kind="none"})", 0},
         {"member_interface_printer_port_open", 1},
         {R"(member_interface_build_info{version=")" MEMBER_VERSION R"("})", 1},
+        {R"(member_interface_printer_host_restarts_total{reason="crash"})", 0},
+        {R"(member_interface_printer_host_restarts_total{reason="stray"})", 0},
     };
     for (const auto& [sample, value] : expected) {
         EXPECT_EQ(Sample(metrics, sample), value) << sample << "\n" << metrics;
     }
     EXPECT_GT(Sample(metrics, "process_start_time_seconds"), 1.7e9);
+    for (const char* figure : {"process_open_fds", "process_max_fds", "process_resident_memory_bytes",
+             "process_virtual_memory_bytes", "process_cpu_seconds_total"}) {
+        EXPECT_GE(Sample(metrics, figure), 0) << figure;
+    }
 
     const QString promtool = QStandardPaths::findExecutable(QStringLiteral("promtool"));
     if (promtool.isEmpty()) {

@@ -3,11 +3,13 @@
 #include "base/TextCodec.h"
 #include "member/DeviceQueue.h"
 #include "member/MemberMessageHandlerUnit.h"
+#include "member/TRWGII2010DMemberUnit.h"
 #include "status/ServiceStatus.h"
 
 #include "support/DeviceHold.h"
 #include "support/RecordingMember.h"
 #include "support/RunToEnd.h"
+#include "support/ScriptedPrinterLibrary.h"
 #include "support/TestEnvironment.h"
 
 #include <gtest/gtest.h>
@@ -482,6 +484,47 @@ TEST_F(HttpApiTest, HealthIsOkOnlyWhenThePrinterCanServe)
         EXPECT_EQ(reasons, c.reasons);
     }
     EXPECT_TRUE(m_device.Calls().empty());
+}
+
+// A printer that keeps jamming is a degraded front desk, though the program
+// and its port are fine: the health check says so after three transactions
+// in a row, names the last fault, and is ok again after one success.
+TEST_F(HttpApiTest, HealthIsDegradedAfterThreeJamsInARowUntilATransactionSucceeds)
+{
+    TScriptedPrinterLibrary library;
+    TTRWGII2010DMember printer(library);
+    CurrentMemberDevice = &printer;
+    ASSERT_TRUE(printer.OpenPort());
+    ServiceStatus().ListenerStarted(8883);
+    ServiceStatus().PrinterLibraryChosen(TPrinterLibraryKind::Simulator, QString(), QStringLiteral("lib.so"));
+    const auto write = [this] {
+        const THttpAnswer answer
+            = Answer(Request("POST", "/v1/cards/write", R"({"cardNo":"1","expireDate":"","guestName":"","score":""})"));
+        return Json(answer).value(QStringLiteral("resultCode")).toString();
+    };
+    const auto health = [this] {
+        m_health = CurrentHealth();
+        return Answer(Request("GET", "/v1/health"));
+    };
+    library.Script("CardInOver", {56, 56, 56});
+    for (int jam = 1; jam <= 3; ++jam) {
+        EXPECT_EQ(write(), QStringLiteral("500"));
+        EXPECT_EQ(health().Status, jam < 3 ? 200 : 503) << jam;
+    }
+    const QJsonObject degraded = Json(health());
+    EXPECT_EQ(degraded.value(QStringLiteral("reasons")).toArray(),
+        QJsonArray {QStringLiteral("the last 3 card transactions failed on printer faults")});
+    const QJsonObject fault = degraded.value(QStringLiteral("lastFault")).toObject();
+    EXPECT_EQ(fault.value(QStringLiteral("function")).toString(), QStringLiteral("CardInOver"));
+    EXPECT_EQ(fault.value(QStringLiteral("text")).toString(), QString::fromUtf8("进卡失败:Card jam B"));
+    EXPECT_FALSE(fault.value(QStringLiteral("time")).toString().isEmpty());
+    EXPECT_FALSE(degraded.contains(QStringLiteral("lastSuccess")));
+
+    EXPECT_EQ(write(), QStringLiteral("200"));
+    const THttpAnswer ok = health();
+    EXPECT_EQ(ok.Status, 200);
+    EXPECT_TRUE(Json(ok).value(QStringLiteral("lastSuccess")).toObject().contains(QStringLiteral("time")));
+    EXPECT_TRUE(Json(ok).contains(QStringLiteral("lastFault")));
 }
 
 TEST_F(HttpApiTest, OpenApiDescribesEveryRoute)

@@ -8,6 +8,7 @@
 #include "base/ProfileFile.h"
 #include "base/TextCodec.h"
 #include "member/OptionUnit.h"
+#include "status/ServiceMetrics.h"
 #include "status/ServiceStatus.h"
 #include "member/TRWGII2010DMemberUnit.h"
 #include "support/TestEnvironment.h"
@@ -234,6 +235,108 @@ TEST_F(PrinterHostLibraryTest, AHostStartedAfterACrashOpensThePortWithTheOptions
     EXPECT_EQ(second[4], "Dischange(" + newHandle + ",1,15)");
     EXPECT_EQ(device.Handle(), handle);
 }
+
+TEST_F(PrinterHostLibraryTest, AHostLostInTheEjectEjectsTheCardAgainOnANewHost)
+{
+    TPrinterHostLibrary library(Settings());
+    TTRWGII2010DMember device(library);
+    ASSERT_TRUE(device.OpenPort());
+    NewLines();
+
+    // Every second eject crashes: the write's own eject does, and the
+    // new host's eject takes the card out.
+    SetPrinterState("Crash", "Dischange");
+    SetPrinterState("CrashEvery", "2");
+    EXPECT_TRUE(Write(device, "00012345"));
+    NewLines();
+    EXPECT_TRUE(Write(device, "00012346"));
+    const std::vector<std::string> lines = NewLines();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_THAT(lines[0], StartsWith("写数据块成功"));
+    EXPECT_THAT(lines[1], StartsWith("打印机库崩溃:Dischange,"));
+    EXPECT_EQ(lines[2], "打印机库进程在出卡时结束,新进程再次出卡.");
+    EXPECT_EQ(TProfileFile(Dir() + "CardPrinter.ini").ReadString("Card", "Inside", "0"), "0");
+    EXPECT_FALSE(ServiceStatus().Snapshot().CardLeftInPrinter);
+
+    // When the new host's eject fails as well, the card is named as left.
+    SetPrinterState("CrashEvery", "1");
+    EXPECT_TRUE(Write(device, "00012347"));
+    EXPECT_EQ(NewLines().back(), "卡片留在打印机内:再次出卡也失败.");
+    EXPECT_TRUE(ServiceStatus().Snapshot().CardLeftInPrinter);
+    EXPECT_THAT(PrinterTroubles(ServiceStatus().Snapshot()),
+        ElementsAre("a card was left in the printer: the eject failed"));
+}
+
+TEST_F(PrinterHostLibraryTest, ALibraryStillLoadingAtTheStartIsUsedOnceReadyAndCallsMeanwhileFailAtOnce)
+{
+    const std::string calls = Dir() + "calls.txt";
+    qputenv("MEMBER_RECORDING_PRINTER", QByteArray::fromStdString(calls));
+    WriteFileBytes(calls + ".slow", "1500");
+    TPrinterHostSettings settings = Settings();
+    settings.LibraryPath = RECORDING_PRINTER_LIBRARY;
+    settings.UntimedLimit = 300ms;
+    TPrinterHostLibrary library(settings);
+    EXPECT_FALSE(library.Loaded());
+    EXPECT_THAT(ServiceStatus().Snapshot().PrinterHostProblem.toStdString(), HasSubstr("still loading"));
+    TTRWGII2010DMember device(library);
+    // The port opens with the host, once it is ready.
+    EXPECT_TRUE(device.OpenPort());
+    EXPECT_FALSE(Write(device, "1"));
+    EXPECT_EQ(ReadFileBytes(calls), "");
+
+    std::this_thread::sleep_for(2s);
+    EXPECT_TRUE(Write(device, "2"));
+    qunsetenv("MEMBER_RECORDING_PRINTER");
+    std::vector<std::string> pids;
+    const auto byProcess = CallsByProcess(calls, pids);
+    ASSERT_EQ(pids.size(), 1u);
+    EXPECT_THAT(byProcess.at(pids[0]).front(), StartsWith("CommOpen(100,0)="));
+    const TServiceSnapshot status = ServiceStatus().Snapshot();
+    EXPECT_TRUE(status.PrinterHostProblem.isEmpty());
+    EXPECT_EQ(status.PrinterLibrary, TPrinterLibraryKind::Vendor);
+    EXPECT_EQ(ServiceMetrics().PrinterHostRestarts(TPrinterHostRestart::StartFailed), 0u);
+}
+
+#ifndef _WIN32
+TEST_F(PrinterHostLibraryTest, WhatTheLibraryLeftInThePipeOrForkedNeverReachesTheNextCall)
+{
+    const std::string calls = Dir() + "calls.txt";
+    qputenv("MEMBER_RECORDING_PRINTER", QByteArray::fromStdString(calls));
+    // A hang would count only after a minute: a crash noticed sooner is
+    // noticed by the host's own end.
+    TPrinterHostSettings settings = Settings(60s);
+    settings.LibraryPath = RECORDING_PRINTER_LIBRARY;
+    TPrinterHostLibrary library(settings);
+    TTRWGII2010DMember device(library);
+    ASSERT_TRUE(device.OpenPort());
+    NewLines();
+
+    // Bytes after a call's reply: the next call runs on a new host.
+    WriteFileBytes(calls + ".stray", "CardInOver");
+    EXPECT_TRUE(Write(device, "1"));
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(Write(device, "2"));
+    EXPECT_THAT(NewLines(), ElementsAre("写数据块成功.卡号:1", StartsWith("打印机库进程在调用之间发来数据,已结束进程("),
+                                "写数据块成功.卡号:2"));
+    EXPECT_EQ(ServiceMetrics().PrinterHostRestarts(TPrinterHostRestart::Stray), 1u);
+
+    // A child holding the pipe keeps no crash from being seen, and ends
+    // with the host.
+    WriteFileBytes(calls + ".fork", "CardInOver");
+    EXPECT_FALSE(Write(device, "3"));
+    const std::vector<std::string> lines = NewLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_THAT(lines[0], StartsWith("打印机库崩溃:CardInOver,"));
+    const pid_t child = std::stoi(ReadFileBytes(calls + ".child"));
+    std::this_thread::sleep_for(100ms);
+    const std::string state = ReadFileBytes("/proc/" + std::to_string(child) + "/stat");
+    EXPECT_TRUE(state.empty() || state.find(") Z ") != std::string::npos) << state;
+    EXPECT_EQ(ServiceMetrics().PrinterHostRestarts(TPrinterHostRestart::Crash), 1u);
+    EXPECT_EQ(ServiceMetrics().PrinterFaults(TPrinterFunction::CardInOver), 0u);
+    EXPECT_TRUE(Write(device, "4"));
+    qunsetenv("MEMBER_RECORDING_PRINTER");
+}
+#endif
 
 #ifdef _WIN32
 TEST_F(PrinterHostLibraryTest, ADllPlantedInTheWorkingFolderIsNotLoadedByTheVendorLibrary)

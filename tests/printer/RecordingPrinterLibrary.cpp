@@ -3,7 +3,12 @@
 // printer host's tests: "<pid> <call>", CommOpen with "=<handle>" after it.
 // CommOpen gives a handle of the process's own (a new host gives another);
 // every other call succeeds (32). A call named in the file <that file>.crash
-// crashes the process, once: the file goes first. On Windows, CommOpen
+// crashes the process, once: the file goes first. The same with
+// <that file>.fork (POSIX) first forks a child that sleeps, holding the
+// host's pipe, and writes its pid into <that file>.child; with
+// <that file>.stray a call returns, and 100 ms later bytes nobody asked for
+// go into the host's pipe. A number of milliseconds in <that file>.slow
+// makes the library's load take that long, once. On Windows, CommOpen
 // first loads the DLL named by MEMBER_RECORDING_PRINTER_LOADS by its bare
 // name, as a vendor's library loads a helper of its own, and records
 // "LoadLibrary(<name>)=loaded" or "=refused".
@@ -22,9 +27,13 @@
 #include <windows.h>
 #define MEMBER_EXPORT
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #define MEMBER_EXPORT __attribute__((visibility("default")))
 #endif
+
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -37,6 +46,38 @@ long ProcessId()
 #endif
 }
 
+// The file's content; empty when there is none.
+std::string Content(const std::string& path)
+{
+    std::ifstream file(path);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// Whether the file <recording>.<suffix> names call; it goes if it does.
+bool Triggered(const std::string& recording, const char* suffix, const std::string& call)
+{
+    const std::string path = recording + suffix;
+    const std::string named = Content(path);
+    if (named.empty() || call.rfind(named + "(", 0) != 0) {
+        return false;
+    }
+    std::remove(path.c_str());
+    return true;
+}
+
+#ifndef _WIN32
+// The host's pipe: the sockets among its descriptors.
+void WriteStrayBytes()
+{
+    for (int fd = 3; fd < 64; ++fd) {
+        struct stat about {};
+        if (fstat(fd, &about) == 0 && S_ISSOCK(about.st_mode)) {
+            [[maybe_unused]] const ssize_t written = write(fd, "stray", 5);
+        }
+    }
+}
+#endif
+
 void Record(const std::string& call)
 {
     const char* file = std::getenv("MEMBER_RECORDING_PRINTER");
@@ -44,16 +85,42 @@ void Record(const std::string& call)
         return;
     }
     std::ofstream(file, std::ios::app) << ProcessId() << ' ' << call << '\n';
-    const std::string crashFile = std::string(file) + ".crash";
-    std::ifstream crash(crashFile);
-    const std::string crashing((std::istreambuf_iterator<char>(crash)), std::istreambuf_iterator<char>());
-    crash.close();
-    if (!crashing.empty() && call.rfind(crashing + "(", 0) == 0) {
-        std::remove(crashFile.c_str());
+#ifndef _WIN32
+    if (Triggered(file, ".fork", call)) {
+        if (const pid_t child = fork(); child == 0) {
+            sleep(60);
+            _exit(0);
+        } else {
+            std::ofstream(std::string(file) + ".child") << child;
+        }
+        std::ofstream(std::string(file) + ".crash") << call.substr(0, call.find('('));
+    }
+    if (Triggered(file, ".stray", call)) {
+        std::thread([] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            WriteStrayBytes();
+        }).detach();
+    }
+#endif
+    if (Triggered(file, ".crash", call)) {
         static volatile std::uintptr_t nowhere = 0;
         *reinterpret_cast<int*>(nowhere) = 0;
     }
 }
+
+// A library that takes its time to load, as some vendors' do at the first
+// start after boot.
+const bool SlowLoad = [] {
+    if (const char* file = std::getenv("MEMBER_RECORDING_PRINTER")) {
+        const std::string path = std::string(file) + ".slow";
+        const std::string ms = Content(path);
+        if (!ms.empty()) {
+            std::remove(path.c_str());
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(ms)));
+        }
+    }
+    return true;
+}();
 
 std::string Args(std::initializer_list<int32_t> values)
 {

@@ -111,7 +111,7 @@ TEST_F(MainFormTest, StatusBarKeepsTheCountsVisibleAtTheDefaultWidthWhateverTheF
     ServiceStatus().PrinterPortChanged(true);
     const std::string fault = Gbk("擦除打印失败:") + std::string(12, 'x') + " Erase head temperature error A "
         + Gbk("并且这是一段很长很长的故障说明文字，一直写到状态栏放不下为止");
-    ServiceStatus().PrinterFault(fault);
+    ServiceStatus().PrinterFault("ErasePrintDischarge", fault);
     for (int i = 0; i < 12345; ++i) {
         ServiceStatus().RequestAnswered(i % 1000 == 0, Gbk("打印卡失败"));
     }

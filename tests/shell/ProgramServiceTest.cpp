@@ -263,11 +263,20 @@ TEST(ProgramServiceTest, StartSaysWhichPrinterLibraryItUses)
         const std::string err = program.StandardError();
         EXPECT_TRUE(err.starts_with("member-interface: no display; serving without a window\nmember-interface: "
             + library)) << err;
-        // The program's own lines only: the start's, and the port that did
-        // not open as a printer fault.
+        // The program's own lines only: the start's, the port that did not
+        // open as a printer fault, the serving line with the data folder,
+        // and the stop with its reason.
         const std::string fault = "member-interface: printer fault: " + std::string("打开串口失败.") + "\n";
-        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.portOpens ? 2 : 3) << err;
-        EXPECT_EQ(err.ends_with(fault), !c.portOpens) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), c.portOpens ? 4 : 5) << err;
+        EXPECT_EQ(err.find(fault) != std::string::npos, !c.portOpens) << err;
+        EXPECT_NE(err.find("member-interface: version " MEMBER_VERSION " serving: listening on port "
+                      + std::to_string(port) + "; " + library),
+            std::string::npos)
+            << err;
+        EXPECT_NE(err.find("; data folder " + program.Dir().substr(0, program.Dir().size() - 1) + "\n"),
+            std::string::npos)
+            << err;
+        EXPECT_TRUE(err.ends_with("member-interface: stopping: SIGTERM\n")) << err;
 
         const std::vector<std::string> log = LogEntries(program.Log());
         const auto opened = std::find(log.begin(), log.end(), Gbk("打开串口失败."));
