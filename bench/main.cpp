@@ -5,6 +5,7 @@
 #include "IdleBench.h"
 #include "IdleHolder.h"
 #include "LoopBench.h"
+#include "RecoveryBench.h"
 #include "ThroughputBench.h"
 
 #include "base/ExecutablePath.h"
@@ -22,7 +23,7 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [loop] [bounds] [OPTION]...
+constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [recovery] [loop] [bounds] [OPTION]...
 Measures the member-card interface on 127.0.0.1 and prints the figures;
 with no benchmark named, runs them all.
 
@@ -78,7 +79,7 @@ int main(int argc, char* argv[])
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "throughput" || arg == "idle" || arg == "handler" || arg == "http" || arg == "host"
-            || arg == "loop" || arg == "bounds") {
+            || arg == "recovery" || arg == "loop" || arg == "bounds") {
             chosen.insert(arg);
         } else if (arg == "--requests" && hasValue) {
             requests = Count(argv[++i], "request count");
@@ -107,7 +108,7 @@ int main(int argc, char* argv[])
         }
     }
     if (chosen.empty()) {
-        chosen = {"throughput", "idle", "handler", "http", "host", "loop", "bounds"};
+        chosen = {"throughput", "idle", "handler", "http", "host", "recovery", "loop", "bounds"};
     }
 
     SocketPlatform::PrepareProcess();
@@ -132,6 +133,13 @@ int main(int argc, char* argv[])
         }
         if (chosen.contains("host") && !RunHostBench(hostTransactions, crashWrites)) {
             return 1;
+        }
+        if (chosen.contains("recovery")) {
+#ifdef MEMBER_RECOVERY_BENCH
+            RunRecoveryBench();
+#else
+            std::printf("\n== Printer host recovery: needs the tests' stand-in library (MEMBER_BUILD_TESTS) ==\n");
+#endif
         }
         if (chosen.contains("loop")) {
             RunLoopBench(ExecutableDirectory(), loopSeconds);
