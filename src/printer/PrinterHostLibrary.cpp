@@ -109,8 +109,7 @@ TPrinterHostLibrary::TPrinterHostLibrary(TPrinterHostSettings settings)
         m_usable = true;
         m_libraryReported = false;
         m_loadError = StillLoading();
-        Log("打印机库加载超过" + std::to_string(m_settings.UntimedLimit.count()) + "毫秒,在后台继续加载.");
-        ServiceStatus().PrinterHostProblem(m_loadError);
+        LoadingInBackground();
         break;
     case THello::Failed:
         m_loadError = why;
@@ -231,7 +230,7 @@ TPrinterHostLibrary::THello TPrinterHostLibrary::AwaitHello(
         m_loaded = hello.Loaded;
         m_simulator = hello.Simulator;
         m_loadError = hello.Error;
-        SetHostReady();
+        m_hostReady = true;
         return THello::Came;
     }
     if (!framed && read == TPrinterHostProcess::TRead::TimedOut && payload.empty()) {
@@ -257,6 +256,12 @@ std::string TPrinterHostLibrary::StillLoading() const
         + std::to_string(m_settings.UntimedLimit.count()) + " ms";
 }
 
+void TPrinterHostLibrary::LoadingInBackground() const
+{
+    Log("打印机库加载超过" + std::to_string(m_settings.UntimedLimit.count()) + "毫秒,在后台继续加载.");
+    ServiceStatus().PrinterHostProblem(StillLoading());
+}
+
 std::string TPrinterHostLibrary::CollectHost()
 {
     const TPrinterHostProcess::TExit exit = m_host->Wait();
@@ -264,10 +269,6 @@ std::string TPrinterHostLibrary::CollectHost()
     return TPrinterHostProcess::Describe(exit);
 }
 
-void TPrinterHostLibrary::SetHostReady()
-{
-    m_hostReady = true;
-}
 
 void TPrinterHostLibrary::DropUnsoundHost()
 {
@@ -342,8 +343,7 @@ bool TPrinterHostLibrary::EnsureHost()
         if (hello == THello::Pending) {
             // Calls fail at once until it is ready, instead of each
             // waiting for a start of its own.
-            Log("打印机库加载超过" + std::to_string(m_settings.UntimedLimit.count()) + "毫秒,在后台继续加载.");
-            ServiceStatus().PrinterHostProblem(StillLoading());
+            LoadingInBackground();
             return false;
         }
         if (hello == THello::Failed) {

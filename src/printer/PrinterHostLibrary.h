@@ -134,6 +134,9 @@ private:
     // looks without waiting.
     THello AwaitHello(std::chrono::steady_clock::time_point deadline, std::string& why);
     std::string StillLoading() const;
+    // Said when a host has not come up within its bound and goes on
+    // loading the library while calls fail at once.
+    void LoadingInBackground() const;
     // Ends the running host when its pipe is not quiet between calls: bytes
     // nobody asked for, or its end (logged).
     void DropUnsoundHost();
@@ -144,7 +147,6 @@ private:
     // opened the open ports again. False when none could be had (logged),
     // at once while a host is still loading the library.
     bool EnsureHost();
-    void SetHostReady();
     // One request and its reply on the running host. On failure the host
     // is gone and the failure logged, naming function.
     TOutcome Exchange(const PrinterHost::TRequest& request, std::chrono::milliseconds limit,
