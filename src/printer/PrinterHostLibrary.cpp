@@ -174,11 +174,11 @@ void TPrinterHostLibrary::DropAbandonedHost()
 bool TPrinterHostLibrary::StartHost(std::string& why)
 {
     auto host = std::make_unique<TPrinterHostProcess>();
-    std::vector<std::string> arguments;
+    std::vector<std::string> arguments = m_settings.HostArguments;
     if (!m_settings.LibraryPath.empty()) {
         arguments.push_back(m_settings.LibraryPath);
     }
-    why = host->Start(m_settings.HostPath, arguments);
+    why = host->Start(m_settings.HostPath, arguments, m_settings.HostEnvironment);
     if (!why.empty()) {
         return false;
     }

@@ -11,11 +11,19 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct TPrinterHostSettings {
     // The host executable; empty: member-printer-host beside this executable.
     std::string HostPath;
-    // The library the host loads; empty: the one beside the host.
+    // Given to the host before the library's path: the Windows host's
+    // executable when HostPath is the Wine loader.
+    std::vector<std::string> HostArguments;
+    // "NAME=value" entries the host gets on top of this process's
+    // environment (Wine's prefix, say).
+    std::vector<std::string> HostEnvironment;
+    // The library the host loads, as the host names files; empty: the one
+    // beside the host.
     std::string LibraryPath;
     // A card or print call may take its own time-out argument (in ms) and
     // this much more before it counts as hung.
