@@ -1,6 +1,7 @@
 #include "BoundsBench.h"
 #include "HandlerBench.h"
 #include "HostBench.h"
+#include "WineBench.h"
 #include "HttpBench.h"
 #include "IdleBench.h"
 #include "IdleHolder.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [recovery] [loop] [bounds] [OPTION]...
+constexpr const char* kUsage = R"(Usage: member-bench [throughput] [idle] [handler] [http] [host] [recovery] [loop] [bounds] [wine] [OPTION]...
 Measures the member-card interface on 127.0.0.1 and prints the figures;
 with no benchmark named, runs them all.
 
@@ -40,6 +41,10 @@ with no benchmark named, runs them all.
                  runs the built program headless on the simulator (default 20)
   --log-seconds N  how long the bounds benchmark's clients send long values
                  to a program with LogMaxMB=1 (default 20)
+  --windows-bin DIR  the Windows build's bin folder for the wine benchmark
+                 (default: build-win32/bin beside this build's folder)
+  --wine N       writes through the Windows host under Wine and the native
+                 host, side by side (default 500)
 )";
 
 size_t Count(const char* text, const char* option)
@@ -75,11 +80,13 @@ int main(int argc, char* argv[])
     size_t crashWrites = 1000;
     size_t loopSeconds = 20;
     size_t logSeconds = 20;
+    size_t wineTransactions = 500;
+    std::string windowsBin = ExecutableDirectory() + "../../build-win32/bin";
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
         if (arg == "throughput" || arg == "idle" || arg == "handler" || arg == "http" || arg == "host"
-            || arg == "recovery" || arg == "loop" || arg == "bounds") {
+            || arg == "recovery" || arg == "loop" || arg == "bounds" || arg == "wine") {
             chosen.insert(arg);
         } else if (arg == "--requests" && hasValue) {
             requests = Count(argv[++i], "request count");
@@ -97,6 +104,10 @@ int main(int argc, char* argv[])
             crashWrites = Count(argv[++i], "write count");
         } else if (arg == "--loop-seconds" && hasValue) {
             loopSeconds = Count(argv[++i], "second count");
+        } else if (arg == "--windows-bin" && hasValue) {
+            windowsBin = argv[++i];
+        } else if (arg == "--wine" && hasValue) {
+            wineTransactions = Count(argv[++i], "write count");
         } else if (arg == "--log-seconds" && hasValue) {
             logSeconds = Count(argv[++i], "second count");
         } else if (arg == "--help" || arg == "-h") {
@@ -108,7 +119,7 @@ int main(int argc, char* argv[])
         }
     }
     if (chosen.empty()) {
-        chosen = {"throughput", "idle", "handler", "http", "host", "recovery", "loop", "bounds"};
+        chosen = {"throughput", "idle", "handler", "http", "host", "recovery", "loop", "bounds", "wine"};
     }
 
     SocketPlatform::PrepareProcess();
@@ -146,6 +157,9 @@ int main(int argc, char* argv[])
         }
         if (chosen.contains("bounds")) {
             RunBoundsBench(ExecutableDirectory(), static_cast<unsigned>(logSeconds));
+        }
+        if (chosen.contains("wine")) {
+            RunWineBench(windowsBin, wineTransactions);
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "member-bench: %s\n", error.what());

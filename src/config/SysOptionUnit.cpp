@@ -33,6 +33,7 @@ constexpr TProfileKey<TSysOption> kKeys[] = {
     {kSys, "RequestTimeoutSec", &TSysOption::RequestTimeoutSec, 120},
     {kSys, "QueueTimeoutSec", &TSysOption::QueueTimeoutSec, 0},
     {kSys, "IsolatePrinterLibrary", &TSysOption::IsolatePrinterLibrary, true},
+    {kSys, "WineComPorts", &TSysOption::WineComPorts, ""},
 };
 
 } // namespace

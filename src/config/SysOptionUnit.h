@@ -7,7 +7,7 @@
 // Settings of the interface shell in the SysOption and DoorlockOption
 // sections of Option.ini. The member-card interface uses Password,
 // MemberPortNo, WriteLog, LogKeepDays, LogMaxMB, RequestTimeoutSec,
-// QueueTimeoutSec and IsolatePrinterLibrary; the other keys belong to sibling
+// QueueTimeoutSec, IsolatePrinterLibrary and WineComPorts; the other keys belong to sibling
 // interface kinds and are carried through every save so the file keeps them.
 // Each key's name and default are in the key table in SysOptionUnit.cpp.
 class TSysOption {
@@ -18,7 +18,7 @@ public:
     // A missing file, section or key, or a value the file's rules do not
     // accept, gives the key's default.
     void Load();
-    // Writes all nineteen keys at once; other sections stay as they are.
+    // Writes all twenty keys at once; other sections stay as they are.
     // Throws EWriteError ("Unable to write to <file>") and then leaves the
     // file as it was.
     void Save() const;
@@ -52,6 +52,10 @@ public:
     // The printer library runs in a process of its own (member-printer-host);
     // false loads it into the program.
     bool IsolatePrinterLibrary;
+    // Linux, with the vendor's Windows DLL under Wine: serial ports the DLL
+    // opens as COMn beyond Wine's own COMn = /dev/ttyS(n-1), as
+    // "COM3=/dev/ttyUSB0; COM4=/dev/ttyACM0" (semicolons or commas).
+    std::string WineComPorts;
 };
 
 // The one process-wide instance, created and loaded before anything else.

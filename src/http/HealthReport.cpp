@@ -29,6 +29,12 @@ THealthReport CurrentHealth()
     case TPrinterLibraryKind::Simulator:
         report.PrinterLibrary = "simulator";
         break;
+    case TPrinterLibraryKind::VendorWine:
+        report.PrinterLibrary = "vendorWine";
+        break;
+    case TPrinterLibraryKind::SimulatorWine:
+        report.PrinterLibrary = "simulatorWine";
+        break;
     case TPrinterLibraryKind::None:
         report.PrinterLibrary = "none";
         report.PrinterLibraryError = status.PrinterLibraryError.toStdString();

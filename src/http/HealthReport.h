@@ -12,7 +12,8 @@ struct THealthReport {
     // The member port and whether its TCP listener accepts connections.
     int32_t MemberPort = 0;
     bool Listening = false;
-    // "vendor", "simulator" or "none".
+    // "vendor", "simulator", "vendorWine", "simulatorWine" (the Windows DLL
+    // under Wine) or "none".
     std::string PrinterLibrary = "none";
     // Why no library is loaded, for "none".
     std::string PrinterLibraryError;

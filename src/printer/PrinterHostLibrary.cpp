@@ -72,8 +72,22 @@ TPrinterHostLibrary::TPrinterHostLibrary()
 {
 }
 
+TPrinterLibraryKind TPrinterHostLibrary::Kind() const
+{
+    if (!m_loaded) {
+        return TPrinterLibraryKind::None;
+    }
+    if (m_settings.UnderWine) {
+        return m_simulator ? TPrinterLibraryKind::SimulatorWine : TPrinterLibraryKind::VendorWine;
+    }
+    return m_simulator ? TPrinterLibraryKind::Simulator : TPrinterLibraryKind::Vendor;
+}
+
 std::string TPrinterHostLibrary::LibraryPath() const
 {
+    if (!m_settings.StatusLibraryPath.empty()) {
+        return m_settings.StatusLibraryPath;
+    }
     if (!m_settings.LibraryPath.empty()) {
         return m_settings.LibraryPath;
     }
@@ -195,11 +209,11 @@ void TPrinterHostLibrary::DropAbandonedHost()
 std::string TPrinterHostLibrary::LaunchHost()
 {
     auto host = std::make_unique<TPrinterHostProcess>();
-    std::vector<std::string> arguments;
+    std::vector<std::string> arguments = m_settings.HostArguments;
     if (!m_settings.LibraryPath.empty()) {
         arguments.push_back(m_settings.LibraryPath);
     }
-    std::string why = host->Start(m_settings.HostPath, arguments);
+    std::string why = host->Start(m_settings.HostPath, arguments, m_settings.HostEnvironment);
     if (why.empty()) {
         SetHost(std::move(host));
         m_startedAt = std::chrono::steady_clock::now();
@@ -366,8 +380,7 @@ bool TPrinterHostLibrary::EnsureHost()
     if (!m_libraryReported) {
         // The first host was ready only after the program had begun to
         // serve without it.
-        ServiceStatus().PrinterLibraryChosen(m_simulator ? TPrinterLibraryKind::Simulator : TPrinterLibraryKind::Vendor,
-            QString(), QString::fromStdString(LibraryPath()));
+        ServiceStatus().PrinterLibraryChosen(Kind(), QString(), QString::fromStdString(LibraryPath()));
         m_libraryReported = true;
         m_loadError.clear();
         Log("打印机库已加载.");

@@ -3,6 +3,7 @@
 #include "host/PrinterHostProtocol.h"
 #include "host/RCPV11VCDLL.h"
 #include "printer/PrinterHostProcess.h"
+#include "status/ServiceStatus.h"
 
 #include <chrono>
 #include <cstdint>
@@ -11,12 +12,24 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct TPrinterHostSettings {
     // The host executable; empty: member-printer-host beside this executable.
     std::string HostPath;
-    // The library the host loads; empty: the one beside the host.
+    // Given to the host before the library's path: the Windows host's
+    // executable when HostPath is the Wine loader.
+    std::vector<std::string> HostArguments;
+    // "NAME=value" entries the host gets on top of this process's
+    // environment (Wine's prefix, say).
+    std::vector<std::string> HostEnvironment;
+    // The library the host loads, as the host names files; empty: the one
+    // beside the host.
     std::string LibraryPath;
+    // The Windows host under Wine, loading the vendor's Windows DLL; the
+    // status names that DLL by StatusLibraryPath, as this machine names it.
+    bool UnderWine = false;
+    std::string StatusLibraryPath;
     // A card or print call may take its own time-out argument (in ms) and
     // this much more before it counts as hung.
     std::chrono::milliseconds Grace {5000};
@@ -61,8 +74,11 @@ public:
     std::string LoadError() const override { return m_loadError; }
     // From the thread that made the call.
     TPrinterFaultKind LastCallFault() const override { return m_lastCallFault; }
-    // The library file the host loads, loaded or not.
+    // The library file the host loads, loaded or not, as this machine
+    // names it.
     std::string LibraryPath() const;
+    // What the status calls the library: None until a host has loaded it.
+    TPrinterLibraryKind Kind() const;
 
     // From any thread: gives up the call in progress, if any, which then
     // answers at once as a hung call does, and ends the host, closing the

@@ -52,8 +52,11 @@ public:
     TPrinterHostProcess(const TPrinterHostProcess&) = delete;
     TPrinterHostProcess& operator=(const TPrinterHostProcess&) = delete;
 
-    // Empty when the process runs, else why it could not be started.
-    std::string Start(const std::string& program, const std::vector<std::string>& arguments);
+    // Empty when the process runs, else why it could not be started. The
+    // process gets this process's environment with the "NAME=value"
+    // entries of environment added, replacing those of the same name.
+    std::string Start(const std::string& program, const std::vector<std::string>& arguments,
+        const std::vector<std::string>& environment = {});
 
     // False when the pipe is broken: the process has ended.
     bool Write(std::string_view bytes);

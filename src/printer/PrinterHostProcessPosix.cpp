@@ -9,10 +9,34 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 extern char** environ;
+
+namespace {
+
+// This process's environment with overrides added, replacing what they name.
+std::vector<std::string> ChildEnvironment(const std::vector<std::string>& overrides)
+{
+    const auto overridden = [&overrides](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        return std::any_of(overrides.begin(), overrides.end(),
+            [name](const std::string& o) { return std::string_view(o).substr(0, name.size()) == name; });
+    };
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!overridden(*entry)) {
+            entries.emplace_back(*entry);
+        }
+    }
+    entries.insert(entries.end(), overrides.begin(), overrides.end());
+    return entries;
+}
+
+} // namespace
 
 TPrinterHostProcess::~TPrinterHostProcess()
 {
@@ -22,7 +46,8 @@ TPrinterHostProcess::~TPrinterHostProcess()
     }
 }
 
-std::string TPrinterHostProcess::Start(const std::string& program, const std::vector<std::string>& arguments)
+std::string TPrinterHostProcess::Start(
+    const std::string& program, const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
 {
     // One socket for both directions: a write to a host that has gone then
     // fails (MSG_NOSIGNAL) instead of raising SIGPIPE in the program.
@@ -59,8 +84,14 @@ std::string TPrinterHostProcess::Start(const std::string& program, const std::ve
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    std::vector<std::string> entries = ChildEnvironment(environment);
+    std::vector<char*> envp;
+    for (std::string& entry : entries) {
+        envp.push_back(entry.data());
+    }
+    envp.push_back(nullptr);
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    const int error = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(ends[1]);

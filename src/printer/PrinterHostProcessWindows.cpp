@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -96,6 +100,37 @@ HANDLE KillOnCloseJob()
 
 } // namespace
 
+namespace {
+
+// This process's environment with overrides added, replacing what they name
+// (Windows compares names without case), as CreateProcess takes it; empty
+// when there is nothing to add, which means this process's own.
+std::string EnvironmentBlock(const std::vector<std::string>& overrides)
+{
+    if (overrides.empty()) {
+        return {};
+    }
+    const auto overridden = [&overrides](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=', 1) + 1);
+        return std::any_of(overrides.begin(), overrides.end(), [name](const std::string& o) {
+            return o.size() >= name.size() && _strnicmp(o.data(), name.data(), name.size()) == 0;
+        });
+    };
+    std::string block;
+    for (char** entry = _environ; entry != nullptr && *entry != nullptr; ++entry) {
+        if (!overridden(*entry)) {
+            block.append(*entry).push_back('\0');
+        }
+    }
+    for (const std::string& entry : overrides) {
+        block.append(entry).push_back('\0');
+    }
+    block.push_back('\0');
+    return block;
+}
+
+} // namespace
+
 TPrinterHostProcess::~TPrinterHostProcess()
 {
     if (m_process != 0) {
@@ -104,7 +139,8 @@ TPrinterHostProcess::~TPrinterHostProcess()
     }
 }
 
-std::string TPrinterHostProcess::Start(const std::string& program, const std::vector<std::string>& arguments)
+std::string TPrinterHostProcess::Start(
+    const std::string& program, const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
 {
     // A named pipe, so the program's end can wait with a time limit
     // (overlapped I/O); anonymous pipes cannot.
@@ -160,9 +196,10 @@ std::string TPrinterHostProcess::Start(const std::string& program, const std::ve
     for (const std::string& argument : arguments) {
         commandLine += " " + Quoted(argument);
     }
+    const std::string block = EnvironmentBlock(environment);
     PROCESS_INFORMATION started {};
-    const BOOL created = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags, nullptr,
-        nullptr, &startup.StartupInfo, &started);
+    const BOOL created = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
+        block.empty() ? nullptr : const_cast<char*>(block.data()), nullptr, &startup.StartupInfo, &started);
     const std::string why = created ? std::string() : LastError(("cannot start " + program).c_str());
     if (startup.lpAttributeList != nullptr) {
         DeleteProcThreadAttributeList(attributes);

@@ -70,6 +70,12 @@ QString PrinterState(const TServiceSnapshot& s)
     case TPrinterLibraryKind::Simulator:
         text = QString::fromUtf8("打印机：模拟器");
         break;
+    case TPrinterLibraryKind::VendorWine:
+        text = QString::fromUtf8("打印机：厂商库(Wine)");
+        break;
+    case TPrinterLibraryKind::SimulatorWine:
+        text = QString::fromUtf8("打印机：模拟器(Wine)");
+        break;
     case TPrinterLibraryKind::None:
         text = QString::fromUtf8("打印机：无打印机库");
         break;

@@ -1,4 +1,5 @@
 #include "base/DataDirectory.h"
+#include "base/ExecutablePath.h"
 #include "base/InstalledDataDirectory.h"
 #include "base/LibrarySearch.h"
 #include "base/ProfileFile.h"
@@ -9,6 +10,7 @@
 #include "member/DeviceQueue.h"
 #include "status/DayCountsFile.h"
 #include "member/OptionUnit.h"
+#include "printer/PrinterHostChoice.h"
 #include "printer/PrinterHostLibrary.h"
 #include "server/MemberServer.h"
 #include "host/RCPV11VCDLL.h"
@@ -68,14 +70,27 @@ TPrinterLibraryChoice Chosen(std::unique_ptr<TLibrary> library)
 
 // In a process of its own (the printer host beside the program, which the
 // program's stop can give up on), or loaded into the program.
+// The vendor's Windows DLL on Linux runs only in the Windows host under
+// Wine, whatever isolate says.
 TPrinterLibraryChoice ChoosePrinterLibrary(bool isolate)
 {
-    if (!isolate) {
+    const TPrinterHostChoice hostChoice
+        = ChoosePrinterHost(ExecutableDirectory(), DataDirectory(), SysOption->WineComPorts);
+    for (const std::string& warning : hostChoice.Warnings) {
+        std::fprintf(stderr, "member-interface: %s\n", warning.c_str());
+    }
+    if (!hostChoice.Problem.empty()) {
+        TPrinterLibraryChoice choice = Chosen(std::make_unique<TRCPV11Library>());
+        choice.Error = hostChoice.Problem;
+        return choice;
+    }
+    if (!isolate && !hostChoice.Settings.UnderWine) {
         return Chosen(std::make_unique<TRCPV11Library>());
     }
-    auto host = std::make_unique<TPrinterHostLibrary>();
+    auto host = std::make_unique<TPrinterHostLibrary>(hostChoice.Settings);
     TPrinterHostLibrary& library = *host;
     TPrinterLibraryChoice choice = Chosen(std::move(host));
+    choice.Kind = library.Kind();
     choice.GiveUp = [&library] { library.Abandon(); };
     return choice;
 }

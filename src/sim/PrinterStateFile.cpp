@@ -132,6 +132,11 @@ std::string TPrinterStateFile::HangFunction() const
     return m_ini.ReadString(kFaults, "Hang", "");
 }
 
+bool TPrinterStateFile::OpenSerialPort() const
+{
+    return m_ini.ReadInteger("Port", "OpenSerial", 0) != 0;
+}
+
 int32_t TPrinterStateFile::CrashEvery() const
 {
     return std::max(m_ini.ReadInteger(kFaults, "CrashEvery", 1), 1);

@@ -21,6 +21,11 @@
 //   Crash=CardInOver that function crashes the process (a null write)
 //   CrashEvery=10    ... only on every 10th call (CrashCount counts them)
 //   Hang=CardInOver  that function never returns
+//   [Port]
+//   OpenSerial=1     CommOpen of serial port n opens the real port (COMn;
+//                    /dev/ttyS(n-1) on Linux) and sends it one ENQ byte, as
+//                    the vendor's library greets its printer; it fails (no
+//                    handle) when the port cannot be opened (default 0)
 //
 // An object holds one reading of the file and is kept while the file stays
 // as it was: OutOfDate says when someone else has changed it. Save writes
@@ -53,6 +58,7 @@ public:
     // The function named by Crash= and by Hang=; empty when none is.
     std::string CrashFunction() const;
     std::string HangFunction() const;
+    bool OpenSerialPort() const;
     // Every how many calls the Crash function crashes; 1 (every call) for
     // a missing value or one below 1.
     int32_t CrashEvery() const;

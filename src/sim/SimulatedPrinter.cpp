@@ -1,6 +1,7 @@
 #include "sim/SimulatedPrinter.h"
 
 #include "sim/PrinterStateFile.h"
+#include "sim/SerialGreeting.h"
 
 #include <algorithm>
 #include <array>
@@ -120,6 +121,9 @@ int32_t TSimulatedPrinter::CommOpen(int32_t port, int32_t baudOrZero)
         if (openPort == port) {
             return 0;
         }
+    }
+    if (port != UsbPort && state.OpenSerialPort() && !GreetSerialPort(port)) {
+        return 0;
     }
     if (!state.Exists()) {
         // Shows whoever opens the folder which keys there are to change;

@@ -26,6 +26,8 @@ struct TLibraryName {
 constexpr TLibraryName kLibraryNames[] = {
     {TPrinterLibraryKind::Vendor, "vendor"},
     {TPrinterLibraryKind::Simulator, "simulator"},
+    {TPrinterLibraryKind::VendorWine, "vendorWine"},
+    {TPrinterLibraryKind::SimulatorWine, "simulatorWine"},
     {TPrinterLibraryKind::None, "none"},
 };
 
@@ -202,7 +204,7 @@ std::string TServiceMetrics::Exposition(const TMetricsGauges& gauges) const
     Sample(out, "member_interface_card_transaction_seconds_count", std::to_string(cumulative));
 
     Family(out, "member_interface_printer_library", "gauge",
-        "The printer library in use: 1 for the kind loaded (vendor, simulator or none), 0 for the others.");
+        "The printer library in use: 1 for the kind loaded (vendor, simulator, vendorWine, simulatorWine or none), 0 for the others.");
     for (const TLibraryName& library : kLibraryNames) {
         Sample(out, std::string("member_interface_printer_library{kind=\"") + library.Name + "\"}",
             gauges.PrinterLibrary == library.Kind ? "1" : "0");

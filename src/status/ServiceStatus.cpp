@@ -261,6 +261,10 @@ QString PrinterLibraryDescription(const TServiceSnapshot& snapshot)
         return QStringLiteral("vendor ") + snapshot.PrinterLibraryPath;
     case TPrinterLibraryKind::Simulator:
         return QStringLiteral("simulator ") + snapshot.PrinterLibraryPath;
+    case TPrinterLibraryKind::VendorWine:
+        return QStringLiteral("vendor (Windows DLL, Wine) ") + snapshot.PrinterLibraryPath;
+    case TPrinterLibraryKind::SimulatorWine:
+        return QStringLiteral("simulator (Windows DLL, Wine) ") + snapshot.PrinterLibraryPath;
     case TPrinterLibraryKind::None:
         break;
     }
@@ -274,6 +278,10 @@ QString PrinterLibraryLine(const TServiceSnapshot& snapshot)
         return QString::fromUtf8("打印机库: 厂商库 ") + snapshot.PrinterLibraryPath;
     case TPrinterLibraryKind::Simulator:
         return QString::fromUtf8("打印机库: 模拟器 ") + snapshot.PrinterLibraryPath;
+    case TPrinterLibraryKind::VendorWine:
+        return QString::fromUtf8("打印机库: 厂商库(Windows DLL, Wine) ") + snapshot.PrinterLibraryPath;
+    case TPrinterLibraryKind::SimulatorWine:
+        return QString::fromUtf8("打印机库: 模拟器(Windows DLL, Wine) ") + snapshot.PrinterLibraryPath;
     case TPrinterLibraryKind::None:
         break;
     }

@@ -34,6 +34,9 @@ enum class TPrinterLibraryKind {
     None,
     Vendor,
     Simulator,
+    // A Windows DLL in the Windows printer host under Wine.
+    VendorWine,
+    SimulatorWine,
 };
 
 // How the printer library, in its process of its own, failed a call.
@@ -62,7 +65,7 @@ struct TServiceSnapshot {
     TPrinterLibraryKind PrinterLibrary = TPrinterLibraryKind::None;
     // Why no library could be used, for None.
     QString PrinterLibraryError;
-    // The library's file, for Vendor and Simulator.
+    // The library's file, for every kind but None.
     QString PrinterLibraryPath;
     bool PrinterPortOpen = false;
     // The printer's last failed step, as the driver logged it, and the

@@ -70,6 +70,7 @@ TEST_F(SysOptionTest, SaveWritesAllKeysInOrderAndKeepsMemberOption)
         "[SysOption]\r\nWriteLog=0\r\nPassword=\xD0\xC2\r\nDoorlockPortNo=8886\r\nHandPortNo=8886\r\n"
         "PolicePortNo=8885\r\nMemberPortNo=8883\r\nScanPortNo=8881\r\nLogKeepDays=0\r\n"
         "LogMaxMB=1024\r\nRequestTimeoutSec=120\r\nQueueTimeoutSec=0\r\nIsolatePrinterLibrary=1\r\n"
+          "WineComPorts=\r\n"
             + member
             + "[DoorlockOption]\r\nDelayMinutes=0\r\nDelayMinutes2=0\r\nUseNativeDoorlockDb=0\r\n"
               "SaveDoorlockRecord=0\r\nAutoReadDoorCard=0\r\nPmsServer=127.0.0.1\r\nPmsServerPort=9873\r\n");

@@ -1,0 +1,207 @@
+#include "WineBench.h"
+
+#include "base/ExecutablePath.h"
+#include "host/PrinterHostProtocol.h"
+#include "host/RCPV11VCDLL.h"
+#include "member/TRWGII2010DMemberUnit.h"
+#include "printer/PrinterHostChoice.h"
+#include "printer/PrinterHostLibrary.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0 : values[values.size() / 2];
+}
+
+double Milliseconds(TClock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// A program folder as a hotel has it for the Windows DLL: the Linux
+// program, the Windows host and the DLL with what they need, no .so.
+std::string WindowsFolder(const std::string& windowsBin, const fs::path& root)
+{
+    const fs::path program = root / "program";
+    fs::create_directories(program);
+    fs::create_directories(root / "data");
+    fs::copy_file(ExecutableDirectory() + "member-interface", program / "member-interface");
+    for (const fs::directory_entry& entry : fs::directory_iterator(windowsBin)) {
+        const std::string name = entry.path().filename().string();
+        if (entry.path().extension() == ".dll" || name == "member-printer-host.exe" || name == "platforms") {
+            fs::create_symlink(entry.path(), program / name);
+        }
+    }
+    return program.string() + "/";
+}
+
+bool Listening(uint16_t port)
+{
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    const bool connected = connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    close(s);
+    return connected;
+}
+
+uint16_t UnusedPort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address);
+    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
+    close(s);
+    return ntohs(address.sin_port);
+}
+
+void AddedTime(const std::string& windowsBin, const fs::path& root, size_t transactions)
+{
+    const std::string program = WindowsFolder(windowsBin, root / "wine");
+    const TPrinterHostChoice choice = ChoosePrinterHost(program, (root / "wine" / "data").string() + "/", "");
+    if (!choice.Settings.UnderWine || !choice.Problem.empty()) {
+        throw std::runtime_error("no Wine host: " + choice.Problem);
+    }
+    const fs::path native = root / "native";
+    fs::create_directories(native);
+    const std::string bin = ExecutableDirectory();
+    for (const char* file : {TRCPV11Library::FileName, PrinterHost::FileName}) {
+        fs::copy_file(bin + file, native / file);
+    }
+    TPrinterHostSettings settings;
+    settings.HostPath = (native / PrinterHost::FileName).string();
+    TPrinterHostLibrary nativeHost(settings);
+    TPrinterHostLibrary wineHost(choice.Settings);
+    if (!nativeHost.Loaded() || !wineHost.Loaded()) {
+        throw std::runtime_error("the simulator could not be loaded: " + nativeHost.LoadError() + wineHost.LoadError());
+    }
+    TTRWGII2010DMember nativeDevice(nativeHost);
+    TTRWGII2010DMember wineDevice(wineHost);
+    if (!nativeDevice.OpenPort() || !wineDevice.OpenPort()) {
+        throw std::runtime_error("the simulator's port did not open");
+    }
+    const auto time = [](TTRWGII2010DMember& device) {
+        const auto start = TClock::now();
+        if (!device.WriteCard("00012345", "", "", "", 0)) {
+            throw std::runtime_error("a write failed");
+        }
+        return Milliseconds(TClock::now() - start);
+    };
+    for (size_t i = 0; i < transactions / 10 + 10; ++i) {
+        time(nativeDevice);
+        time(wineDevice);
+    }
+    std::vector<double> nativeTimes;
+    std::vector<double> wineTimes;
+    std::vector<double> added;
+    for (size_t i = 0; i < transactions; ++i) {
+        const double a = time(nativeDevice);
+        const double b = time(wineDevice);
+        nativeTimes.push_back(a);
+        wineTimes.push_back(b);
+        added.push_back(b - a);
+    }
+    std::printf("write, %zu each: native host p50 %.2f ms, Wine host p50 %.2f ms, added p50 %.2f ms (goal < 5 ms)\n",
+        transactions, Median(nativeTimes), Median(wineTimes), Median(added));
+    nativeDevice.ClosePort();
+    wineDevice.ClosePort();
+}
+
+void FirstStart(const std::string& windowsBin, const fs::path& root)
+{
+    const std::string program = WindowsFolder(windowsBin, root / "first");
+    const std::string data = (root / "first" / "data").string();
+    const uint16_t port = UnusedPort();
+    std::ofstream(data + "/Option.ini", std::ios::binary) << "[SysOption]\r\nMemberPortNo=" << port << "\r\n";
+    std::vector<std::string> words = {program + "member-interface", "--data-dir", data};
+    std::vector<char*> argv;
+    for (std::string& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    // Without a display, as the service runs.
+    std::vector<char*> envp;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view e = *entry;
+        if (!e.starts_with("DISPLAY=") && !e.starts_with("WAYLAND_DISPLAY=") && !e.starts_with("WINE")) {
+            envp.push_back(*entry);
+        }
+    }
+    envp.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const auto start = TClock::now();
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        throw std::runtime_error("cannot start the program");
+    }
+    bool listening = false;
+    while (!listening && TClock::now() - start < std::chrono::seconds(60)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        listening = Listening(port);
+    }
+    const double seconds = Milliseconds(TClock::now() - start) / 1000;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    if (!listening) {
+        std::printf("first start with a fresh Wine prefix: not listening after 60 s\n");
+        return;
+    }
+    std::printf("first start with a fresh Wine prefix: the member port listens after %.1f s (goal < 10 s)\n", seconds);
+}
+
+} // namespace
+
+void RunWineBench(const std::string& windowsBin, size_t transactions)
+{
+    std::printf("\n== The Windows DLL in the Windows host under Wine (simulator without delay) ==\n");
+    if (!fs::exists(fs::path(windowsBin) / "member-printer-host.exe")
+        || !fs::exists(fs::path(windowsBin) / "RCPV11_VCDLL.dll")) {
+        std::printf("skipped: no Windows build in %s (scripts/windows build, or --windows-bin DIR)\n",
+            windowsBin.c_str());
+        return;
+    }
+    const fs::path root = fs::temp_directory_path() / ("member-bench-wine-" + std::to_string(getpid()));
+    fs::remove_all(root);
+    try {
+        AddedTime(windowsBin, root, transactions);
+        FirstStart(windowsBin, root);
+    } catch (...) {
+        fs::remove_all(root);
+        throw;
+    }
+    fs::remove_all(root);
+}
