@@ -1,9 +1,11 @@
 #include "printer/WineHost.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <thread>
 
 extern char** environ;
 
@@ -206,23 +207,31 @@ std::string TWineHost::Run(const std::string& prefix, const std::vector<std::str
     if (error != 0) {
         return "cannot start " + what + ": " + std::strerror(error);
     }
-    // Polled: a prefix is made once, and a handler for SIGCHLD would be
-    // the whole program's.
-    int status = 0;
-    for (;;) {
-        const pid_t ended = waitpid(pid, &status, WNOHANG);
-        if (ended == pid) {
+    // Its end is waited for on a pidfd, which a deadline can bound; a
+    // handler for SIGCHLD would be the whole program's. The pid is ours
+    // until it is collected, so the pidfd names this process.
+    const int ending = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+    bool ended = false;
+    while (!ended && ending >= 0) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd wait {ending, POLLIN, 0};
+        const int ready = left.count() > 0 ? poll(&wait, 1, static_cast<int>(left.count())) : 0;
+        if (ready == 0) {
             break;
         }
-        if (ended < 0 && errno != EINTR) {
-            return what + " was lost: " + std::strerror(errno);
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            return what + " did not end in time";
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ended = ready > 0;
+    }
+    if (ending >= 0) {
+        close(ending);
+    }
+    if (!ended && ending >= 0) {
+        kill(pid, SIGKILL);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!ended && ending >= 0) {
+        return what + " did not end in time";
     }
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return what + " failed (status " + std::to_string(status) + ")";
