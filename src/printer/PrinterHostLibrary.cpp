@@ -549,12 +549,14 @@ int32_t TPrinterHostLibrary::CommClose(int32_t handle)
     }
     DropAbandonedHost();
     const auto found = m_ports.find(handle);
-    if (found != m_ports.end() && (found->second.Closed || !m_host)) {
-        // Closed already, with the host that had it open.
+    // A host still loading the library has opened nothing yet.
+    const bool hostOpens = m_host && m_hostReady;
+    if (found != m_ports.end() && (found->second.Closed || !hostOpens)) {
+        // Closed already, with the host that had it open, or never opened.
         m_ports.erase(found);
         return 1;
     }
-    if (!m_host) {
+    if (!hostOpens) {
         // Nothing is open that could be closed.
         return 0;
     }
