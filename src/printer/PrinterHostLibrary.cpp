@@ -372,11 +372,19 @@ bool TPrinterHostLibrary::EnsureHost()
             // Given up while it started: nothing more to say.
             return false;
         }
+        if (!m_libraryReported) {
+            // The first host, late, found no usable library: as when it
+            // says so in time, the calls answer without one from now on.
+            m_usable = false;
+            ServiceStatus().PrinterHostProblem({});
+            ServiceStatus().PrinterLibraryChosen(TPrinterLibraryKind::None, QString::fromStdString(why));
+            return false;
+        }
         return StartFailed(why);
     }
-    if (m_startFailing || !m_libraryReported) {
-        ServiceStatus().PrinterHostProblem({});
-    }
+    // Whatever kept a host from running is over: a failed start, or one
+    // that went on loading.
+    ServiceStatus().PrinterHostProblem({});
     if (!m_libraryReported) {
         // The first host was ready only after the program had begun to
         // serve without it.
