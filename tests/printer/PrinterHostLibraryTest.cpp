@@ -271,7 +271,7 @@ TEST_F(PrinterHostLibraryTest, ALibraryStillLoadingAtTheStartIsUsedOnceReadyAndC
 {
     const std::string calls = Dir() + "calls.txt";
     qputenv("MEMBER_RECORDING_PRINTER", QByteArray::fromStdString(calls));
-    WriteFileBytes(calls + ".slow", "1500");
+    WriteFileBytes(calls + ".slow", "1000");
     TPrinterHostSettings settings = Settings();
     settings.LibraryPath = RECORDING_PRINTER_LIBRARY;
     settings.UntimedLimit = 300ms;
@@ -286,18 +286,27 @@ TEST_F(PrinterHostLibraryTest, ALibraryStillLoadingAtTheStartIsUsedOnceReadyAndC
     EXPECT_FALSE(Write(device, "1"));
     EXPECT_EQ(ReadFileBytes(calls), "");
 
-    std::this_thread::sleep_for(2s);
+    std::this_thread::sleep_for(2500ms);
     EXPECT_TRUE(Write(device, "2"));
-    qunsetenv("MEMBER_RECORDING_PRINTER");
     std::vector<std::string> pids;
     const auto byProcess = CallsByProcess(calls, pids);
     ASSERT_EQ(pids.size(), 1u);
     EXPECT_THAT(byProcess.at(pids[0]).front(), StartsWith("CommOpen(100,0)="));
-    const TServiceSnapshot status = ServiceStatus().Snapshot();
+    TServiceSnapshot status = ServiceStatus().Snapshot();
     EXPECT_TRUE(status.PrinterHostProblem.isEmpty());
     EXPECT_EQ(status.PrinterLibrary, TPrinterLibraryKind::Vendor);
     EXPECT_EQ(ServiceMetrics().PrinterHostRestarts(TPrinterHostRestart::StartFailed), 0u);
     EXPECT_EQ(ServiceMetrics().PrinterHostRestarts(TPrinterHostRestart::Crash), 0u);
+
+    // The same after a crash, when the new host loads as slowly.
+    WriteFileBytes(calls + ".crash", "CardInOver");
+    WriteFileBytes(calls + ".slow", "1000");
+    EXPECT_FALSE(Write(device, "3"));
+    EXPECT_FALSE(ServiceStatus().Snapshot().PrinterHostProblem.isEmpty());
+    std::this_thread::sleep_for(2500ms);
+    EXPECT_TRUE(Write(device, "4"));
+    EXPECT_TRUE(ServiceStatus().Snapshot().PrinterHostProblem.isEmpty());
+    qunsetenv("MEMBER_RECORDING_PRINTER");
 }
 
 #ifndef _WIN32
