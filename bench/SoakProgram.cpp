@@ -51,14 +51,25 @@ TSoakProgram::TSoakProgram(
     for (const char* file : {"member-interface", "member-printer-host", "libRCPV11_VCDLL.so"}) {
         fs::copy_file(fs::path(binDir) / file, fs::path(runDir) / file, fs::copy_options::overwrite_existing);
     }
-    WriteText(runDir + "/Option.ini",
-        "[SysOption]\r\nMemberPortNo=" + std::to_string(port) + "\r\nWriteLog=1\r\n" + optionLines);
     WriteText(runDir + "/CardPrinter.ini",
         "[Card]\r\nPresent=1\r\nBlock1=00000000\r\n[Faults]\r\nDelayMs=" + std::to_string(delayMs) + "\r\n");
+    Start(optionLines);
+}
 
-    const std::string program = runDir + "/member-interface";
-    const std::string out = runDir + "/stdout.txt";
-    const std::string err = runDir + "/stderr.txt";
+TSoakProgram::TSoakProgram(const std::string& runDir, uint16_t port)
+    : m_runDir(runDir)
+    , m_port(port)
+{
+    Start({});
+}
+
+void TSoakProgram::Start(const std::string& optionLines)
+{
+    WriteText(m_runDir + "/Option.ini",
+        "[SysOption]\r\nMemberPortNo=" + std::to_string(m_port) + "\r\nWriteLog=1\r\n" + optionLines);
+    const std::string program = m_runDir + "/member-interface";
+    const std::string out = m_runDir + "/stdout.txt";
+    const std::string err = m_runDir + "/stderr.txt";
     m_pid = fork();
     if (m_pid == 0) {
         const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);

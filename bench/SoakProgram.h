@@ -17,6 +17,9 @@ public:
     // Option.ini after the port (further sections, such as HttpOption).
     TSoakProgram(const std::string& binDir, const std::string& runDir, uint16_t port, int delayMs,
         const std::string& optionLines = {});
+    // Starts the program runDir already holds, with whatever printer
+    // library is there (the Windows DLL, say); only Option.ini is written.
+    TSoakProgram(const std::string& runDir, uint16_t port);
     ~TSoakProgram();
     TSoakProgram(const TSoakProgram&) = delete;
     TSoakProgram& operator=(const TSoakProgram&) = delete;
@@ -30,6 +33,8 @@ public:
     std::string LogPath() const;
 
 private:
+    void Start(const std::string& optionLines);
+
     std::string m_runDir;
     uint16_t m_port;
     pid_t m_pid = -1;

@@ -1,5 +1,7 @@
 #include "WineBench.h"
 
+#include "SoakProgram.h"
+
 #include "base/ExecutablePath.h"
 #include "host/PrinterHostProtocol.h"
 #include "host/RCPV11VCDLL.h"
@@ -7,25 +9,14 @@
 #include "printer/PrinterHostChoice.h"
 #include "printer/PrinterHostLibrary.h"
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
-#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
@@ -58,31 +49,6 @@ std::string WindowsFolder(const std::string& windowsBin, const fs::path& root)
         }
     }
     return program.string() + "/";
-}
-
-bool Listening(uint16_t port)
-{
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool connected = connect(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    close(s);
-    return connected;
-}
-
-uint16_t UnusedPort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address {};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    getsockname(s, reinterpret_cast<sockaddr*>(&address), &size);
-    close(s);
-    return ntohs(address.sin_port);
 }
 
 void AddedTime(const std::string& windowsBin, const fs::path& root, size_t transactions)
@@ -139,43 +105,13 @@ void AddedTime(const std::string& windowsBin, const fs::path& root, size_t trans
 
 void FirstStart(const std::string& windowsBin, const fs::path& root)
 {
+    // The program's folder is its data folder too: the prefix is made there.
     const std::string program = WindowsFolder(windowsBin, root / "first");
-    const std::string data = (root / "first" / "data").string();
-    const uint16_t port = UnusedPort();
-    std::ofstream(data + "/Option.ini", std::ios::binary) << "[SysOption]\r\nMemberPortNo=" << port << "\r\n";
-    std::vector<std::string> words = {program + "member-interface", "--data-dir", data};
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    // Without a display, as the service runs.
-    std::vector<char*> envp;
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        const std::string_view e = *entry;
-        if (!e.starts_with("DISPLAY=") && !e.starts_with("WAYLAND_DISPLAY=") && !e.starts_with("WINE")) {
-            envp.push_back(*entry);
-        }
-    }
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     const auto start = TClock::now();
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) {
-        throw std::runtime_error("cannot start the program");
-    }
-    bool listening = false;
-    while (!listening && TClock::now() - start < std::chrono::seconds(60)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        listening = Listening(port);
-    }
+    TSoakProgram run(program, FreePort());
+    const bool listening = run.WaitUntilListening(std::chrono::seconds(60));
     const double seconds = Milliseconds(TClock::now() - start) / 1000;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
+    run.Terminate(std::chrono::seconds(20));
     if (!listening) {
         std::printf("first start with a fresh Wine prefix: not listening after 60 s\n");
         return;

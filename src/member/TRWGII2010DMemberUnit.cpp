@@ -157,7 +157,7 @@ void TTRWGII2010DMember::Fault(TPrinterFunction function, const std::string& tex
     }
     CountFault(function, kind);
     TPrinterFault fault {StepOf(function), kind, status, StatusText(status), text};
-    ServiceStatus().PrinterFault(PrinterFunctionName(function), text);
+    ServiceStatus().PrinterFault(PrinterHost::FunctionName(function), text);
     ServiceJournal().Line(TJournalPriority::Warning, "printer fault", "printer fault: " + TextCodec::GbkToUtf8(text));
     if (!m_transactionFault) {
         m_transactionFault = std::move(fault);

@@ -1,22 +1,16 @@
 #include "printer/WineHost.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
+#include "printer/PrinterHostProcess.h"
+
 #include <sys/stat.h>
-#include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cctype>
-#include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-
-extern char** environ;
 
 namespace {
 
@@ -161,80 +155,17 @@ std::string TWineHost::WindowsPath(const std::string& path)
 std::string TWineHost::Run(const std::string& prefix, const std::vector<std::string>& arguments,
     std::chrono::steady_clock::time_point deadline) const
 {
-    std::vector<std::string> environment = Environment(prefix);
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::strncmp(*entry, "WINE", 4) != 0) {
-            environment.emplace_back(*entry);
-        }
-    }
-    std::vector<char*> envp;
-    for (std::string& entry : environment) {
-        envp.push_back(entry.data());
-    }
-    envp.push_back(nullptr);
-    std::vector<std::string> words = {m_loader};
-    words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY, 0);
-    }
-    // The program blocks its stop signals in every thread; Wine needs its
-    // signals as a new process has them.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t none;
-    sigemptyset(&none);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (const int signal : {SIGPIPE, SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGCHLD}) {
-        sigaddset(&defaults, signal);
-    }
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &defaults);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, m_loader.c_str(), &actions, &attributes, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    // Started as the host is, with the same environment: its end is seen on
+    // a pidfd, and what it started ends with it.
+    TPrinterHostProcess tool;
     const std::string what = "wine " + arguments.front();
-    if (error != 0) {
-        return "cannot start " + what + ": " + std::strerror(error);
+    if (std::string why = tool.Start(m_loader, arguments, Environment(prefix)); !why.empty()) {
+        return why;
     }
-    // Its end is waited for on a pidfd, which a deadline can bound; a
-    // handler for SIGCHLD would be the whole program's. The pid is ours
-    // until it is collected, so the pidfd names this process.
-    const int ending = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    bool ended = false;
-    while (!ended && ending >= 0) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        pollfd wait {ending, POLLIN, 0};
-        const int ready = left.count() > 0 ? poll(&wait, 1, static_cast<int>(left.count())) : 0;
-        if (ready == 0) {
-            break;
-        }
-        ended = ready > 0;
-    }
-    if (ending >= 0) {
-        close(ending);
-    }
-    if (!ended && ending >= 0) {
-        kill(pid, SIGKILL);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!ended && ending >= 0) {
-        return what + " did not end in time";
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        return what + " failed (status " + std::to_string(status) + ")";
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    const TPrinterHostProcess::TExit exit = tool.Finish(std::max(left, std::chrono::milliseconds(0)));
+    if (exit.Unknown || exit.Signalled || exit.Code != 0) {
+        return what + " failed or did not end in time (" + TPrinterHostProcess::Describe(exit) + ")";
     }
     return {};
 }

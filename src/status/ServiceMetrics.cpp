@@ -14,10 +14,19 @@ namespace {
 
 constexpr const char* kTypeNames[] = {"write", "read", "print"};
 constexpr const char* kResultNames[] = {"200", "500", "dropped"};
-constexpr const char* kFunctionNames[] = {"CommOpen", "CommClose", "Reset", "CardInOver", "Dischange",
-    "RfidCardRequestAndWriteData", "RfidCardRequestAndReadData", "PrintBufferClear", "PrintCharacterDataSetting",
-    "ErasePrintDischarge"};
 constexpr const char* kRestartNames[] = {"crash", "hang", "start_failed", "stray"};
+
+// The functions are numbered from 1 (PrinterHost::TFunction), their
+// counters from 0.
+size_t FunctionIndex(TPrinterFunction function)
+{
+    return static_cast<size_t>(function) - 1;
+}
+
+TPrinterFunction FunctionAt(size_t index)
+{
+    return static_cast<TPrinterFunction>(index + 1);
+}
 
 struct TLibraryName {
     TPrinterLibraryKind Kind;
@@ -81,11 +90,6 @@ void ProcessFamily(std::string& out, const char* name, const char* type, const c
 
 } // namespace
 
-const char* PrinterFunctionName(TPrinterFunction function)
-{
-    return kFunctionNames[static_cast<size_t>(function)];
-}
-
 TServiceMetrics::TServiceMetrics(double startSeconds)
     : m_startSeconds(startSeconds)
 {
@@ -104,7 +108,7 @@ void TServiceMetrics::RequestFinished(TCardRequest type, std::string_view result
 
 void TServiceMetrics::PrinterFault(TPrinterFunction function)
 {
-    m_faults[static_cast<size_t>(function)].fetch_add(1, std::memory_order_relaxed);
+    m_faults[FunctionIndex(function)].fetch_add(1, std::memory_order_relaxed);
 }
 
 void TServiceMetrics::PrinterHostRestarted(TPrinterHostRestart reason)
@@ -131,7 +135,7 @@ uint64_t TServiceMetrics::Requests(TCardRequest type, TRequestResult result) con
 
 uint64_t TServiceMetrics::PrinterFaults(TPrinterFunction function) const
 {
-    return m_faults[static_cast<size_t>(function)].load(std::memory_order_relaxed);
+    return m_faults[FunctionIndex(function)].load(std::memory_order_relaxed);
 }
 
 uint64_t TServiceMetrics::PrinterHostRestarts(TPrinterHostRestart reason) const
@@ -168,7 +172,8 @@ std::string TServiceMetrics::Exposition(const TMetricsGauges& gauges) const
         "Failed calls of the printer library, by the function that failed.");
     for (size_t function = 0; function < kFunctions; ++function) {
         Sample(out,
-            std::string("member_interface_printer_faults_total{function=\"") + kFunctionNames[function] + "\"}",
+            std::string("member_interface_printer_faults_total{function=\"")
+                + PrinterHost::FunctionName(FunctionAt(function)) + "\"}",
             std::to_string(m_faults[function].load(std::memory_order_relaxed)));
     }
 

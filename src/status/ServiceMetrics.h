@@ -1,5 +1,6 @@
 #pragma once
 
+#include "host/PrinterHostProtocol.h"
 #include "status/ServiceStatus.h"
 
 #include <array>
@@ -25,23 +26,9 @@ enum class TRequestResult {
     Dropped,
 };
 
-// The printer library's functions, by the name its faults are counted under.
-enum class TPrinterFunction {
-    CommOpen,
-    CommClose,
-    Reset,
-    CardInOver,
-    Dischange,
-    RfidCardRequestAndWriteData,
-    RfidCardRequestAndReadData,
-    PrintBufferClear,
-    PrintCharacterDataSetting,
-    ErasePrintDischarge,
-};
-
-// The library's name of function, as the metrics and the health check
-// give it.
-const char* PrinterFunctionName(TPrinterFunction function);
+// The printer library's functions, counted under the names the host's
+// protocol gives them (PrinterHost::FunctionName).
+using TPrinterFunction = PrinterHost::TFunction;
 
 // Why the printer host was replaced by a new one.
 enum class TPrinterHostRestart {
